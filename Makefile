@@ -1,0 +1,35 @@
+# make test   installs what is missing, builds, and runs every test twice:
+#             a warnings-as-errors build and an ASan+UBSan build.
+# make bench  runs the benchmarks (see bench/README.md).
+JOBS ?= $(shell nproc)
+
+.PHONY: deps build build-asan test test-release test-asan bench format clean
+
+deps:
+	./scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVO_WERROR=ON
+	cmake --build build -j $(JOBS)
+
+build-asan: deps
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVO_WERROR=ON -DKELVO_SANITIZE=ON
+	cmake --build build-asan -j $(JOBS)
+
+test-release: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+test: test-release test-asan
+
+bench: build
+	./bench/run.sh build
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-asan

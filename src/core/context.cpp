@@ -1,0 +1,20 @@
+#include "core/context.h"
+
+#include "host/dospath.h"
+
+namespace kelvo {
+
+std::tm SystemClock::Now() const {
+  std::time_t t = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&t, &local);
+  return local;
+}
+
+Context::Context(host::FileSystem& fs_, host::CommandRunner& runner_, Ui& ui_, const Clock& clock_,
+                 std::string appDir_)
+    : fs(fs_), runner(runner_), ui(ui_), clock(clock_), appDir(std::move(appDir_)) {}
+
+std::string Context::AppFile(const std::string& name) const { return dos::Join(appDir, name); }
+
+}  // namespace kelvo

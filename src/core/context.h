@@ -1,0 +1,79 @@
+// The state that the operations share: the job, the view, the run, and the
+// seams to the outside. One Context lives as long as the main window.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "core/job_settings.h"
+#include "core/ui.h"
+#include "core/view_state.h"
+#include "host/command_runner.h"
+#include "host/filesystem.h"
+
+namespace kelvo {
+
+enum class BatchMode { None, Plain, Dated };
+
+// The run's counters and saved texts; cleared at every end of a run.
+struct RunState {
+  std::string WorkFolder;
+  std::string SavedSourceText;
+  std::int16_t VolumeCount = 0;
+  std::int16_t VolumeNumber = 0;
+  std::string NfoCopyName;
+  bool DizCheckPassed = false;
+  bool DizTestMode = false;
+};
+
+// The first three lines of the settings file, written back as they were read.
+struct SettingsLines {
+  std::string Line1, Line2, Line3;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual std::tm Now() const = 0;  // local time
+};
+
+class SystemClock : public Clock {
+ public:
+  std::tm Now() const override;
+};
+
+struct Context {
+  Context(host::FileSystem& fs, host::CommandRunner& runner, Ui& ui, const Clock& clock,
+          std::string appDir);
+
+  JobSettings job;
+  ViewState view;
+  RunState run;
+  SettingsLines settings;
+  BatchMode batchMode = BatchMode::None;
+  std::string ScriptPath;
+  bool LoadCheckPassed = false;
+  bool DriveCheckSuppressed = false;
+
+  host::FileSystem& fs;
+  host::CommandRunner& runner;
+  Ui& ui;
+  const Clock& clock;
+  const std::string appDir;  // DOS path of the application directory, no trailing '\'
+
+  // Set when an operation ends the program (batch mode); the caller that
+  // owns the event loop ends with this status.
+  std::optional<int> programExit;
+  void EndProgram(int status) {
+    if (!programExit) programExit = status;
+  }
+
+  bool InBatch() const { return batchMode != BatchMode::None; }
+  // appDir + "\" + name
+  std::string AppFile(const std::string& name) const;
+};
+
+}  // namespace kelvo

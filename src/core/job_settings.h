@@ -1,0 +1,56 @@
+// The one record that describes a packaging job. The panels edit it, job
+// scripts save and restore most of it, and the run reads it field by field.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kelvo {
+
+enum class ExtraKindChoice { None, File, Directory };  // None: neither option chosen
+enum class ArchiverKind { Rar, Ace };
+
+struct JobSettings {
+  std::string SourcePath;      // drive root "d:\", directory, or .iso file
+  bool SourceIsImage = false;  // "&ISO"
+  float SourceSize = 0.0f;     // megabytes (10^6 bytes); 0 = unmeasured or <= 1 MB
+  bool SaveAsZips = true;
+  char WorkDrive = 'c';
+  std::string SkipEntries;  // one entry per line, each ended by CR LF
+  std::string DizPath;
+  bool DizNumbering = false;
+  std::string DizColumn;  // digits as typed
+  std::string DizLine;
+  std::string NfoPath;
+  bool NfoFirstZipOnly = false;
+  ExtraKindChoice ExtraKind = ExtraKindChoice::None;
+  std::string ExtraPath;
+  bool ZipCommentEnabled = false;
+  std::string ZipCommentPath;
+  ArchiverKind Archiver = ArchiverKind::Rar;
+  std::int16_t Compression = 3;  // 0 "Store" .. 5 "Maximum!"; -1 = none selected
+  std::int16_t ArchiveSize = 3;  // steps of 500,000 bytes, 0..199; 0 = one archive
+  bool ZipExtra = false;         // zip level 9 instead of 6
+  std::string ZipStorageDir;     // a drive root keeps its backslash
+  std::string ZipBaseName;
+
+  // Derived values, kept beside the record.
+  float VolumeBytes = 1500000.0f;  // ArchiveSize * 500,000
+  bool ThreeDigitNumbering = false;
+};
+
+constexpr std::int16_t kMaxArchiveSize = 199;
+constexpr std::int16_t kImageMinArchiveSize = 10;
+constexpr std::int16_t kFloppyArchiveSize = 3;
+
+// ArchiveSize * 500,000 in single precision, as the estimate uses it.
+float VolumeBytesFor(std::int16_t archiveSize);
+// More than 99 volumes estimated: numbers get three digits.
+bool ThreeDigitNumberingFor(std::int16_t archiveSize, float sourceSize);
+// (SourceSize * 1,000,000) / VolumeBytes in single precision, not rounded.
+float EstimateVolumes(float sourceSize, float volumeBytes);
+
+// The decimal digits with one leading space for 0 or more, "-n" below 0.
+std::string NumberText(long long n);
+
+}  // namespace kelvo

@@ -1,0 +1,56 @@
+// The seams through which the logic reaches the user: dialogs, message
+// boxes, sound, pending events and the end of the program. The Qt window
+// implements them; tests answer them from a script.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace kelvo {
+
+enum class MessageIcon { None, Critical, Exclamation, Information, Question };
+enum class MessageButtons { Ok, OkCancel, YesNo };
+enum class MessageResult { Ok, Cancel, Yes, No };
+
+struct FileDialogRequest {
+  std::string title;
+  std::string filter;       // "Script (*.kvo)|*.kvo|": description, '|', pattern
+  std::string initialName;  // "*.kvo"
+  std::string initialDir;   // DOS path, may be empty
+  // The read-only box is always hidden.
+};
+
+// What a folder dialog offers the logic while it is open.
+class FolderDialogStatus {
+ public:
+  virtual ~FolderDialogStatus() = default;
+  virtual void SetStatusText(const std::string& text) = 0;
+};
+
+struct FolderDialogRequest {
+  std::string title;
+  std::string initialSelection;  // DOS path or empty
+  // Called each time the highlighted folder changes, with its DOS path.
+  std::function<void(const std::string& path, FolderDialogStatus& status)> onHighlighted;
+};
+
+class Ui {
+ public:
+  virtual ~Ui() = default;
+
+  virtual MessageResult ShowMessage(const std::string& text, const std::string& title,
+                                    MessageIcon icon, MessageButtons buttons) = 0;
+  // DOS path of the chosen file or folder; nullopt when cancelled.
+  virtual std::optional<std::string> OpenFile(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> SaveFile(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> BrowseFolder(const FolderDialogRequest& request) = 0;
+
+  // Let the window repaint from the view state and take input (Abort).
+  virtual void ProcessEvents() = 0;
+  // Plays a WAV file of the application directory (host path); a missing
+  // file plays nothing.
+  virtual void PlaySound(const std::string& hostPath, bool wait) = 0;
+};
+
+}  // namespace kelvo

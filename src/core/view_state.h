@@ -1,0 +1,65 @@
+// Everything the main window shows that the logic decides: texts, the
+// visible panel, menu marks, enabled flags, focus and the run panel. The Qt
+// window renders it; tests read it.
+#pragma once
+
+#include <string>
+
+namespace kelvo {
+
+enum class Panel { None, Source, Skip, Diz, Nfo, Zip, Run, About };
+enum class FocusBox { None, DizColumn, DizLine, ZipBaseName };
+enum class BoxColour { ButtonFace, Window };
+enum class SkipBrowseKind { SubDir, File };
+
+struct ViewState {
+  std::string WindowTitle = "Kelvo32";
+  Panel VisiblePanel = Panel::Source;
+  std::string PanelHeader = " Source";
+  Panel CheckedMenuItem = Panel::None;  // a panel item of "menu", or Run for "&Kelvo"
+  FocusBox Focus = FocusBox::None;
+  bool NavigationBarEnabled = true;
+  bool BusyPointer = false;
+  bool WindowMinimised = false;
+
+  // Source panel.
+  std::string SourceSizeText = "- Source size -";
+  bool SourceBrowseEnabled = true;
+  std::string WorkDriveShown = "c:";  // the drive list's entry; its first character is the letter
+  std::string WorkDriveFreeText = "Free space on -";
+
+  // Skip panel.
+  SkipBrowseKind SkipKind = SkipBrowseKind::SubDir;
+
+  // Diz panel.
+  BoxColour DizBoxColour = BoxColour::ButtonFace;
+  bool DizTestEnabled = false;
+
+  // Nfo panel.
+  bool ExtraBrowseEnabled = false;
+
+  // Zip panel.
+  std::string ArchiveSizeText = "1.44 M";
+  std::string EstimateText;
+  int BaseNameLimit = 6;
+  std::string ZipDriveFreeText = "Free space: ";
+
+  // The zip-only controls: the Skip, Diz and Nfo panels, the zip-storage
+  // "&Browse" and "Zip E&xtra".
+  bool ZipControlsEnabled = true;
+
+  // Run panel.
+  std::string StatusLine;
+  std::string CurrentZipLine;
+  std::string CounterLine;
+  int Progress = 0;
+};
+
+// The header text of a panel (" Source", " Kelvo!", ...).
+std::string PanelHeaderText(Panel panel);
+
+// The panel switch: clears the menu marks, hides every panel, shows one
+// setting panel, checks its menu item and sets the header.
+void ShowPanel(ViewState& view, Panel panel, FocusBox focus = FocusBox::None);
+
+}  // namespace kelvo

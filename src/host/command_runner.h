@@ -1,0 +1,63 @@
+// Runs DOS command lines: the first word is looked up in the program table,
+// "command.com /c" and "command.pif /c" are interpreted here (redirections
+// included), and no host shell is ever involved.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/drive_table.h"
+#include "host/filesystem.h"
+
+namespace kelvo::host {
+
+// Splits by blanks, double quotes group (and are removed); backslashes are
+// plain characters, so "d:\" stays a drive root. nullopt for an unbalanced
+// quote.
+std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line);
+
+// A command line after "command.com /c": redirections "<f", ">f", "> f",
+// ">>f" anywhere outside quotes (also glued to a word, as in "/t> f").
+struct InterpretedCommand {
+  std::vector<std::string> words;
+  std::string input, output;  // DOS paths, empty when not redirected
+  bool append = false;
+};
+std::optional<InterpretedCommand> ParseInterpreterLine(std::string_view rest);
+
+struct ExecResult {
+  bool started = false;  // the program was found and ran
+  int exitStatus = -1;   // its exit status, or 128 + signal
+  std::string error;     // why it did not start
+};
+
+class CommandRunner {
+ public:
+  CommandRunner(FileSystem& fs, ProgramTable programs);
+  ~CommandRunner();
+
+  // Runs the line in the current DOS directory and waits for the program to
+  // end, without a time limit. A program that cannot be found or started
+  // returns at once; callers that follow the DOS contract ignore the result.
+  ExecResult ExecCmd(std::string_view commandLine);
+  // Starts the program and returns at once (editor, help viewer, links).
+  ExecResult StartDetached(std::string_view commandLine);
+  // The path itself when it names something, else empty (no 8.3 names here).
+  std::string GetShortFileName(std::string_view dosPath) const;
+
+  ProgramTable& Programs() { return programs_; }
+
+ private:
+  ExecResult Start(std::string_view commandLine, bool wait);
+  void ReapDetached();
+
+  FileSystem& fs_;
+  ProgramTable programs_;
+  std::vector<pid_t> detached_;
+};
+
+}  // namespace kelvo::host

@@ -1,0 +1,109 @@
+#include "host/dospath.h"
+
+#include <algorithm>
+
+namespace kelvo::dos {
+
+namespace {
+char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+}  // namespace
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(), LowerChar);
+  return out;
+}
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(), UpperChar);
+  return out;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](char x, char y) { return LowerChar(x) == LowerChar(y); });
+}
+
+char DriveLetter(std::string_view path) {
+  if (path.size() < 2 || path[1] != ':') return 0;
+  char c = LowerChar(path[0]);
+  return (c >= 'a' && c <= 'z') ? c : 0;
+}
+
+bool IsDriveRoot(std::string_view path) {
+  return path.size() == 3 && DriveLetter(path) != 0 && IsSeparator(path[2]);
+}
+
+bool IsAbsolute(std::string_view path) {
+  return path.size() >= 3 && DriveLetter(path) != 0 && IsSeparator(path[2]);
+}
+
+std::string Join(std::string_view dir, std::string_view name) {
+  std::string out(dir);
+  if (out.empty() || !IsSeparator(out.back())) out += '\\';
+  out += name;
+  return out;
+}
+
+std::string Parent(std::string_view path) {
+  if (IsDriveRoot(path)) return std::string(path);
+  auto pos = path.find_last_of("\\/");
+  if (pos == std::string_view::npos) return {};
+  if (pos == 2 && DriveLetter(path) != 0) return std::string(path.substr(0, 3));
+  return std::string(path.substr(0, pos));
+}
+
+std::string FileNamePart(std::string_view path) {
+  auto pos = path.find_last_of('\\');
+  return std::string(pos == std::string_view::npos ? path : path.substr(pos + 1));
+}
+
+std::vector<std::string> Components(std::string_view path) {
+  if (DriveLetter(path) != 0) path.remove_prefix(2);
+  std::vector<std::string> parts;
+  std::string current;
+  for (char c : path) {
+    if (IsSeparator(c)) {
+      if (!current.empty()) parts.push_back(std::move(current));
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (!current.empty()) parts.push_back(std::move(current));
+  return parts;
+}
+
+bool HasWildcard(std::string_view text) { return text.find_first_of("*?") != text.npos; }
+
+bool MatchWildcard(std::string_view pattern, std::string_view name) {
+  // "*.*" is the DOS spelling of "every name".
+  if (pattern == "*.*") return true;
+  // Iterative glob with one backtracking point.
+  size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() &&
+        (pattern[p] == '?' || LowerChar(pattern[p]) == LowerChar(name[n]))) {
+      ++p;
+      ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  // A trailing ".*" also matches a name without an extension.
+  if (p + 2 == pattern.size() && pattern[p] == '.' && pattern[p + 1] == '*') return true;
+  return p == pattern.size();
+}
+
+}  // namespace kelvo::dos

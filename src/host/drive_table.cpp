@@ -1,0 +1,236 @@
+#include "host/drive_table.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "host/dospath.h"
+
+namespace kelvo::host {
+
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string JoinHost(const std::string& dir, const std::string& name) {
+  return dir == "/" ? "/" + name : dir + "/" + name;
+}
+
+// The one entry of dir whose name equals name ignoring ASCII case, or "".
+std::string UniqueCaseMatch(const std::string& dir, const std::string& name) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return {};
+  std::string found;
+  int count = 0;
+  while (dirent* e = ::readdir(d)) {
+    if (dos::EqualNoCase(e->d_name, name)) {
+      found = e->d_name;
+      ++count;
+    }
+  }
+  ::closedir(d);
+  return count == 1 ? found : std::string();
+}
+
+std::string Trim(std::string s) {
+  auto b = s.find_first_not_of(" \t\r\n");
+  auto e = s.find_last_not_of(" \t\r\n");
+  return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+}  // namespace
+
+void ProgramTable::Set(std::string_view dosName, std::string hostPath) {
+  programs_[KeyOf(dosName)] = std::move(hostPath);
+}
+
+std::string ProgramTable::KeyOf(std::string_view word) {
+  auto slash = word.find_last_of("\\/:");
+  if (slash != std::string_view::npos) word.remove_prefix(slash + 1);
+  std::string key = dos::Lower(word);
+  for (const char* ext : {".exe", ".pif", ".com"}) {
+    if (key.size() > 4 && key.ends_with(ext)) {
+      key.resize(key.size() - 4);
+      break;
+    }
+  }
+  return key;
+}
+
+std::optional<std::string> ProgramTable::Resolve(std::string_view word) const {
+  auto it = programs_.find(KeyOf(word));
+  if (it == programs_.end()) return std::nullopt;
+  return it->second;
+}
+
+DriveTable DriveTable::Defaults() {
+  DriveTable table;
+  const char* home = std::getenv("HOME");
+  std::string homeDir = home && *home ? NormaliseHostPath(home) : "/";
+  table.Map('c', homeDir + "/.local/share/kelvo32/drive_c", true);
+  table.Map('h', homeDir);
+  table.Map('z', "/");
+  return table;
+}
+
+void DriveTable::Map(char letter, std::string hostRoot, bool createOnUse) {
+  letter = dos::Lower(std::string(1, letter))[0];
+  drives_[letter] = Drive{letter, NormaliseHostPath(hostRoot), createOnUse};
+}
+
+void DriveTable::Unmap(char letter) { drives_.erase(dos::Lower(std::string(1, letter))[0]); }
+
+std::optional<std::string> DriveTable::Root(char letter) const {
+  auto it = drives_.find(dos::Lower(std::string(1, letter))[0]);
+  if (it == drives_.end()) return std::nullopt;
+  if (it->second.createOnUse && !Exists(it->second.root)) {
+    std::error_code ec;
+    std::filesystem::create_directories(it->second.root, ec);
+  }
+  return it->second.root;
+}
+
+std::vector<DriveTable::Drive> DriveTable::Drives() const {
+  std::vector<Drive> out;
+  for (const auto& [letter, drive] : drives_) out.push_back(drive);
+  return out;
+}
+
+std::optional<std::string> DriveTable::ToHost(std::string_view dosPath) const {
+  if (dosPath.find('\0') != std::string_view::npos) return std::nullopt;
+  char letter = dos::DriveLetter(dosPath);
+  if (!letter) return std::nullopt;
+  auto root = Root(letter);
+  if (!root) return std::nullopt;
+  std::vector<std::string> resolved;  // components below the root
+  bool parentExists = true;
+  for (auto& comp : dos::Components(dosPath)) {
+    if (comp == ".") continue;
+    if (comp == "..") {
+      if (!resolved.empty()) resolved.pop_back();
+      continue;
+    }
+    std::string dir = *root;
+    for (const auto& r : resolved) dir = JoinHost(dir, r);
+    if (parentExists && !Exists(JoinHost(dir, comp))) {
+      std::string match = UniqueCaseMatch(dir, comp);
+      if (!match.empty()) {
+        comp = match;
+      } else {
+        parentExists = false;
+      }
+    }
+    resolved.push_back(comp);
+  }
+  std::string host = *root;
+  for (const auto& r : resolved) host = JoinHost(host, r);
+  return host;
+}
+
+std::optional<std::string> DriveTable::ToDos(std::string_view hostPath) const {
+  std::string path = NormaliseHostPath(hostPath);
+  const Drive* best = nullptr;
+  for (const auto& [letter, drive] : drives_) {
+    const std::string& root = drive.root;
+    bool under = root == "/" || path == root ||
+                 (path.size() > root.size() && path.starts_with(root) && path[root.size()] == '/');
+    if (under && (!best || root.size() > best->root.size())) best = &drive;
+  }
+  if (!best) return std::nullopt;
+  std::string rest = best->root == "/" ? path.substr(1) : path.substr(best->root.size());
+  if (!rest.empty() && rest[0] == '/') rest.erase(0, 1);
+  std::string dosPath = std::string(1, best->letter) + ":\\";
+  for (char c : rest) dosPath += (c == '/') ? '\\' : c;
+  return dosPath;
+}
+
+void DriveTable::LoadIni(const std::string& hostIniPath, ProgramTable* programs) {
+  std::ifstream in(hostIniPath, std::ios::binary);
+  std::string line, section;
+  while (std::getline(in, line)) {
+    line = Trim(line);
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (line.front() == '[' && line.back() == ']') {
+      section = dos::Lower(line.substr(1, line.size() - 2));
+      continue;
+    }
+    auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string key = Trim(line.substr(0, eq)), value = Trim(line.substr(eq + 1));
+    if (section == "drives" && key.size() == 1 && std::isalpha(static_cast<unsigned char>(key[0])) &&
+        !value.empty() && value[0] == '/') {
+      Map(key[0], value);
+    } else if (section == "programs" && programs && !key.empty() && !value.empty()) {
+      programs->Set(key, value);
+    }
+  }
+}
+
+std::string DriveTable::Serialize() const {
+  // letter, flag, root; entries separated by NUL-free '\x1f' (never in a path
+  // we would map from an ini or a test).
+  std::string out;
+  for (const auto& [letter, drive] : drives_) {
+    if (!out.empty()) out += '\x1f';
+    out += letter;
+    out += drive.createOnUse ? '+' : '=';
+    out += drive.root;
+  }
+  return out;
+}
+
+std::optional<DriveTable> DriveTable::Deserialize(std::string_view text) {
+  DriveTable table;
+  while (!text.empty()) {
+    auto end = text.find('\x1f');
+    std::string_view entry = text.substr(0, end);
+    if (entry.size() < 3 || (entry[1] != '=' && entry[1] != '+') || entry[2] != '/')
+      return std::nullopt;
+    table.Map(entry[0], std::string(entry.substr(2)), entry[1] == '+');
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return table;
+}
+
+DriveTable DriveTable::ForTool(const std::string& appHostDir, ProgramTable* programs) {
+  if (const char* handed = std::getenv(kEnvVar)) {
+    if (auto table = Deserialize(handed)) return *table;
+  }
+  DriveTable table = Defaults();
+  table.LoadIni(appHostDir + "/host.ini", programs);
+  return table;
+}
+
+std::string NormaliseHostPath(std::string_view path) {
+  std::vector<std::string> parts;
+  std::string current;
+  auto flush = [&] {
+    if (current == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!current.empty() && current != ".") {
+      parts.push_back(current);
+    }
+    current.clear();
+  };
+  for (char c : path) {
+    if (c == '/') {
+      flush();
+    } else {
+      current += c;
+    }
+  }
+  flush();
+  std::string out;
+  for (const auto& p : parts) out += "/" + p;
+  return out.empty() ? "/" : out;
+}
+
+}  // namespace kelvo::host

@@ -1,0 +1,73 @@
+// The drive table: which host directory each DOS drive letter stands for.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvo::host {
+
+// DOS program names (lower case, no extension) -> host executables.
+class ProgramTable {
+ public:
+  void Set(std::string_view dosName, std::string hostPath);
+  // The first word of a command line: a directory part and the extensions
+  // .exe/.pif/.com are ignored, case does not matter.
+  std::optional<std::string> Resolve(std::string_view word) const;
+  static std::string KeyOf(std::string_view word);
+
+ private:
+  std::map<std::string, std::string> programs_;
+};
+
+class DriveTable {
+ public:
+  struct Drive {
+    char letter;
+    std::string root;  // host directory, no trailing slash except "/"
+    bool createOnUse;
+  };
+
+  // c: -> the program's private directory (created on first use),
+  // h: -> $HOME, z: -> /.
+  static DriveTable Defaults();
+
+  void Map(char letter, std::string hostRoot, bool createOnUse = false);
+  void Unmap(char letter);
+  std::optional<std::string> Root(char letter) const;
+  std::vector<Drive> Drives() const;
+
+  // Host path for an absolute DOS path. Each component is matched exactly,
+  // else case-insensitively when exactly one entry matches; components that
+  // match nothing are kept as written (the path then does not exist yet).
+  // nullopt when the drive is not mapped or the path holds a NUL.
+  std::optional<std::string> ToHost(std::string_view dosPath) const;
+  // DOS path for an absolute host path: the mapped root with the longest
+  // matching prefix wins.
+  std::optional<std::string> ToDos(std::string_view hostPath) const;
+
+  // The [drives] and [programs] sections of a host.ini. A missing file is
+  // no error.
+  void LoadIni(const std::string& hostIniPath, ProgramTable* programs);
+
+  // One-line form handed to the stand-in tools, so that a child maps DOS
+  // paths exactly as its parent does.
+  std::string Serialize() const;
+  static std::optional<DriveTable> Deserialize(std::string_view text);
+
+  // The variable that carries Serialize() to child processes.
+  static constexpr const char* kEnvVar = "KELVO32_DRIVES";
+  // The tools' table: the parent's when handed down, else the defaults
+  // plus host.ini in appHostDir.
+  static DriveTable ForTool(const std::string& appHostDir, ProgramTable* programs);
+
+ private:
+  std::map<char, Drive> drives_;
+};
+
+// Lexically normalised absolute host path (no ".", "..", or doubled "/").
+std::string NormaliseHostPath(std::string_view path);
+
+}  // namespace kelvo::host

@@ -1,0 +1,141 @@
+#include "host/command_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "host/text_file.h"
+
+#include "support/temp_drives.h"
+
+namespace kelvo::host {
+
+using testing::TempDrives;
+using Words = std::vector<std::string>;
+
+TEST(SplitCommandLine, BlanksSeparateQuotesGroup) {
+  EXPECT_EQ(SplitCommandLine("wrar.exe a -r  -v1440000b -m3 -y c:\\Kelvo001\\DEMO.rar \"d:\\my src\" "),
+            (Words{"wrar.exe", "a", "-r", "-v1440000b", "-m3", "-y", "c:\\Kelvo001\\DEMO.rar",
+                   "d:\\my src"}));
+  // A quoted drive root keeps its backslash.
+  EXPECT_EQ(SplitCommandLine("x \"d:\\\" -x@c:\\skip.txt"), (Words{"x", "d:\\", "-x@c:\\skip.txt"}));
+  EXPECT_EQ(SplitCommandLine("a\"b c\"d"), (Words{"ab cd"}));
+  EXPECT_EQ(SplitCommandLine("a \"\""), (Words{"a", ""}));
+  EXPECT_EQ(SplitCommandLine("   "), Words{});
+  EXPECT_EQ(SplitCommandLine("a \"b"), std::nullopt);
+}
+
+TEST(ParseInterpreterLine, FindsRedirectionsAnywhereOutsideQuotes) {
+  auto size = ParseInterpreterLine(" \"C:\\UTIL\\size.exe\" D:\\GAMES /s /t> c:\\size.txt");
+  ASSERT_TRUE(size);
+  EXPECT_EQ(size->words, (Words{"C:\\UTIL\\size.exe", "D:\\GAMES", "/s", "/t"}));
+  EXPECT_EQ(size->output, "c:\\size.txt");
+  EXPECT_FALSE(size->append);
+
+  auto pk = ParseInterpreterLine(" pkzip.exe D:\\ZIPS\\DEMO02 -z <C:\\COMMENT.TXT");
+  ASSERT_TRUE(pk);
+  EXPECT_EQ(pk->words, (Words{"pkzip.exe", "D:\\ZIPS\\DEMO02", "-z"}));
+  EXPECT_EQ(pk->input, "C:\\COMMENT.TXT");
+
+  auto app = ParseInterpreterLine(" prog \"a>b\" >>\"c:\\out file.txt\"");
+  ASSERT_TRUE(app);
+  EXPECT_EQ(app->words, (Words{"prog", "a>b"}));
+  EXPECT_EQ(app->output, "c:\\out file.txt");
+  EXPECT_TRUE(app->append);
+
+  EXPECT_FALSE(ParseInterpreterLine(" prog >"));
+  EXPECT_FALSE(ParseInterpreterLine(" >x"));
+  EXPECT_FALSE(ParseInterpreterLine(" prog \"open"));
+}
+
+class RunnerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    programs.Set("recorder", std::string(KELVO_TEST_BIN_DIR) + "/argv_recorder");
+    record = t.Host('e', "record.txt");
+    setenv("KELVO_RECORD", record.c_str(), 1);
+    unsetenv("KELVO_READ_STDIN");
+    unsetenv("KELVO_WRITE_STDOUT");
+    unsetenv("KELVO_EXIT");
+  }
+  Words Recorded() { return SplitLines(TempDrives::ReadFile(record)); }
+
+  TempDrives t;
+  FileSystem fs{t.table};
+  ProgramTable programs;
+  std::string record;
+};
+
+TEST_F(RunnerTest, PassesDosArgumentsAndTheCurrentDirectory) {
+  std::filesystem::create_directories(t.Host('d', "Work"));
+  fs.ChangeDrive('d');
+  fs.ChangeDir("d:\\work");
+  CommandRunner runner(fs, programs);
+  setenv("KELVO_EXIT", "3", 1);
+  auto r = runner.ExecCmd("C:\\Tools\\RECORDER.EXE a -r \"d:\\my dir\\\" c:\\x\xC3\xA9.rar ");
+  EXPECT_TRUE(r.started);
+  EXPECT_EQ(r.exitStatus, 3);
+  EXPECT_EQ(Recorded(), (Words{"a", "-r", "d:\\my dir\\", "c:\\x\xC3\xA9.rar", "cwd=" + t.Host('d', "Work")}));
+}
+
+TEST_F(RunnerTest, InterpreterRedirectsThroughTheDriveTable) {
+  CommandRunner runner(fs, programs);
+  TempDrives::WriteFile(t.Host('c', "comment.txt"), "line 1\r\n.\r\n");
+  setenv("KELVO_READ_STDIN", "1", 1);
+  setenv("KELVO_WRITE_STDOUT", "1", 1);
+  auto r = runner.ExecCmd("command.com /c recorder.exe d:\\zips\\DEMO02 -z <C:\\COMMENT.TXT >d:\\out.txt");
+  ASSERT_TRUE(r.started) << r.error;
+  EXPECT_EQ(TempDrives::ReadFile(record),
+            "d:\\zips\\DEMO02\n-z\ncwd=" + t.Host('c') + "\nstdin=line 1\r\n.\r\n");
+  EXPECT_EQ(TempDrives::ReadFile(t.Host('d', "out.txt")), "hello from recorder\n");
+  runner.ExecCmd("command.pif /c recorder >>d:\\out.txt");
+  EXPECT_EQ(TempDrives::ReadFile(t.Host('d', "out.txt")), "hello from recorder\nhello from recorder\n");
+}
+
+TEST_F(RunnerTest, FailuresReturnAtOnceAndRunNothing) {
+  CommandRunner runner(fs, programs);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(runner.ExecCmd("missing.exe a b").started);
+  EXPECT_FALSE(runner.ExecCmd("").started);
+  EXPECT_FALSE(runner.ExecCmd("recorder \"unbalanced").started);
+  EXPECT_FALSE(runner.ExecCmd("command.com /c recorder >d:\\no\\such\\dir\\out.txt").started);
+  EXPECT_FALSE(runner.ExecCmd("command.com /c recorder <d:\\missing.txt").started);
+  EXPECT_FALSE(runner.ExecCmd("command.com /c recorder >q:\\x").started);
+  EXPECT_FALSE(runner.ExecCmd("command.com recorder").started);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_FALSE(TempDrives::FileExists(record));
+
+  programs.Set("broken", t.Host('e', "not-a-program"));
+  TempDrives::WriteFile(t.Host('e', "not-a-program"), "junk");
+  CommandRunner runner2(fs, programs);
+  EXPECT_FALSE(runner2.ExecCmd("broken").started);
+}
+
+TEST_F(RunnerTest, ShellTextInPathsStaysText) {
+  CommandRunner runner(fs, programs);
+  std::string marker = t.Host('e', "pwned");
+  std::string evil = "d:\\a; touch " + marker + " $(touch " + marker + ") `touch " + marker + "` 'q'";
+  auto r = runner.ExecCmd("command.com /c recorder \"" + evil + "\" >d:\\out.txt");
+  ASSERT_TRUE(r.started);
+  EXPECT_EQ(Recorded()[0], evil);
+  EXPECT_FALSE(TempDrives::FileExists(marker));
+}
+
+TEST_F(RunnerTest, StartDetachedDoesNotWaitAndShortNamesAreThePath) {
+  CommandRunner runner(fs, programs);
+  auto r = runner.StartDetached("recorder c:\\~kelvo.diz");
+  EXPECT_TRUE(r.started);
+  for (int i = 0; i < 200 && !TempDrives::FileExists(record); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(TempDrives::FileExists(record));
+  EXPECT_FALSE(runner.StartDetached("nothing.exe").started);
+
+  TempDrives::WriteFile(t.Host('c', "app/temp/Long Name.txt"), "x");
+  EXPECT_EQ(runner.GetShortFileName("c:\\app\\temp\\long name.txt"), "c:\\app\\temp\\long name.txt");
+  EXPECT_EQ(runner.GetShortFileName("c:\\app\\temp\\missing.txt"), "");
+}
+
+}  // namespace kelvo::host

@@ -1,0 +1,90 @@
+#include "host/drive_table.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/temp_drives.h"
+
+namespace kelvo::host {
+
+using testing::TempDrives;
+
+TEST(DriveTable, MapsBothWaysByLongestPrefix) {
+  TempDrives t;
+  t.table.Map('f', t.Host('d', "deep/er"));
+  EXPECT_EQ(t.table.ToDos(t.Host('d', "deep/er/x.txt")), "f:\\x.txt");
+  EXPECT_EQ(t.table.ToDos(t.Host('d', "deep/other")), "d:\\deep\\other");
+  EXPECT_EQ(t.table.ToDos(t.Host('d')), "d:\\");
+  EXPECT_EQ(t.table.ToDos(t.Host('d') + "x"), std::nullopt);  // no prefix at a component boundary
+  EXPECT_EQ(t.table.ToHost("F:\\x.txt"), t.Host('d', "deep/er/x.txt"));
+  EXPECT_EQ(t.table.ToHost("q:\\x"), std::nullopt);
+  EXPECT_EQ(t.table.ToHost(std::string("d:\\a\0b", 7)), std::nullopt);
+
+  DriveTable withRoot = t.table;
+  withRoot.Map('z', "/");
+  EXPECT_EQ(withRoot.ToDos("/usr/lib"), "z:\\usr\\lib");
+  EXPECT_EQ(withRoot.ToDos(t.Host('c', "app")), "c:\\app");
+}
+
+TEST(DriveTable, ResolvesCaseOnlyWhenUnambiguous) {
+  TempDrives t;
+  TempDrives::WriteFile(t.Host('d', "Rel/Demo.NFO"), "x");
+  TempDrives::WriteFile(t.Host('d', "two/Same"), "1");
+  TempDrives::WriteFile(t.Host('d', "two/same"), "2");
+  TempDrives::WriteFile(t.Host('d', "two/SAME2"), "3");
+  TempDrives::WriteFile(t.Host('d', "sp ace/\xC3\xA9t\xC3\xA9.txt"), "4");
+
+  EXPECT_EQ(t.table.ToHost("d:\\rel\\demo.nfo"), t.Host('d', "Rel/Demo.NFO"));
+  EXPECT_EQ(t.table.ToHost("d:\\two\\same"), t.Host('d', "two/same"));   // exact wins
+  EXPECT_EQ(t.table.ToHost("d:\\two\\SAME"), t.Host('d', "two/SAME"));   // ambiguous: not found
+  EXPECT_FALSE(std::filesystem::exists(*t.table.ToHost("d:\\two\\SAME")));
+  EXPECT_EQ(t.table.ToHost("d:\\two\\same2"), t.Host('d', "two/SAME2"));
+  EXPECT_EQ(t.table.ToHost("d:\\SP ACE\\\xC3\xA9t\xC3\xA9.TXT"),
+            t.Host('d', "sp ace/\xC3\xA9t\xC3\xA9.txt"));
+  // A missing directory keeps the rest as written.
+  EXPECT_EQ(t.table.ToHost("d:\\new\\Sub"), t.Host('d', "new/Sub"));
+}
+
+TEST(DriveTable, NeverLeavesTheDriveRoot) {
+  TempDrives t;
+  EXPECT_EQ(t.table.ToHost("d:\\..\\..\\etc"), t.Host('d', "etc"));
+  EXPECT_EQ(t.table.ToHost("d:\\a/../../b"), t.Host('d', "b"));
+}
+
+TEST(DriveTable, IniAndSerialisedFormsRoundTrip) {
+  TempDrives t;
+  TempDrives::WriteFile(t.Host('c', "host.ini"),
+                        "; comment\r\n[drives]\r\nq=" + t.Host('e') +
+                            "\r\nbad=/x\r\nr=relative\r\n[Programs]\r\nwrar = /opt/wrar\r\n");
+  ProgramTable programs;
+  t.table.LoadIni(t.Host('c', "host.ini"), &programs);
+  EXPECT_EQ(t.table.Root('q'), t.Host('e'));
+  EXPECT_EQ(t.table.Root('r'), std::nullopt);
+  EXPECT_EQ(programs.Resolve("C:\\APPS\\WRAR.EXE"), "/opt/wrar");
+  EXPECT_EQ(programs.Resolve("wrar"), "/opt/wrar");
+  EXPECT_EQ(programs.Resolve("wrarx"), std::nullopt);
+
+  auto copy = DriveTable::Deserialize(t.table.Serialize());
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(copy->Serialize(), t.table.Serialize());
+  EXPECT_EQ(copy->ToHost("q:\\a"), t.Host('e', "a"));
+  EXPECT_FALSE(DriveTable::Deserialize("c=relative"));
+}
+
+TEST(DriveTable, DefaultDriveCIsCreatedOnFirstUse) {
+  TempDrives t;
+  std::string home = t.Host('e', "home");
+  std::filesystem::create_directories(home);
+  std::string old = std::getenv("HOME") ? std::getenv("HOME") : "";
+  setenv("HOME", home.c_str(), 1);
+  DriveTable table = DriveTable::Defaults();
+  setenv("HOME", old.c_str(), 1);
+  EXPECT_EQ(table.ToDos(home + "/rel"), "h:\\rel");
+  EXPECT_FALSE(std::filesystem::exists(home + "/.local/share/kelvo32/drive_c"));
+  EXPECT_EQ(table.ToHost("c:\\skip.txt"), home + "/.local/share/kelvo32/drive_c/skip.txt");
+  EXPECT_TRUE(std::filesystem::is_directory(home + "/.local/share/kelvo32/drive_c"));
+  EXPECT_EQ(table.ToHost("z:\\tmp"), "/tmp");
+}
+
+}  // namespace kelvo::host

@@ -1,0 +1,145 @@
+#include "host/filesystem.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "host/host_error.h"
+#include "support/temp_drives.h"
+
+namespace kelvo::host {
+
+using testing::TempDrives;
+
+class FileSystemTest : public ::testing::Test {
+ protected:
+  TempDrives t;
+  FileSystem fs{t.table};
+};
+
+TEST_F(FileSystemTest, ListsByPatternInNameOrder) {
+  for (const char* f : {"b.rar", "A.r00", "c.txt", "DEMO01.zip", "demo02.zip"})
+    TempDrives::WriteFile(t.Host('d', std::string("w/") + f), "x");
+  std::filesystem::create_directories(t.Host('d', "w/sub"));
+  std::filesystem::create_directories(t.Host('d', "w/demo_dir"));
+
+  EXPECT_EQ(fs.ListFiles("d:\\w\\*.*"),
+            (std::vector<std::string>{"A.r00", "DEMO01.zip", "b.rar", "c.txt", "demo02.zip"}));
+  EXPECT_EQ(fs.ListFiles("D:\\W\\demo*"), (std::vector<std::string>{"DEMO01.zip", "demo02.zip"}));
+  EXPECT_EQ(fs.ListDirectories("d:\\w\\*.*"), (std::vector<std::string>{"demo_dir", "sub"}));
+  EXPECT_TRUE(fs.ListFiles("d:\\missing\\*.*").empty());
+  EXPECT_TRUE(fs.ListFiles("q:\\*.*").empty());
+}
+
+TEST_F(FileSystemTest, ExistenceTests) {
+  TempDrives::WriteFile(t.Host('d', "src/a.txt"), "x");
+  std::filesystem::create_directories(t.Host('d', "src/empty"));
+
+  EXPECT_TRUE(fs.ExistsAsFile("d:\\SRC\\A.TXT"));
+  EXPECT_FALSE(fs.ExistsAsFile("d:\\src"));
+  EXPECT_TRUE(fs.ExistsWithDirectories("d:\\src"));
+  EXPECT_TRUE(fs.ExistsWithDirectories("d:\\src\\a.txt"));
+  EXPECT_TRUE(fs.ExistsWithDirectories("d:\\src\\*.*"));
+  EXPECT_TRUE(fs.ExistsWithDirectories("d:\\"));
+  EXPECT_FALSE(fs.ExistsWithDirectories("d:\\src\\empty\\*.*"));  // exists, holds nothing
+  EXPECT_FALSE(fs.ExistsWithDirectories("d:\\src\\empty\\"));
+  EXPECT_TRUE(fs.ExistsWithDirectories("d:\\src\\empty"));
+  EXPECT_FALSE(fs.ExistsWithDirectories("d:\\nothing"));
+  EXPECT_FALSE(fs.ExistsWithDirectories("q:\\"));
+}
+
+TEST_F(FileSystemTest, CurrentDirectoriesAreKeptPerDrive) {
+  std::filesystem::create_directories(t.Host('d', "Work/Kelvo001"));
+  char before[4096];
+  ASSERT_TRUE(getcwd(before, sizeof before));
+
+  fs.ChangeDrive('d');
+  fs.ChangeDir("d:\\work\\kelvo001");
+  EXPECT_EQ(fs.CurrentDir(), "d:\\work\\kelvo001");
+  EXPECT_EQ(fs.CurrentDir('c'), "c:\\");
+  EXPECT_EQ(fs.Absolute("vol.rar"), "d:\\work\\kelvo001\\vol.rar");
+  EXPECT_EQ(fs.Absolute("\\x"), "d:\\x");
+  EXPECT_EQ(fs.Absolute("c:x"), "c:\\x");
+  EXPECT_EQ(fs.HostCurrentDir(), t.Host('d', "Work/Kelvo001"));
+  EXPECT_THROW(fs.ChangeDir("d:\\nope"), HostError);
+  EXPECT_THROW(fs.ChangeDrive('q'), HostError);
+
+  char after[4096];
+  ASSERT_TRUE(getcwd(after, sizeof after));
+  EXPECT_STREQ(before, after);  // the process never changed directory
+}
+
+TEST_F(FileSystemTest, CopyDeleteAndReadOnly) {
+  TempDrives::WriteFile(t.Host('d', "a.diz"), "\xB0\xB1 art\r\n");
+  fs.CopyFile("d:\\a.diz", "c:\\copy.diz");
+  EXPECT_EQ(TempDrives::ReadFile(t.Host('c', "copy.diz")), "\xB0\xB1 art\r\n");
+  EXPECT_THROW(fs.CopyFile("c:\\copy.diz", "C:\\COPY.DIZ"), HostError);  // onto itself
+  EXPECT_EQ(TempDrives::ReadFile(t.Host('c', "copy.diz")), "\xB0\xB1 art\r\n");
+  EXPECT_THROW(fs.CopyFile("d:\\missing", "c:\\x"), HostError);
+  EXPECT_FALSE(TempDrives::FileExists(t.Host('c', "x")));
+
+  ::chmod(t.Host('c', "copy.diz").c_str(), 0444);
+  EXPECT_THROW(fs.DeleteFile("c:\\copy.diz"), HostError);
+  EXPECT_THROW(fs.CopyFile("d:\\a.diz", "c:\\copy.diz"), HostError);
+  EXPECT_THROW(fs.OpenWrite("c:\\copy.diz"), HostError);
+  fs.ClearAttributes("c:\\copy.diz");
+  fs.DeleteFile("c:\\copy.diz");
+  EXPECT_FALSE(fs.Exists("c:\\copy.diz"));
+  EXPECT_THROW(fs.DeleteFile("c:\\copy.diz"), HostError);
+}
+
+TEST_F(FileSystemTest, DirectoriesLengthsAndFreeSpace) {
+  fs.MakeDir("c:\\Kelvo001");
+  EXPECT_TRUE(fs.IsDirectory("c:\\kelvo001"));
+  EXPECT_THROW(fs.MakeDir("c:\\Kelvo001"), HostError);
+  TempDrives::WriteFile(t.Host('c', "Kelvo001/v"), "12345");
+  EXPECT_EQ(fs.FileLength("c:\\kelvo001\\v"), 5u);
+  EXPECT_THROW(fs.RemoveDir("c:\\Kelvo001"), HostError);  // not empty
+  fs.DeleteFile("c:\\kelvo001\\v");
+  fs.RemoveDir("c:\\Kelvo001");
+  EXPECT_FALSE(fs.Exists("c:\\Kelvo001"));
+
+  // A sparse file past 4 GB keeps its true length.
+  std::string big = t.Host('d', "big.iso");
+  TempDrives::WriteFile(big, "");
+  std::filesystem::resize_file(big, 5'000'000'000ull);
+  EXPECT_EQ(fs.FileLength("d:\\big.iso"), 5'000'000'000ull);
+
+  auto freeC = fs.FreeBytes("c");
+  ASSERT_TRUE(freeC);
+  EXPECT_GT(*freeC, 0u);
+  EXPECT_EQ(fs.FreeBytes("d:"), freeC);  // same host volume
+  EXPECT_EQ(fs.FreeBytes("c:\\not\\yet\\made"), freeC);
+  EXPECT_EQ(fs.FreeBytes("q:"), std::nullopt);
+  t.table.Map('x', t.Host('e', "no-disc"));
+  FileSystem withEmptyDrive(t.table);
+  EXPECT_EQ(withEmptyDrive.FreeBytes("x:"), std::nullopt);
+}
+
+TEST(TextFile, ReadsEveryLineEndAndWritesCrLf) {
+  TempDrives t;
+  std::string path = t.Host('c', "t.txt");
+  TempDrives::WriteFile(path, "one\r\ntwo\rthree\nfour\r\n\r\n\xCD\xCD\xBB last");
+  EXPECT_EQ(ReadLines(path),
+            (std::vector<std::string>{"one", "two", "three", "four", "", "\xCD\xCD\xBB last"}));
+  TempDrives::WriteFile(path, "a\r\n");
+  EXPECT_EQ(ReadLines(path), (std::vector<std::string>{"a"}));
+  TempDrives::WriteFile(path, "");
+  EXPECT_TRUE(ReadLines(path).empty());
+  EXPECT_EQ(SplitLines("x\r\r\ny"), (std::vector<std::string>{"x", "", "y"}));
+
+  WriteLines(path, {"\xB0 art", "", "end"});
+  EXPECT_EQ(TempDrives::ReadFile(path), "\xB0 art\r\n\r\nend\r\n");
+  {
+    LineWriter append(path, LineWriter::Mode::Append);
+    append.WriteLine("more");
+    append.Close();
+  }
+  EXPECT_EQ(TempDrives::ReadFile(path), "\xB0 art\r\n\r\nend\r\nmore\r\n");
+  EXPECT_THROW(LineReader(t.Host('c', "none.txt")), HostError);
+  EXPECT_THROW(LineReader(t.Host('c')), HostError);
+  EXPECT_THROW(LineWriter(t.Host('c', "no/dir/x.txt")), HostError);
+}
+
+}  // namespace kelvo::host

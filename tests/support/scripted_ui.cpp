@@ -1,0 +1,79 @@
+#include "support/scripted_ui.h"
+
+#include <gtest/gtest.h>
+
+namespace kelvo::testing {
+
+namespace {
+class RecordingStatus : public FolderDialogStatus {
+ public:
+  explicit RecordingStatus(std::vector<std::string>& texts) : texts_(texts) {}
+  void SetStatusText(const std::string& text) override { texts_.push_back(text); }
+
+ private:
+  std::vector<std::string>& texts_;
+};
+}  // namespace
+
+MessageResult ScriptedUi::ShowMessage(const std::string& text, const std::string& title,
+                                      MessageIcon icon, MessageButtons buttons) {
+  messages.push_back({text, title, icon, buttons});
+  if (buttons == MessageButtons::Ok) return MessageResult::Ok;
+  if (messageAnswers.empty()) {
+    ADD_FAILURE() << "unexpected question: " << text;
+    return buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Cancel;
+  }
+  MessageResult answer = messageAnswers.front();
+  messageAnswers.pop_front();
+  return answer;
+}
+
+std::optional<std::string> ScriptedUi::FileDialog(ShownDialog::Kind kind,
+                                                  const FileDialogRequest& request) {
+  dialogs.push_back({kind, request.title, request.filter, request.initialName, request.initialDir, {}});
+  if (fileAnswers.empty()) {
+    ADD_FAILURE() << "unexpected file dialog: " << request.title;
+    return std::nullopt;
+  }
+  auto answer = fileAnswers.front();
+  fileAnswers.pop_front();
+  return answer;
+}
+
+std::optional<std::string> ScriptedUi::OpenFile(const FileDialogRequest& request) {
+  return FileDialog(ShownDialog::Open, request);
+}
+
+std::optional<std::string> ScriptedUi::SaveFile(const FileDialogRequest& request) {
+  return FileDialog(ShownDialog::Save, request);
+}
+
+std::optional<std::string> ScriptedUi::BrowseFolder(const FolderDialogRequest& request) {
+  dialogs.push_back({ShownDialog::Folder, request.title, {}, {}, request.initialSelection, {}});
+  if (folderAnswers.empty()) {
+    ADD_FAILURE() << "unexpected folder dialog: " << request.title;
+    return std::nullopt;
+  }
+  FolderAnswer answer = folderAnswers.front();
+  folderAnswers.pop_front();
+  RecordingStatus status(dialogs.back().statusTexts);
+  for (const auto& path : answer.highlighted) {
+    if (request.onHighlighted) request.onHighlighted(path, status);
+  }
+  return answer.choice;
+}
+
+void ScriptedUi::ProcessEvents() {
+  ++eventsProcessed;
+  if (onProcessEvents) onProcessEvents();
+}
+
+void ScriptedUi::PlaySound(const std::string& hostPath, bool) { sounds.push_back(hostPath); }
+
+std::vector<std::string> ScriptedUi::MessageTexts() const {
+  std::vector<std::string> texts;
+  for (const auto& m : messages) texts.push_back(m.text);
+  return texts;
+}
+
+}  // namespace kelvo::testing

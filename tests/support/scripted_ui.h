@@ -1,0 +1,63 @@
+// A Ui that answers from queues and logs everything it was asked to show.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/ui.h"
+
+namespace kelvo::testing {
+
+struct ShownMessage {
+  std::string text, title;
+  MessageIcon icon;
+  MessageButtons buttons;
+};
+
+struct ShownDialog {
+  enum Kind { Open, Save, Folder } kind;
+  std::string title, filter, initialName, initialDir;
+  std::vector<std::string> statusTexts;  // folder dialog status line history
+};
+
+// One answer to a folder dialog: the folders highlighted on the way, then
+// the choice (nullopt = cancel).
+struct FolderAnswer {
+  std::vector<std::string> highlighted;
+  std::optional<std::string> choice;
+};
+
+class ScriptedUi : public Ui {
+ public:
+  // Queues of answers, taken in order. A dialog or question with no answer
+  // queued is a test failure (and answers cancel).
+  std::deque<MessageResult> messageAnswers;
+  std::deque<std::optional<std::string>> fileAnswers;  // open and save dialogs
+  std::deque<FolderAnswer> folderAnswers;
+
+  std::vector<ShownMessage> messages;
+  std::vector<ShownDialog> dialogs;
+  std::vector<std::string> sounds;
+  int eventsProcessed = 0;
+  // Called from ProcessEvents, so that a test can press Abort mid-run.
+  std::function<void()> onProcessEvents;
+
+  MessageResult ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
+                            MessageButtons buttons) override;
+  std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
+  std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
+  std::optional<std::string> BrowseFolder(const FolderDialogRequest& request) override;
+  void ProcessEvents() override;
+  void PlaySound(const std::string& hostPath, bool wait) override;
+
+  // The texts of all messages shown, in order.
+  std::vector<std::string> MessageTexts() const;
+
+ private:
+  std::optional<std::string> FileDialog(ShownDialog::Kind kind, const FileDialogRequest& request);
+};
+
+}  // namespace kelvo::testing

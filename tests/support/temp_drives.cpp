@@ -1,0 +1,72 @@
+#include "support/temp_drives.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace kelvo::testing {
+
+FixedClock::FixedClock() {
+  time.tm_year = 98;
+  time.tm_mon = 11;
+  time.tm_mday = 7;
+  time.tm_hour = 21;
+  time.tm_min = 5;
+  time.tm_sec = 9;
+}
+
+TempDrives::TempDrives() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "kelvo-test-XXXXXX").string();
+  if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  root_ = tmpl;
+  for (char letter : {'c', 'd', 'e'}) {
+    std::filesystem::create_directories(root_ + "/" + letter);
+    table.Map(letter, root_ + "/" + letter);
+  }
+  std::filesystem::create_directories(root_ + "/c/app");
+  const std::string tools = KELVO_APP_BUILD_DIR;
+  for (const char* tool : {"wrar", "wace", "pkzip", "size", "notepad", "winhelp", "webdial"})
+    programs.Set(tool, tools + "/" + tool);
+}
+
+TempDrives::~TempDrives() {
+  std::error_code ec;
+  // Read-only leftovers must not stop the clean-up.
+  for (auto it = std::filesystem::recursive_directory_iterator(root_, ec);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::remove_all(root_, ec);
+}
+
+std::string TempDrives::Host(char letter, const std::string& rel) const {
+  std::string base = root_ + "/" + letter;
+  return rel.empty() ? base : base + "/" + rel;
+}
+
+void TempDrives::WriteFile(const std::string& hostPath, const std::string& bytes) {
+  std::filesystem::create_directories(std::filesystem::path(hostPath).parent_path());
+  std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + hostPath);
+}
+
+std::string TempDrives::ReadFile(const std::string& hostPath) {
+  std::ifstream in(hostPath, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + hostPath);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool TempDrives::FileExists(const std::string& hostPath) {
+  return std::filesystem::exists(hostPath);
+}
+
+TestApp::TestApp()
+    : fs(drives.table), runner(fs, drives.programs), ctx(fs, runner, ui, clock, "c:\\app") {}
+
+}  // namespace kelvo::testing
