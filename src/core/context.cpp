@@ -15,6 +15,8 @@ Context::Context(host::FileSystem& fs_, host::CommandRunner& runner_, Ui& ui_, c
                  std::string appDir_)
     : fs(fs_), runner(runner_), ui(ui_), clock(clock_), appDir(std::move(appDir_)) {}
 
-std::string Context::AppFile(const std::string& name) const { return dos::Join(appDir, name); }
+std::string Context::AppFile(const std::string& name) const {
+  return dos::Join(appDir, name);
+}
 
 }  // namespace kelvo

@@ -4,14 +4,22 @@ namespace kelvo {
 
 std::string PanelHeaderText(Panel panel) {
   switch (panel) {
-    case Panel::Source: return " Source";
-    case Panel::Skip: return " Skip";
-    case Panel::Diz: return " Diz";
-    case Panel::Nfo: return " Nfo";
-    case Panel::Zip: return " Zip";
-    case Panel::Run: return " Kelvo!";
-    case Panel::About: return " About";
-    case Panel::None: break;
+    case Panel::Source:
+      return " Source";
+    case Panel::Skip:
+      return " Skip";
+    case Panel::Diz:
+      return " Diz";
+    case Panel::Nfo:
+      return " Nfo";
+    case Panel::Zip:
+      return " Zip";
+    case Panel::Run:
+      return " Kelvo!";
+    case Panel::About:
+      return " About";
+    case Panel::None:
+      break;
   }
   return {};
 }

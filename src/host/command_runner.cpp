@@ -16,7 +16,9 @@ namespace kelvo::host {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 // Words of a line with the offset just past each one.
 struct Word {
@@ -78,7 +80,9 @@ std::optional<InterpretedCommand> ParseInterpreterLine(std::string_view rest) {
     while (i < rest.size() && IsBlank(rest[i])) ++i;
     std::string target;
     bool targetQuoted = false;
-    for (; i < rest.size() && (targetQuoted || (!IsBlank(rest[i]) && rest[i] != '<' && rest[i] != '>')); ++i) {
+    for (; i < rest.size() &&
+           (targetQuoted || (!IsBlank(rest[i]) && rest[i] != '<' && rest[i] != '>'));
+         ++i) {
       if (rest[i] == '"') {
         targetQuoted = !targetQuoted;
       } else {
@@ -104,9 +108,13 @@ std::optional<InterpretedCommand> ParseInterpreterLine(std::string_view rest) {
 CommandRunner::CommandRunner(FileSystem& fs, ProgramTable programs)
     : fs_(fs), programs_(std::move(programs)) {}
 
-CommandRunner::~CommandRunner() { ReapDetached(); }
+CommandRunner::~CommandRunner() {
+  ReapDetached();
+}
 
-ExecResult CommandRunner::ExecCmd(std::string_view commandLine) { return Start(commandLine, true); }
+ExecResult CommandRunner::ExecCmd(std::string_view commandLine) {
+  return Start(commandLine, true);
+}
 
 ExecResult CommandRunner::StartDetached(std::string_view commandLine) {
   return Start(commandLine, false);

@@ -5,9 +5,15 @@
 namespace kelvo::dos {
 
 namespace {
-char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+char LowerChar(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+char UpperChar(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
 }  // namespace
 
 std::string Lower(std::string_view text) {
@@ -23,9 +29,9 @@ std::string Upper(std::string_view text) {
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return LowerChar(x) == LowerChar(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return LowerChar(x) == LowerChar(y);
+         });
 }
 
 char DriveLetter(std::string_view path) {
@@ -78,7 +84,9 @@ std::vector<std::string> Components(std::string_view path) {
   return parts;
 }
 
-bool HasWildcard(std::string_view text) { return text.find_first_of("*?") != text.npos; }
+bool HasWildcard(std::string_view text) {
+  return text.find_first_of("*?") != text.npos;
+}
 
 bool MatchWildcard(std::string_view pattern, std::string_view name) {
   // "*.*" is the DOS spelling of "every name".
@@ -86,8 +94,7 @@ bool MatchWildcard(std::string_view pattern, std::string_view name) {
   // Iterative glob with one backtracking point.
   size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
   while (n < name.size()) {
-    if (p < pattern.size() &&
-        (pattern[p] == '?' || LowerChar(pattern[p]) == LowerChar(name[n]))) {
+    if (p < pattern.size() && (pattern[p] == '?' || LowerChar(pattern[p]) == LowerChar(name[n]))) {
       ++p;
       ++n;
     } else if (p < pattern.size() && pattern[p] == '*') {

@@ -85,7 +85,9 @@ void DriveTable::Map(char letter, std::string hostRoot, bool createOnUse) {
   drives_[letter] = Drive{letter, NormaliseHostPath(hostRoot), createOnUse};
 }
 
-void DriveTable::Unmap(char letter) { drives_.erase(dos::Lower(std::string(1, letter))[0]); }
+void DriveTable::Unmap(char letter) {
+  drives_.erase(dos::Lower(std::string(1, letter))[0]);
+}
 
 std::optional<std::string> DriveTable::Root(char letter) const {
   auto it = drives_.find(dos::Lower(std::string(1, letter))[0]);
@@ -164,8 +166,8 @@ void DriveTable::LoadIni(const std::string& hostIniPath, ProgramTable* programs)
     auto eq = line.find('=');
     if (eq == std::string::npos) continue;
     std::string key = Trim(line.substr(0, eq)), value = Trim(line.substr(eq + 1));
-    if (section == "drives" && key.size() == 1 && std::isalpha(static_cast<unsigned char>(key[0])) &&
-        !value.empty() && value[0] == '/') {
+    if (section == "drives" && key.size() == 1 &&
+        std::isalpha(static_cast<unsigned char>(key[0])) && !value.empty() && value[0] == '/') {
       Map(key[0], value);
     } else if (section == "programs" && programs && !key.empty() && !value.empty()) {
       programs->Set(key, value);
@@ -197,15 +199,6 @@ std::optional<DriveTable> DriveTable::Deserialize(std::string_view text) {
     if (end == std::string_view::npos) break;
     text.remove_prefix(end + 1);
   }
-  return table;
-}
-
-DriveTable DriveTable::ForTool(const std::string& appHostDir, ProgramTable* programs) {
-  if (const char* handed = std::getenv(kEnvVar)) {
-    if (auto table = Deserialize(handed)) return *table;
-  }
-  DriveTable table = Defaults();
-  table.LoadIni(appHostDir + "/host.ini", programs);
   return table;
 }
 

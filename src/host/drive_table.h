@@ -59,9 +59,6 @@ class DriveTable {
 
   // The variable that carries Serialize() to child processes.
   static constexpr const char* kEnvVar = "KELVO32_DRIVES";
-  // The tools' table: the parent's when handed down, else the defaults
-  // plus host.ini in appHostDir.
-  static DriveTable ForTool(const std::string& appHostDir, ProgramTable* programs);
 
  private:
   std::map<char, Drive> drives_;

@@ -16,7 +16,9 @@ namespace kelvo::host {
 
 namespace {
 
-bool StatPath(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
+bool StatPath(const std::string& path, struct stat& st) {
+  return ::stat(path.c_str(), &st) == 0;
+}
 
 void CopyBytes(int in, int out, std::string_view from, std::string_view to) {
   char buffer[1 << 16];
@@ -51,7 +53,8 @@ FileSystem::FileSystem(DriveTable drives) : drives_(std::move(drives)) {}
 
 void FileSystem::ChangeDrive(char letter) {
   letter = dos::DriveLetter(std::string(1, letter) + ":");
-  if (!letter || !drives_.Root(letter)) throw HostError("change to drive", std::string(1, letter) + ":", "drive not mapped");
+  if (!letter || !drives_.Root(letter))
+    throw HostError("change to drive", std::string(1, letter) + ":", "drive not mapped");
   currentDrive_ = letter;
 }
 
@@ -66,7 +69,8 @@ void FileSystem::ChangeDir(std::string_view dosDir) {
   std::string abs = Absolute(dosDir);
   if (!IsDirectory(abs)) throw HostError("change to directory", abs, "No such directory");
   char letter = dos::DriveLetter(abs);
-  currentDirs_[letter] = dos::IsDriveRoot(abs) ? abs : (abs.back() == '\\' ? abs.substr(0, abs.size() - 1) : abs);
+  currentDirs_[letter] =
+      dos::IsDriveRoot(abs) ? abs : (abs.back() == '\\' ? abs.substr(0, abs.size() - 1) : abs);
 }
 
 std::string FileSystem::Absolute(std::string_view dosPath) const {

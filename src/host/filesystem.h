@@ -24,9 +24,9 @@ class FileSystem {
 
   // Current drive ('c' at start) and each drive's current directory.
   char CurrentDrive() const { return currentDrive_; }
-  void ChangeDrive(char letter);          // throws when the drive is not mapped
+  void ChangeDrive(char letter);                  // throws when the drive is not mapped
   std::string CurrentDir(char letter = 0) const;  // "x:\..." of that drive
-  void ChangeDir(std::string_view dosDir);  // throws when it is no directory
+  void ChangeDir(std::string_view dosDir);        // throws when it is no directory
   // The absolute DOS form of a path that may be relative or drive-relative.
   std::string Absolute(std::string_view dosPath) const;
   // Host path of a DOS path; nullopt when its drive is not mapped.
@@ -51,7 +51,7 @@ class FileSystem {
   std::vector<std::string> ListDirectories(std::string_view dosPattern) const;
 
   void MakeDir(std::string_view dosDir);
-  void RemoveDir(std::string_view dosDir);  // only an empty directory
+  void RemoveDir(std::string_view dosDir);                    // only an empty directory
   void CopyFile(std::string_view from, std::string_view to);  // replaces `to`
   void DeleteFile(std::string_view dosPath);
   void ClearAttributes(std::string_view dosPath);  // read-only off

@@ -17,11 +17,13 @@ using testing::TempDrives;
 using Words = std::vector<std::string>;
 
 TEST(SplitCommandLine, BlanksSeparateQuotesGroup) {
-  EXPECT_EQ(SplitCommandLine("wrar.exe a -r  -v1440000b -m3 -y c:\\Kelvo001\\DEMO.rar \"d:\\my src\" "),
-            (Words{"wrar.exe", "a", "-r", "-v1440000b", "-m3", "-y", "c:\\Kelvo001\\DEMO.rar",
-                   "d:\\my src"}));
+  EXPECT_EQ(
+      SplitCommandLine("wrar.exe a -r  -v1440000b -m3 -y c:\\Kelvo001\\DEMO.rar \"d:\\my src\" "),
+      (Words{"wrar.exe", "a", "-r", "-v1440000b", "-m3", "-y", "c:\\Kelvo001\\DEMO.rar",
+             "d:\\my src"}));
   // A quoted drive root keeps its backslash.
-  EXPECT_EQ(SplitCommandLine("x \"d:\\\" -x@c:\\skip.txt"), (Words{"x", "d:\\", "-x@c:\\skip.txt"}));
+  EXPECT_EQ(SplitCommandLine("x \"d:\\\" -x@c:\\skip.txt"),
+            (Words{"x", "d:\\", "-x@c:\\skip.txt"}));
   EXPECT_EQ(SplitCommandLine("a\"b c\"d"), (Words{"ab cd"}));
   EXPECT_EQ(SplitCommandLine("a \"\""), (Words{"a", ""}));
   EXPECT_EQ(SplitCommandLine("   "), Words{});
@@ -78,7 +80,8 @@ TEST_F(RunnerTest, PassesDosArgumentsAndTheCurrentDirectory) {
   auto r = runner.ExecCmd("C:\\Tools\\RECORDER.EXE a -r \"d:\\my dir\\\" c:\\x\xC3\xA9.rar ");
   EXPECT_TRUE(r.started);
   EXPECT_EQ(r.exitStatus, 3);
-  EXPECT_EQ(Recorded(), (Words{"a", "-r", "d:\\my dir\\", "c:\\x\xC3\xA9.rar", "cwd=" + t.Host('d', "Work")}));
+  EXPECT_EQ(Recorded(),
+            (Words{"a", "-r", "d:\\my dir\\", "c:\\x\xC3\xA9.rar", "cwd=" + t.Host('d', "Work")}));
 }
 
 TEST_F(RunnerTest, InterpreterRedirectsThroughTheDriveTable) {
@@ -86,13 +89,15 @@ TEST_F(RunnerTest, InterpreterRedirectsThroughTheDriveTable) {
   TempDrives::WriteFile(t.Host('c', "comment.txt"), "line 1\r\n.\r\n");
   setenv("KELVO_READ_STDIN", "1", 1);
   setenv("KELVO_WRITE_STDOUT", "1", 1);
-  auto r = runner.ExecCmd("command.com /c recorder.exe d:\\zips\\DEMO02 -z <C:\\COMMENT.TXT >d:\\out.txt");
+  auto r = runner.ExecCmd(
+      "command.com /c recorder.exe d:\\zips\\DEMO02 -z <C:\\COMMENT.TXT >d:\\out.txt");
   ASSERT_TRUE(r.started) << r.error;
   EXPECT_EQ(TempDrives::ReadFile(record),
             "d:\\zips\\DEMO02\n-z\ncwd=" + t.Host('c') + "\nstdin=line 1\r\n.\r\n");
   EXPECT_EQ(TempDrives::ReadFile(t.Host('d', "out.txt")), "hello from recorder\n");
   runner.ExecCmd("command.pif /c recorder >>d:\\out.txt");
-  EXPECT_EQ(TempDrives::ReadFile(t.Host('d', "out.txt")), "hello from recorder\nhello from recorder\n");
+  EXPECT_EQ(TempDrives::ReadFile(t.Host('d', "out.txt")),
+            "hello from recorder\nhello from recorder\n");
 }
 
 TEST_F(RunnerTest, FailuresReturnAtOnceAndRunNothing) {
@@ -117,7 +122,8 @@ TEST_F(RunnerTest, FailuresReturnAtOnceAndRunNothing) {
 TEST_F(RunnerTest, ShellTextInPathsStaysText) {
   CommandRunner runner(fs, programs);
   std::string marker = t.Host('e', "pwned");
-  std::string evil = "d:\\a; touch " + marker + " $(touch " + marker + ") `touch " + marker + "` 'q'";
+  std::string evil =
+      "d:\\a; touch " + marker + " $(touch " + marker + ") `touch " + marker + "` 'q'";
   auto r = runner.ExecCmd("command.com /c recorder \"" + evil + "\" >d:\\out.txt");
   ASSERT_TRUE(r.started);
   EXPECT_EQ(Recorded()[0], evil);
@@ -134,7 +140,8 @@ TEST_F(RunnerTest, StartDetachedDoesNotWaitAndShortNamesAreThePath) {
   EXPECT_FALSE(runner.StartDetached("nothing.exe").started);
 
   TempDrives::WriteFile(t.Host('c', "app/temp/Long Name.txt"), "x");
-  EXPECT_EQ(runner.GetShortFileName("c:\\app\\temp\\long name.txt"), "c:\\app\\temp\\long name.txt");
+  EXPECT_EQ(runner.GetShortFileName("c:\\app\\temp\\long name.txt"),
+            "c:\\app\\temp\\long name.txt");
   EXPECT_EQ(runner.GetShortFileName("c:\\app\\temp\\missing.txt"), "");
 }
 

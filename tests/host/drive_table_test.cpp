@@ -1,4 +1,5 @@
 #include "host/drive_table.h"
+#include "host/host_config.h"
 
 #include <gtest/gtest.h>
 
@@ -36,8 +37,8 @@ TEST(DriveTable, ResolvesCaseOnlyWhenUnambiguous) {
   TempDrives::WriteFile(t.Host('d', "sp ace/\xC3\xA9t\xC3\xA9.txt"), "4");
 
   EXPECT_EQ(t.table.ToHost("d:\\rel\\demo.nfo"), t.Host('d', "Rel/Demo.NFO"));
-  EXPECT_EQ(t.table.ToHost("d:\\two\\same"), t.Host('d', "two/same"));   // exact wins
-  EXPECT_EQ(t.table.ToHost("d:\\two\\SAME"), t.Host('d', "two/SAME"));   // ambiguous: not found
+  EXPECT_EQ(t.table.ToHost("d:\\two\\same"), t.Host('d', "two/same"));  // exact wins
+  EXPECT_EQ(t.table.ToHost("d:\\two\\SAME"), t.Host('d', "two/SAME"));  // ambiguous: not found
   EXPECT_FALSE(std::filesystem::exists(*t.table.ToHost("d:\\two\\SAME")));
   EXPECT_EQ(t.table.ToHost("d:\\two\\same2"), t.Host('d', "two/SAME2"));
   EXPECT_EQ(t.table.ToHost("d:\\SP ACE\\\xC3\xA9t\xC3\xA9.TXT"),
@@ -85,6 +86,28 @@ TEST(DriveTable, DefaultDriveCIsCreatedOnFirstUse) {
   EXPECT_EQ(table.ToHost("c:\\skip.txt"), home + "/.local/share/kelvo32/drive_c/skip.txt");
   EXPECT_TRUE(std::filesystem::is_directory(home + "/.local/share/kelvo32/drive_c"));
   EXPECT_EQ(table.ToHost("z:\\tmp"), "/tmp");
+}
+
+}  // namespace kelvo::host
+
+namespace kelvo::host {
+
+TEST(HostConfig, ToolsBesideTheProgramIniAndTheParentsTable) {
+  testing::TempDrives t;
+  std::string app = t.Host('c', "app");
+  testing::TempDrives::WriteFile(app + "/host.ini",
+                                 "[drives]\nd=/media/cdrom\n[programs]\nsize=/opt/size\n");
+  unsetenv(DriveTable::kEnvVar);
+  HostConfig config = LoadHostConfig(app);
+  EXPECT_EQ(config.programs.Resolve("WRAR.EXE"), app + "/wrar");
+  EXPECT_EQ(config.programs.Resolve("size.exe"), "/opt/size");
+  EXPECT_EQ(config.drives.Root('d'), "/media/cdrom");
+
+  setenv(DriveTable::kEnvVar, t.table.Serialize().c_str(), 1);
+  HostConfig child = LoadHostConfig(app);
+  unsetenv(DriveTable::kEnvVar);
+  EXPECT_EQ(child.drives.Serialize(), t.table.Serialize());
+  EXPECT_FALSE(ExecutableDir().empty());
 }
 
 }  // namespace kelvo::host

@@ -30,7 +30,8 @@ MessageResult ScriptedUi::ShowMessage(const std::string& text, const std::string
 
 std::optional<std::string> ScriptedUi::FileDialog(ShownDialog::Kind kind,
                                                   const FileDialogRequest& request) {
-  dialogs.push_back({kind, request.title, request.filter, request.initialName, request.initialDir, {}});
+  dialogs.push_back(
+      {kind, request.title, request.filter, request.initialName, request.initialDir, {}});
   if (fileAnswers.empty()) {
     ADD_FAILURE() << "unexpected file dialog: " << request.title;
     return std::nullopt;
@@ -68,7 +69,9 @@ void ScriptedUi::ProcessEvents() {
   if (onProcessEvents) onProcessEvents();
 }
 
-void ScriptedUi::PlaySound(const std::string& hostPath, bool) { sounds.push_back(hostPath); }
+void ScriptedUi::PlaySound(const std::string& hostPath, bool) {
+  sounds.push_back(hostPath);
+}
 
 std::vector<std::string> ScriptedUi::MessageTexts() const {
   std::vector<std::string> texts;

@@ -1,0 +1,26 @@
+// Where the program lives and how it sees the machine: the application
+// directory, and the drive and program tables with host.ini applied.
+#pragma once
+
+#include <string>
+
+#include "host/drive_table.h"
+
+namespace kelvo::host {
+
+struct HostConfig {
+  std::string appHostDir;  // directory of the running executable
+  DriveTable drives;
+  ProgramTable programs;
+};
+
+// The directory of the running executable (from /proc/self/exe).
+std::string ExecutableDir();
+
+// The default tables (the stand-in tools beside the executable), then
+// host.ini in appHostDir. A table handed down by a parent process through
+// DriveTable::kEnvVar replaces the drives, so a child maps paths exactly as
+// its parent does.
+HostConfig LoadHostConfig(const std::string& appHostDir);
+
+}  // namespace kelvo::host
