@@ -109,8 +109,12 @@ TEST_F(FileSystemTest, DirectoriesLengthsAndFreeSpace) {
   auto freeC = fs.FreeBytes("c");
   ASSERT_TRUE(freeC);
   EXPECT_GT(*freeC, 0u);
-  EXPECT_EQ(fs.FreeBytes("d:"), freeC);  // same host volume
-  EXPECT_EQ(fs.FreeBytes("c:\\not\\yet\\made"), freeC);
+  // Same host volume; other processes may write meanwhile, so allow slack.
+  auto near = [&](std::optional<std::uint64_t> v) {
+    return v && (*v > *freeC ? *v - *freeC : *freeC - *v) < (64u << 20);
+  };
+  EXPECT_TRUE(near(fs.FreeBytes("d:")));
+  EXPECT_TRUE(near(fs.FreeBytes("c:\\not\\yet\\made")));
   EXPECT_EQ(fs.FreeBytes("q:"), std::nullopt);
   t.table.Map('x', t.Host('e', "no-disc"));
   FileSystem withEmptyDrive(t.table);
