@@ -102,6 +102,12 @@ std::string FileSystem::HostCurrentDir() const {
   return drives_.ToHost(CurrentDir()).value_or("/");
 }
 
+std::string FileSystem::LowerChosenPath(std::string_view dosPath) const {
+  std::string lower = dos::Lower(dosPath);
+  auto asChosen = HostPath(dosPath);
+  return asChosen && HostPath(lower) == asChosen ? lower : std::string(dosPath);
+}
+
 bool FileSystem::ExistsAsFile(std::string_view dosPath) const {
   if (dos::HasWildcard(dosPath)) return !ListFiles(dosPath).empty();
   auto host = HostPath(dosPath);

@@ -35,6 +35,10 @@ class FileSystem {
   std::string RequireHostPath(std::string_view dosPath, std::string_view verb) const;
   std::string HostCurrentDir() const;
 
+  // A path chosen in a dialog, in lower case when the lower-case form still
+  // names the same host file; else as chosen, so it always names that file.
+  std::string LowerChosenPath(std::string_view dosPath) const;
+
   // "Exists as a file": the path names an ordinary file.
   bool ExistsAsFile(std::string_view dosPath) const;
   // "Exists with directories": a listing of the path, directories included,

@@ -49,6 +49,19 @@ TEST_F(FileSystemTest, ExistenceTests) {
   EXPECT_FALSE(fs.ExistsWithDirectories("q:\\"));
 }
 
+TEST_F(FileSystemTest, LowersAChosenPathOnlyWhenItStillNamesTheFile) {
+  TempDrives::WriteFile(t.Host('d', "Rel/Demo.KVO"), "x");
+  TempDrives::WriteFile(t.Host('d', "Two/a.txt"), "1");
+  TempDrives::WriteFile(t.Host('d', "Two/A.TXT"), "2");
+  EXPECT_EQ(fs.LowerChosenPath("D:\\Rel\\Demo.KVO"), "d:\\rel\\demo.kvo");
+  EXPECT_EQ(fs.LowerChosenPath("D:\\Two\\A.TXT"),
+            "D:\\Two\\A.TXT");  // lower case is the other file
+  EXPECT_EQ(fs.LowerChosenPath("D:\\Rel\\New.KVO"),
+            "D:\\Rel\\New.KVO");  // would name another, new file
+  EXPECT_EQ(fs.LowerChosenPath("D:\\REL"), "d:\\rel");
+  EXPECT_EQ(fs.LowerChosenPath("Q:\\X"), "Q:\\X");
+}
+
 TEST_F(FileSystemTest, CurrentDirectoriesAreKeptPerDrive) {
   std::filesystem::create_directories(t.Host('d', "Work/Kelvo001"));
   char before[4096];
