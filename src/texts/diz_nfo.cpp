@@ -1,0 +1,148 @@
+#include "texts/diz_nfo.h"
+
+#include "host/dospath.h"
+#include "host/host_error.h"
+#include "texts/text_files.h"
+
+namespace kelvo::texts {
+
+namespace {
+
+constexpr std::string_view kTagIndent = "                            ";  // 28 blanks
+constexpr std::string_view kTagText = "Packaged with Kelvo32 by ";
+constexpr std::string_view kMakerMark = "KVO";
+constexpr size_t kTagKeyLength = 40;
+
+constexpr const char* kDizFromAppDir = "The file_id.diz can't be from your application directory";
+constexpr const char* kNfoFromAppDir = "The nfo can't be from your application directory";
+
+std::string NfoCopyPath(const Context& ctx, const std::string& nfoPath) {
+  return ctx.AppFile(dos::FileNamePart(nfoPath));
+}
+
+// "&Create" for either text: the draft is the file to open and to choose.
+void CreateText(Context& ctx, const std::string& draft, std::string& chosenPath) {
+  ctx.ui.ShowMessage("Choose 'Save' when finished in notepad, not 'save as'", kAppTitle,
+                     MessageIcon::None, MessageButtons::Ok);
+  try {
+    EnsureAppTempFolder(ctx);
+    // Made empty when missing; an existing draft keeps what the user saved.
+    if (!ctx.fs.ExistsAsFile(draft)) ctx.fs.OpenWrite(draft)->Close();
+  } catch (const host::HostError& e) {
+    ctx.ui.ShowMessage("The new " + dos::FileNamePart(draft) + " can't be made\r" + e.what(),
+                       kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
+    return;
+  }
+  ctx.ui.ProcessEvents();
+  // The draft path holds a trailing blank on the editor's line.
+  StartEditor(ctx, EditorCommandLine(draft) + " ");
+  chosenPath = LowerChosenPath(ctx.fs, draft);
+}
+
+void EditText(Context& ctx, const std::string& path) {
+  if (path.empty()) return;
+  StartEditor(ctx, EditorCommandLine(path));
+}
+
+}  // namespace
+
+std::string NfoTagLine() {
+  return std::string(kTagIndent) + std::string(kTagText) + std::string(kMakerMark);
+}
+
+bool IsNfoTagLine(std::string_view line) {
+  return line.substr(0, kTagKeyLength) == NfoTagLine().substr(0, kTagKeyLength);
+}
+
+std::string NewDizFile(const Context& ctx) {
+  return dos::Join(AppTempFolder(ctx), "file_id.diz");
+}
+
+std::string NewNfoFile(const Context& ctx) {
+  return dos::Join(AppTempFolder(ctx), "About.nfo");
+}
+
+void CreateDiz(Context& ctx) {
+  CreateText(ctx, NewDizFile(ctx), ctx.job.DizPath);
+}
+
+void CreateNfo(Context& ctx) {
+  CreateText(ctx, NewNfoFile(ctx), ctx.job.NfoPath);
+}
+
+void EditDiz(Context& ctx) {
+  EditText(ctx, ctx.job.DizPath);
+}
+
+void EditNfo(Context& ctx) {
+  EditText(ctx, ctx.job.NfoPath);
+}
+
+void BrowseDiz(Context& ctx) {
+  FileDialogRequest request;
+  request.title = "Add file_id.diz";
+  request.filter = "File_id.diz (file_id.diz)|file_id.diz|";
+  request.initialName = "*.diz";
+  request.initialDir = ctx.job.DizPath.empty() ? ctx.job.SourcePath : ctx.job.DizPath;
+  auto chosen = ctx.ui.OpenFile(request);
+  if (!chosen) {
+    ctx.job.DizPath.clear();
+    return;
+  }
+  ctx.job.DizPath = LowerChosenPath(ctx.fs, *chosen);
+  if (ctx.job.DizPath.empty()) return;
+  try {
+    // Refuses the work copy itself before anything is written.
+    ctx.fs.CopyFile(ctx.job.DizPath, DizWorkCopy(ctx));
+  } catch (const host::HostError&) {
+    ctx.ui.ShowMessage(kDizFromAppDir, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
+    ctx.job.DizPath.clear();
+  }
+}
+
+void BrowseNfo(Context& ctx) {
+  FileDialogRequest request;
+  request.title = "Add *.nfo";
+  request.filter = "A nfo (*.nfo)|*.nfo|";
+  request.initialName = "*.nfo";
+  request.initialDir = ctx.job.DizPath;
+  auto chosen = ctx.ui.OpenFile(request);
+  if (!chosen) {
+    ctx.job.NfoPath.clear();
+    return;
+  }
+  ctx.job.NfoPath = LowerChosenPath(ctx.fs, *chosen);
+  if (ctx.job.NfoPath.empty()) return;
+  // Every run writes the NFO copy into the application directory under the
+  // NFO's own name: an NFO from there would be cut and tagged in place.
+  if (SameFile(ctx.fs, ctx.job.NfoPath, NfoCopyPath(ctx, ctx.job.NfoPath))) {
+    ctx.ui.ShowMessage(kNfoFromAppDir, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
+    ctx.job.NfoPath.clear();
+  }
+}
+
+void CopyDizForZip(Context& ctx) {
+  std::string copy = DizWorkCopy(ctx);
+  ctx.fs.CopyFile(ctx.job.DizPath, copy);
+  ctx.fs.ClearAttributes(copy);
+}
+
+void CopyNfoForZip(Context& ctx) {
+  if (ctx.job.NfoPath.empty()) return;
+  ctx.run.NfoCopyName = dos::FileNamePart(ctx.job.NfoPath);
+  LineCopy copy = OpenLineCopy(ctx.fs, ctx.job.NfoPath, ctx.AppFile(ctx.run.NfoCopyName));
+  std::string line;
+  bool tagged = false;
+  while (!tagged && copy.in->Next(line)) {
+    copy.out->WriteLine(line);
+    tagged = IsNfoTagLine(line);
+    ctx.ui.ProcessEvents();
+  }
+  if (!tagged) {
+    copy.out->WriteLine("");
+    copy.out->WriteLine(NfoTagLine());
+  }
+  copy.out->Close();
+}
+
+}  // namespace kelvo::texts

@@ -1,0 +1,46 @@
+// The FILE_ID.DIZ and the NFO: the buttons of the Diz and Nfo panels, and
+// the copies that go into each zip.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/context.h"
+
+namespace kelvo::texts {
+
+// Closes every NFO copy; "KVO" is this program's mark.
+std::string NfoTagLine();
+// A line counts as a tag line by its first 40 characters alone, so a tag of
+// any maker or version stops the copy.
+bool IsNfoTagLine(std::string_view line);
+
+// The new-text drafts in the application's "temp" folder.
+std::string NewDizFile(const Context& ctx);
+std::string NewNfoFile(const Context& ctx);
+
+// "&Create": opens the draft (made empty when missing, kept as it is when it
+// exists) in the editor and chooses it. A draft that cannot be made is
+// reported and nothing is chosen.
+void CreateDiz(Context& ctx);
+void CreateNfo(Context& ctx);
+
+// "&Edit": the chosen file in the editor; nothing without a choice.
+void EditDiz(Context& ctx);
+void EditNfo(Context& ctx);
+
+// "&Browse". Cancel drops the previous choice. A DIZ is copied to the work
+// copy at once; a DIZ or NFO that lies where its own copy would be written
+// is refused with a message, and the file is left as it is.
+void BrowseDiz(Context& ctx);
+void BrowseNfo(Context& ctx);
+
+// The copies of a run; both throw HostError, which ends the run.
+// CopyDizForZip: DizPath to the work copy, unchanged.
+void CopyDizForZip(Context& ctx);
+// CopyNfoForZip: NfoPath to the application directory under its own name,
+// cut after a tag line or closed by an empty line and NfoTagLine. Sets
+// run.NfoCopyName; nothing without an NFO.
+void CopyNfoForZip(Context& ctx);
+
+}  // namespace kelvo::texts

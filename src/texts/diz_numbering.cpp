@@ -1,0 +1,155 @@
+#include "texts/diz_numbering.h"
+
+#include "core/view_state.h"
+#include "host/host_error.h"
+#include "texts/text_files.h"
+
+namespace kelvo::texts {
+
+namespace {
+
+// The room asked for from the column on, in both widths: "001/999".
+constexpr std::uint64_t kStampRoom = 7;
+
+std::string Padded(std::int64_t n, size_t width) {
+  std::uint64_t magnitude =
+      n < 0 ? 0 - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n);
+  std::string digits = std::to_string(magnitude);
+  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
+  return n < 0 ? "-" + digits : digits;
+}
+
+// The line has no room for the stamp from `column` (1-based) on.
+bool TooShort(const std::string& line, std::uint64_t column) {
+  return column + (kStampRoom - 1) > line.size();
+}
+
+void Overwrite(std::string& line, std::uint64_t column, const std::string& stamp) {
+  line.replace(static_cast<size_t>(column - 1), stamp.size(), stamp);
+}
+
+enum class PreviewResult { Fits, ColumnTooHigh, LineTooHigh };
+
+PreviewResult WritePreview(Context& ctx, std::uint64_t lineNo, std::uint64_t column,
+                           const std::string& sample) {
+  LineCopy copy = OpenLineCopy(ctx.fs, ctx.job.DizPath, kDizPreviewFile);
+  std::string line;
+  std::uint64_t count = 0;
+  while (copy.in->Next(line)) {
+    if (++count == lineNo) {
+      if (TooShort(line, column)) {
+        copy.out->Close();
+        return PreviewResult::ColumnTooHigh;
+      }
+      Overwrite(line, column, sample);
+    }
+    copy.out->WriteLine(line);
+    ctx.ui.ProcessEvents();
+  }
+  copy.out->Close();
+  return lineNo > count ? PreviewResult::LineTooHigh : PreviewResult::Fits;
+}
+
+void Refuse(Context& ctx, FocusBox box, const char* message) {
+  ShowPanel(ctx.view, Panel::Diz, box);
+  if (message && !ctx.InBatch())
+    ctx.ui.ShowMessage(message, kErrorTitle, MessageIcon::Exclamation, MessageButtons::Ok);
+  ctx.run.DizCheckPassed = false;
+}
+
+void DeleteIfPresent(Context& ctx, const char* path) {
+  try {
+    if (ctx.fs.Exists(path)) ctx.fs.DeleteFile(path);
+  } catch (const host::HostError&) {
+    // A leftover exchange file harms nothing; the next check replaces it.
+  }
+}
+
+}  // namespace
+
+void SetDizNumberingMode(Context& ctx, bool substitute) {
+  ctx.job.DizNumbering = substitute;
+  ctx.view.DizBoxColour = substitute ? BoxColour::Window : BoxColour::ButtonFace;
+  ctx.view.DizTestEnabled = substitute;
+}
+
+std::string DizStamp(std::int64_t number, std::int64_t total, bool threeDigits) {
+  size_t width = threeDigits ? 3 : 2;
+  return Padded(number, width) + "/" + Padded(total, width);
+}
+
+void CheckDizNumbering(Context& ctx) {
+  const JobSettings& job = ctx.job;
+  if (job.DizPath.empty() || !job.DizNumbering) return;
+  // Both boxes are tested for emptiness before either is tested for a number.
+  if (job.DizColumn.empty()) return Refuse(ctx, FocusBox::DizColumn, nullptr);
+  if (job.DizLine.empty()) return Refuse(ctx, FocusBox::DizLine, nullptr);
+  std::uint64_t column = BoxNumber(job.DizColumn);
+  std::uint64_t line = BoxNumber(job.DizLine);
+  if (column < 1) return Refuse(ctx, FocusBox::DizColumn, nullptr);
+  if (line < 1) return Refuse(ctx, FocusBox::DizLine, nullptr);
+
+  PreviewResult result;
+  try {
+    result = WritePreview(ctx, line, column, job.ThreeDigitNumbering ? "001/999" : "01/99");
+  } catch (const host::HostError& e) {
+    ctx.run.DizCheckPassed = false;
+    if (!ctx.run.DizTestMode) throw;
+    ctx.ui.ShowMessage(std::string("The numbering can't be tested\r") + e.what(), kErrorTitle,
+                       MessageIcon::Critical, MessageButtons::Ok);
+    return;
+  }
+  switch (result) {
+    case PreviewResult::ColumnTooHigh:
+      return Refuse(ctx, FocusBox::DizColumn, "Column number too high");
+    case PreviewResult::LineTooHigh:
+      return Refuse(ctx, FocusBox::DizLine, "Line number too high");
+    case PreviewResult::Fits:
+      break;
+  }
+  ctx.run.DizCheckPassed = true;
+  if (ctx.run.DizTestMode) {
+    StartEditor(ctx, std::string("notepad.exe ") + kDizPreviewFile);
+  } else {
+    DeleteIfPresent(ctx, kDizPreviewFile);
+  }
+}
+
+void TestDizNumbering(Context& ctx) {
+  ctx.run.DizTestMode = true;
+  try {
+    CheckDizNumbering(ctx);
+  } catch (...) {
+    ctx.run.DizTestMode = false;
+    throw;
+  }
+  ctx.run.DizTestMode = false;
+}
+
+void StampDiz(Context& ctx) {
+  const JobSettings& job = ctx.job;
+  std::uint64_t lineNo = BoxNumber(job.DizLine);
+  std::uint64_t column = BoxNumber(job.DizColumn);
+  std::string stamp = DizStamp(ctx.run.VolumeNumber, ctx.run.VolumeCount, job.ThreeDigitNumbering);
+  LineCopy copy = OpenLineCopy(ctx.fs, job.DizPath, DizWorkCopy(ctx));
+  std::string line;
+  std::uint64_t count = 0;
+  while (copy.in->Next(line)) {
+    // Column 0 names no position: that line goes unstamped.
+    if (++count == lineNo && column >= 1) {
+      if (TooShort(line, column)) {
+        line += stamp;
+      } else {
+        Overwrite(line, column, stamp);
+      }
+    }
+    copy.out->WriteLine(line);
+  }
+  copy.out->Close();
+}
+
+void RemoveDizPreview(Context& ctx) {
+  DeleteIfPresent(ctx, kDizPreviewFile);
+}
+
+}  // namespace kelvo::texts

@@ -1,0 +1,51 @@
+// Auto-numbering of the FILE_ID.DIZ: the number of each zip ("03/12") is
+// written into that zip's copy of the DIZ at a line and column the user
+// chose. The position is checked before a run and can be previewed with
+// "&Test".
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/context.h"
+
+namespace kelvo::texts {
+
+// The Diz panel options "&None" (false) and "S&ubsitute at column" (true):
+// the choice itself, the colour of the two boxes and "&Test".
+void SetDizNumberingMode(Context& ctx, bool substitute);
+
+// number + "/" + total, each padded with zeros to three digits or two; a
+// wider number keeps all its digits.
+std::string DizStamp(std::int64_t number, std::int64_t total, bool threeDigits);
+
+// Proves that the DizLine/DizColumn position holds the widest number: writes
+// the preview c:\~kelvo.diz with a sample stamp and sets run.DizCheckPassed.
+// A refused position shows the Diz panel with the box to fix focused, and
+// "Column number too high" or "Line number too high" outside batch mode.
+// Nothing happens without a DIZ or with numbering off.
+//
+// When the DIZ or the preview cannot be read or written, the check does not
+// pass. In test mode ("&Test") the user is told in a message box; otherwise
+// (a run, a script check) nothing is shown and the HostError is thrown on,
+// so that the caller takes its error end.
+//
+// In test mode a passing check starts the editor on the preview and leaves
+// the file to it: the editor is not waited for and may not have read it yet.
+// The next check replaces the preview, a passing check outside test mode
+// deletes it, and so does RemoveDizPreview at shutdown.
+void CheckDizNumbering(Context& ctx);
+
+// "&Test": the check in test mode.
+void TestDizNumbering(Context& ctx);
+
+// The stamped DIZ for zip run.VolumeNumber of run.VolumeCount, written to the
+// work copy. Shows nothing and sets no flag; throws HostError. A line too
+// short for the stamp gets it at its end; a DIZ shorter than the line number
+// is copied without a stamp.
+void StampDiz(Context& ctx);
+
+// Deletes a preview left for the editor; failures are ignored.
+void RemoveDizPreview(Context& ctx);
+
+}  // namespace kelvo::texts

@@ -1,0 +1,91 @@
+#include "texts/text_files.h"
+
+#include <sys/stat.h>
+
+#include "host/dospath.h"
+#include "host/host_error.h"
+
+namespace kelvo::texts {
+
+namespace {
+
+bool StatHost(const host::FileSystem& fs, std::string_view dosPath, struct stat& st) {
+  auto hostPath = fs.HostPath(dosPath);
+  return hostPath && ::stat(hostPath->c_str(), &st) == 0;
+}
+
+}  // namespace
+
+std::string AppTempFolder(const Context& ctx) {
+  return ctx.AppFile("temp");
+}
+
+std::string DizWorkCopy(const Context& ctx) {
+  return ctx.AppFile("file_id.diz");
+}
+
+void EnsureAppTempFolder(Context& ctx) {
+  std::string folder = AppTempFolder(ctx);
+  if (!ctx.fs.IsDirectory(folder)) ctx.fs.MakeDir(folder);
+}
+
+std::string EditorCommandLine(std::string_view path) {
+  std::string line = "Notepad.exe ";
+  if (path.find_first_of(" \t") == std::string_view::npos) {
+    line += path;
+  } else {
+    line += '"';
+    line += path;
+    line += '"';
+  }
+  return line;
+}
+
+void StartEditor(Context& ctx, std::string_view commandLine) {
+  ctx.runner.StartDetached(commandLine);
+}
+
+std::string LowerChosenPath(const host::FileSystem& fs, std::string_view chosen) {
+  std::string lower = dos::Lower(chosen);
+  if (lower == chosen) return lower;
+  struct stat a, b;
+  if (StatHost(fs, chosen, a)) {
+    if (StatHost(fs, lower, b) && a.st_dev == b.st_dev && a.st_ino == b.st_ino) return lower;
+    return std::string(chosen);
+  }
+  // Nothing there yet: lower only when both spellings lead to one host path.
+  auto hostChosen = fs.HostPath(chosen);
+  auto hostLower = fs.HostPath(lower);
+  if (!hostChosen || (hostLower && *hostLower == *hostChosen)) return lower;
+  return std::string(chosen);
+}
+
+bool SameFile(const host::FileSystem& fs, std::string_view a, std::string_view b) {
+  struct stat sa, sb;
+  return StatHost(fs, a, sa) && StatHost(fs, b, sb) && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+std::uint64_t BoxNumber(std::string_view text) {
+  // Far beyond any line length or line count, and far from overflowing.
+  constexpr std::uint64_t kCap = std::uint64_t{1} << 60;
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  std::uint64_t n = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    n = n * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    if (n >= kCap) return kCap;
+  }
+  return n;
+}
+
+LineCopy OpenLineCopy(host::FileSystem& fs, std::string_view from, std::string_view to) {
+  LineCopy copy;
+  copy.in = fs.OpenRead(from);
+  if (SameFile(fs, from, to))
+    throw host::HostError("copy", from, "source and target are the same file");
+  copy.out = fs.OpenWrite(to);
+  return copy;
+}
+
+}  // namespace kelvo::texts
