@@ -36,7 +36,7 @@ void CreateText(Context& ctx, const std::string& draft, std::string& chosenPath)
   ctx.ui.ProcessEvents();
   // The draft path holds a trailing blank on the editor's line.
   StartEditor(ctx, EditorCommandLine(draft) + " ");
-  chosenPath = LowerChosenPath(ctx.fs, draft);
+  chosenPath = ctx.fs.LowerChosenPath(draft);
 }
 
 void EditText(Context& ctx, const std::string& path) {
@@ -89,7 +89,7 @@ void BrowseDiz(Context& ctx) {
     ctx.job.DizPath.clear();
     return;
   }
-  ctx.job.DizPath = LowerChosenPath(ctx.fs, *chosen);
+  ctx.job.DizPath = ctx.fs.LowerChosenPath(*chosen);
   if (ctx.job.DizPath.empty()) return;
   try {
     // Refuses the work copy itself before anything is written.
@@ -111,7 +111,7 @@ void BrowseNfo(Context& ctx) {
     ctx.job.NfoPath.clear();
     return;
   }
-  ctx.job.NfoPath = LowerChosenPath(ctx.fs, *chosen);
+  ctx.job.NfoPath = ctx.fs.LowerChosenPath(*chosen);
   if (ctx.job.NfoPath.empty()) return;
   // Every run writes the NFO copy into the application directory under the
   // NFO's own name: an NFO from there would be cut and tagged in place.

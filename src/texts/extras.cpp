@@ -20,13 +20,13 @@ void BrowseExtra(Context& ctx) {
       request.initialName = "*.*";
       request.initialDir = ctx.job.NfoPath;
       auto chosen = ctx.ui.OpenFile(request);
-      ctx.job.ExtraPath = chosen ? LowerChosenPath(ctx.fs, *chosen) : std::string();
+      ctx.job.ExtraPath = chosen ? ctx.fs.LowerChosenPath(*chosen) : std::string();
     } else if (ctx.job.ExtraKind == ExtraKindChoice::Directory) {
       FolderDialogRequest request;
       request.title = "Extra directory of files to add to Zip";
       auto chosen = ctx.ui.BrowseFolder(request);
       if (!chosen) return;
-      ctx.job.ExtraPath = LowerChosenPath(ctx.fs, *chosen);
+      ctx.job.ExtraPath = ctx.fs.LowerChosenPath(*chosen);
     }
   } catch (const std::exception&) {
     ctx.job.ExtraPath.clear();

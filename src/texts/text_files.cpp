@@ -45,21 +45,6 @@ void StartEditor(Context& ctx, std::string_view commandLine) {
   ctx.runner.StartDetached(commandLine);
 }
 
-std::string LowerChosenPath(const host::FileSystem& fs, std::string_view chosen) {
-  std::string lower = dos::Lower(chosen);
-  if (lower == chosen) return lower;
-  struct stat a, b;
-  if (StatHost(fs, chosen, a)) {
-    if (StatHost(fs, lower, b) && a.st_dev == b.st_dev && a.st_ino == b.st_ino) return lower;
-    return std::string(chosen);
-  }
-  // Nothing there yet: lower only when both spellings lead to one host path.
-  auto hostChosen = fs.HostPath(chosen);
-  auto hostLower = fs.HostPath(lower);
-  if (!hostChosen || (hostLower && *hostLower == *hostChosen)) return lower;
-  return std::string(chosen);
-}
-
 bool SameFile(const host::FileSystem& fs, std::string_view a, std::string_view b) {
   struct stat sa, sb;
   return StatHost(fs, a, sa) && StatHost(fs, b, sb) && sa.st_dev == sb.st_dev &&

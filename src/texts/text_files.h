@@ -37,10 +37,6 @@ std::string EditorCommandLine(std::string_view path);
 // missing DOS program would.
 void StartEditor(Context& ctx, std::string_view commandLine);
 
-// The chosen path in lower case, unless the lower-case form would name
-// another file or none: the stored path must name what the user chose.
-std::string LowerChosenPath(const host::FileSystem& fs, std::string_view chosen);
-
 // Both DOS paths name the same existing file or directory.
 bool SameFile(const host::FileSystem& fs, std::string_view a, std::string_view b);
 

@@ -81,7 +81,7 @@ void TurnOn(Context& ctx) {
   ctx.job.ZipCommentEnabled = true;
   ctx.job.ZipCommentPath = copy;
   try {
-    WriteSettingsFile(ctx, LowerChosenPath(ctx.fs, ctx.runner.GetShortFileName(copy)));
+    WriteSettingsFile(ctx, ctx.fs.LowerChosenPath(ctx.runner.GetShortFileName(copy)));
   } catch (const host::HostError& e) {
     // On for now, but the next start will not know it.
     ShowError(ctx, std::string("The zip header can't be remembered in Kelvo32.ini\r") + e.what());
