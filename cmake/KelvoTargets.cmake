@@ -8,10 +8,12 @@ function(kelvo_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# kelvo_tool(name DEPS ...): a stand-in program built from tools/<name>/*.cpp.
+# kelvo_tool(name DEPS ...): a stand-in program built from tools/<name>/*.cpp,
+# called from tools/<name>/CMakeLists.txt (or from tools/ itself).
 function(kelvo_tool name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
+       ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS})
   set_property(GLOBAL APPEND PROPERTY KELVO_TOOLS ${name})

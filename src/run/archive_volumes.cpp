@@ -1,0 +1,117 @@
+#include "run/archive_volumes.h"
+
+#include <cstdio>
+
+#include "host/host_error.h"
+
+namespace kelvo {
+
+namespace {
+
+std::string WorkFolderName(char drive, int number) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%03d", number);
+  return std::string(1, drive) + ":\\Kelvo" + digits;
+}
+
+bool HasBlank(const std::string& text) {
+  return text.find_first_of(" \t") != std::string::npos;
+}
+
+}  // namespace
+
+std::string VolumeSwitch(ArchiverKind archiver, std::int16_t archiveSize) {
+  std::int32_t n = static_cast<std::int32_t>(archiveSize) * 500;
+  std::string digits = std::to_string(n);
+  if (archiver == ArchiverKind::Rar) digits += "000";
+  std::string volumeSwitch = "-v" + digits;
+  // Size step 3 is the 1.44 MB floppy, not 1.5 MB.
+  if (archiver == ArchiverKind::Rar && volumeSwitch == "-v1500000") volumeSwitch = "-v1440000";
+  if (archiver == ArchiverKind::Ace && volumeSwitch == "-v1500") volumeSwitch = "-v1440";
+  if (archiver == ArchiverKind::Rar) volumeSwitch += "b";
+  if (archiver == ArchiverKind::Ace && digits == "0") volumeSwitch.clear();
+  return volumeSwitch;
+}
+
+std::string ArchiverOptions(ArchiverKind archiver, std::int16_t archiveSize,
+                            std::int16_t compression) {
+  return VolumeSwitch(archiver, archiveSize) + " -m" + std::to_string(compression);
+}
+
+std::string ArchiverCommandLine(ArchiverKind archiver, const std::string& options,
+                                const std::string& archivePath, const std::string& source,
+                                const std::string& excludeSwitch) {
+  if (archiver == ArchiverKind::Rar)
+    return "wrar.exe a -r " + options + " -y" + " " + archivePath + " " + source + " " +
+           excludeSwitch;
+  return "wace.pif a -r -y " + options + " " + archivePath + " " + source + " " + excludeSwitch;
+}
+
+std::optional<ArchiveStep> CheckVolumeEstimate(Context& ctx) {
+  JobSettings& job = ctx.job;
+  ArchiveStep step;
+  step.Options = ArchiverOptions(job.Archiver, job.ArchiveSize, job.Compression);
+  if (job.ArchiveSize == 0) {
+    job.ThreeDigitNumbering = false;
+    step.Extension = job.Archiver == ArchiverKind::Rar ? ".rar" : ".ace";
+    return step;
+  }
+  job.VolumeBytes = VolumeBytesFor(job.ArchiveSize);
+  const float estimate = EstimateVolumes(job.SourceSize, job.VolumeBytes);
+  job.ThreeDigitNumbering = estimate > 99.0f;
+  if (job.Archiver == ArchiverKind::Rar) {
+    step.Extension = job.ThreeDigitNumbering ? ".001" : ".rar";
+  } else {
+    step.Extension = ".ace";
+  }
+  if (estimate > 999.0f) {
+    if (!ctx.InBatch())
+      ctx.ui.ShowMessage(kVolumeLimitMessage, kVolumeLimitTitle, MessageIcon::Critical,
+                         MessageButtons::Ok);
+    return std::nullopt;
+  }
+  return step;
+}
+
+void WriteSkipFile(Context& ctx, ArchiveStep& step) {
+  if (ctx.job.SkipEntries.empty()) {
+    step.ExcludeSwitch.clear();
+    return;
+  }
+  step.ExcludeSwitch = kExcludeSwitch;
+  auto writer = ctx.fs.OpenWrite(kSkipFile);
+  writer->WriteLine(ctx.job.SkipEntries);
+  writer->Close();
+}
+
+void MakeWorkFolder(Context& ctx) {
+  for (int number = 1;; ++number) {
+    std::string candidate = WorkFolderName(ctx.job.WorkDrive, number);
+    if (ctx.fs.Exists(candidate)) continue;
+    try {
+      ctx.fs.MakeDir(candidate);
+    } catch (const host::HostError&) {
+      // Someone else took the name between the test and the make.
+      if (ctx.fs.Exists(candidate)) continue;
+      throw;
+    }
+    ctx.run.WorkFolder = candidate;
+    return;
+  }
+}
+
+std::string ArchiverLine(const Context& ctx, const ArchiveStep& step) {
+  const JobSettings& job = ctx.job;
+  const std::string archivePath = ctx.run.WorkFolder + "\\" + job.ZipBaseName + step.Extension;
+  std::string source = job.SourcePath;
+  // A blank would split an unquoted ACE source into two arguments.
+  if (job.Archiver == ArchiverKind::Ace && HasBlank(source)) source = "\"" + source + "\"";
+  return ArchiverCommandLine(job.Archiver, step.Options, archivePath, source, step.ExcludeSwitch);
+}
+
+host::ExecResult RunArchiver(Context& ctx, const ArchiveStep& step) {
+  if (ctx.job.Archiver == ArchiverKind::Rar) ctx.job.SourcePath = "\"" + ctx.job.SourcePath + "\"";
+  return ctx.runner.ExecCmd(ArchiverLine(ctx, step));
+}
+
+}  // namespace kelvo

@@ -1,0 +1,75 @@
+// The archiver step of a run: the 999-volume check, the skip file, a fresh
+// work folder and the archiver's command line. The run driver calls the four
+// operations in order and keeps the ArchiveStep between them:
+//
+//   auto step = CheckVolumeEstimate(ctx);   // nullopt: refused, end the run
+//   if (!step) ...
+//   WriteSkipFile(ctx, *step);               // may throw host::HostError
+//   MakeWorkFolder(ctx);                     // sets ctx.run.WorkFolder; may throw
+//   ctx.run.SavedSourceText = ctx.job.SourcePath;
+//   RunArchiver(ctx, *step);                 // RAR quotes ctx.job.SourcePath
+//   ...                                      // at every end of the run:
+//   ctx.job.SourcePath = ctx.run.SavedSourceText;
+//
+// Whether the archiver wrote anything is judged by the caller from the work
+// folder's listing, never from the archiver's exit status.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "core/context.h"
+#include "host/command_runner.h"
+
+namespace kelvo {
+
+inline constexpr const char* kSkipFile = "c:\\skip.txt";
+inline constexpr const char* kExcludeSwitch = "-x@c:\\skip.txt";
+inline constexpr const char* kVolumeLimitTitle = "Kelvo error";
+inline constexpr const char* kVolumeLimitMessage =
+    "Can't have more than 999 files in the set\r"
+    "Raise the achive size, or choose a source with a smaller size";
+
+// What one operation of the step hands to the next within a run.
+struct ArchiveStep {
+  std::string Extension;      // ".rar", ".ace" or ".001"; from CheckVolumeEstimate
+  std::string Options;        // volume switch + " -m" + level; from CheckVolumeEstimate
+  std::string ExcludeSwitch;  // kExcludeSwitch or empty; from WriteSkipFile
+};
+
+// Sets VolumeBytes (unless ArchiveSize is 0) and ThreeDigitNumbering, and
+// decides the archive extension and options. More than 999 estimated
+// volumes: shows the limit message (not in batch mode) and returns nullopt;
+// the caller ends the run.
+std::optional<ArchiveStep> CheckVolumeEstimate(Context& ctx);
+
+// Writes kSkipFile as SkipEntries plus one CR LF and sets the exclude switch;
+// an empty list writes nothing and leaves an old file in place. Host
+// failures throw host::HostError.
+void WriteSkipFile(Context& ctx, ArchiveStep& step);
+
+// Creates the first free WorkDrive:\Kelvo001 ... \Kelvo999, \Kelvo1000 ...
+// and stores it in ctx.run.WorkFolder. Host failures throw host::HostError.
+void MakeWorkFolder(Context& ctx);
+
+// Builds the archiver's command line and runs it, waiting for the end.
+// For RAR the source display text (SourcePath) is put in double quotes and
+// stays so; the caller restores it from RunState::SavedSourceText.
+host::ExecResult RunArchiver(Context& ctx, const ArchiveStep& step);
+
+// The pieces of the command line, for the operations above and for tests.
+// The volume switch, floppy size included; empty for ACE without volumes.
+std::string VolumeSwitch(ArchiverKind archiver, std::int16_t archiveSize);
+// Volume switch + " -m" + the compression level.
+std::string ArchiverOptions(ArchiverKind archiver, std::int16_t archiveSize,
+                            std::int16_t compression);
+// The whole command line; `source` is the text that the line carries.
+std::string ArchiverCommandLine(ArchiverKind archiver, const std::string& options,
+                                const std::string& archivePath, const std::string& source,
+                                const std::string& excludeSwitch);
+// The line RunArchiver runs, from the job and run state as they are now
+// (for RAR, RunArchiver has quoted the source display text first).
+std::string ArchiverLine(const Context& ctx, const ArchiveStep& step);
+
+}  // namespace kelvo

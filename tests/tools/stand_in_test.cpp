@@ -1,0 +1,312 @@
+// wrar and wace run for real, on small trees, with the real 7zz.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "archiver/stand_in.h"
+#include "host/drive_table.h"
+#include "host/text_file.h"
+#include "support/temp_drives.h"
+#include "tools/file_tree.h"
+
+namespace kelvo::testing {
+
+namespace {
+
+using Words = std::vector<std::string>;
+
+struct ToolResult {
+  int status = -1;
+  std::string err;
+};
+
+constexpr size_t kVolume = 100000;
+
+class StandInTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bin = t.root() + "/bin";
+    std::filesystem::create_directories(bin);
+    sevenZip = archiver::FindOnPath("7zz");
+    ASSERT_FALSE(sevenZip.empty()) << "7zz is needed on the PATH";
+    std::filesystem::create_symlink(sevenZip, bin + "/7zz");
+  }
+
+  // Runs build/app/<tool> as the program's runner would: the drive table
+  // in the environment, and a PATH that holds only what the test put there.
+  ToolResult Run(const std::string& tool, const Words& args) {
+    std::string errFile = t.root() + "/stderr.txt";
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      std::string_view v(*e);
+      if (!v.starts_with("PATH=") && !v.starts_with(host::DriveTable::kEnvVar))
+        env.emplace_back(*e);
+    }
+    env.push_back("PATH=" + bin);
+    env.push_back(std::string(host::DriveTable::kEnvVar) + "=" + t.table.Serialize());
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argvText = {std::string(KELVO_APP_BUILD_DIR) + "/" + tool};
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argvText) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addchdir_np(&actions, t.Host('e').c_str());
+    pid_t pid;
+    ToolResult result;
+    int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return result;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.err = TempDrives::ReadFile(errFile);
+    return result;
+  }
+
+  // A source with what goes wrong most easily: same names at other depths,
+  // empty directories, blanks, UTF-8, names in other case than the entries.
+  TreeMap Source() const {
+    return {
+        {"Readme.txt", "read me\r\n"},
+        {"data", kDirMark},
+        {"data/noise1.bin", NoiseBytes(180000, 1)},
+        {"data/sub", kDirMark},
+        {"data/sub/noise2.bin", NoiseBytes(120000, 2)},
+        {"data/empty", kDirMark},
+        {"Save", kDirMark},
+        {"Save/game.sav", NoiseBytes(30000, 3)},
+        {"Save/deep", kDirMark},
+        {"Save/deep/x.bin", "x"},
+        {"other", kDirMark},
+        {"other/Save", kDirMark},
+        {"other/Save/keep.sav", "kept"},
+        {"other/Readme.txt", "kept too"},
+        {"empty top", kDirMark},
+        {"sp ace", kDirMark},
+        {"sp ace/na me.txt", std::string(5000, 'a')},
+        {"\xC3\xBCml\xC3\xA4ut", kDirMark},
+        {"\xC3\xBCml\xC3\xA4ut/\xC3\xA7\xC3\xB8"
+         "d\xC3\xA9.txt",
+         NoiseBytes(20000, 4)},
+    };
+  }
+
+  // The volumes in a folder: names and sizes, every one at most `limit`.
+  Words Volumes(const std::string& hostDir, size_t limit) {
+    Words names = FileNames(hostDir);
+    for (const auto& name : names) {
+      EXPECT_LE(std::filesystem::file_size(hostDir + "/" + name), limit) << name;
+    }
+    return names;
+  }
+
+  TreeMap Unpacked(const std::string& first) {
+    std::string out = t.Host('e', "out");
+    std::filesystem::remove_all(out);
+    EXPECT_EQ(Unpack(first, out), 0);
+    return std::filesystem::exists(out) ? ReadTree(out) : TreeMap{};
+  }
+
+  static TreeMap Under(const std::string& prefix, const TreeMap& tree) {
+    TreeMap out = {{prefix, kDirMark}};
+    for (const auto& [rel, content] : tree) out[prefix + "/" + rel] = content;
+    return out;
+  }
+
+  TempDrives t;
+  std::string bin, sevenZip;
+};
+
+}  // namespace
+
+TEST_F(StandInTest, RarSetUnpacksToTheSourceMinusExactlyTheSkippedEntries) {
+  WriteTree(t.Host('d', "src"), Source());
+  // As the run writes it: lower case, CR LF, an empty last line.
+  TempDrives::WriteFile(t.Host('c', "skip.txt"),
+                        "d:\\src\\save\\*.*\r\nd:\\src\\readme.txt\r\n\r\n");
+  auto r = Run("wrar", {"a", "-r", "-v100000b", "-m0", "-y", "c:\\Kelvo001\\DEMO.rar", "d:\\src",
+                        "-x@c:\\skip.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  Words volumes = Volumes(t.Host('c', "Kelvo001"), kVolume);
+  ASSERT_GE(volumes.size(), 4u);
+  for (size_t i = 0; i < volumes.size(); ++i) {
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "DEMO.7z.%03zu", i + 1);
+    EXPECT_EQ(volumes[i], expected);
+  }
+  TreeMap expected = Source();
+  for (const char* gone : {"Save", "Save/game.sav", "Save/deep", "Save/deep/x.bin", "Readme.txt"})
+    expected.erase(gone);
+  EXPECT_EQ(Unpacked(t.Host('c', "Kelvo001/DEMO.7z.001")), Under("src", expected));
+}
+
+TEST_F(StandInTest, AceCountsThousandsAndWithoutASizeWritesOneArchive) {
+  WriteTree(t.Host('d', "src"), Source());
+  auto r = Run("wace", {"a", "-r", "-y", "-v100", "-m1", "c:\\K1\\DEMO.ace", "d:\\src"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  Words volumes = Volumes(t.Host('c', "K1"), kVolume);
+  EXPECT_GE(volumes.size(), 3u);
+  // Every volume but the last is filled to the byte.
+  EXPECT_EQ(std::filesystem::file_size(t.Host('c', "K1/DEMO.7z.001")), kVolume);
+  EXPECT_EQ(Unpacked(t.Host('c', "K1/DEMO.7z.001")), Under("src", Source()));
+
+  r = Run("wace", {"a", "-r", "-y", "-m0", "", "c:\\K2\\DEMO.ace", "d:\\src"});
+  EXPECT_EQ(r.status, archiver::kExitCommandLine);  // an empty word names no file
+  r = Run("wace", {"a", "-r", "-y", "-m0", "c:\\K2\\DEMO.ace", "d:\\src"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(FileNames(t.Host('c', "K2")), Words{"DEMO.7z"});
+  EXPECT_EQ(Unpacked(t.Host('c', "K2/DEMO.7z")), Under("src", Source()));
+}
+
+TEST_F(StandInTest, DriveRootsAndCdImages) {
+  WriteTree(t.Host('d'), Source());
+  TempDrives::WriteFile(t.Host('c', "skip.txt"), "d:\\data\\sub\\*.*\r\n");
+  auto r = Run("wrar",
+               {"a", "-r", "-v0000b", "-m0", "-y", "c:\\K1\\DEMO.rar", "d:\\", "-x@c:\\skip.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(FileNames(t.Host('c', "K1")), Words{"DEMO.7z"});
+  TreeMap expected = Source();
+  expected.erase("data/sub");
+  expected.erase("data/sub/noise2.bin");
+  EXPECT_EQ(Unpacked(t.Host('c', "K1/DEMO.7z")), expected);
+
+  std::string image = NoiseBytes(250000, 9);
+  TempDrives::WriteFile(t.Host('e', "cd/Demo.iso"), image);
+  r = Run("wace", {"a", "-r", "-y", "-v100", "-m0", "c:\\K2\\DEMO.ace", "e:\\cd\\demo.iso"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Volumes(t.Host('c', "K2"), kVolume),
+            (Words{"DEMO.7z.001", "DEMO.7z.002", "DEMO.7z.003"}));
+  EXPECT_EQ(Unpacked(t.Host('c', "K2/DEMO.7z.001")), (TreeMap{{"Demo.iso", image}}));
+}
+
+TEST_F(StandInTest, BadInputLeavesNothingAndSaysOneLine) {
+  WriteTree(t.Host('d', "src"), {{"a.txt", "a"}});
+  struct Row {
+    std::string tool;
+    Words args;
+    std::string err;
+  };
+  const Row rows[] = {
+      {"wrar",
+       {"a", "-r", "-v1440000b", "-m3", "-y", "c:\\K1\\DEMO.rar", "d:\\missing"},
+       "can't find 'd:\\missing': No such file or directory\n"},
+      {"wace",
+       {"a", "-r", "-y", "-m3", "c:\\K1\\DEMO.ace", "q:\\src"},
+       "can't find 'q:\\src': path not found\n"},
+      {"wrar",
+       {"a", "-k", "c:\\K1\\DEMO.rar", "d:\\src"},
+       "can't use switch '-k': unknown switch\n"},
+      {"wace",
+       {"a", "-y", "c:\\K1\\DEMO.ace", "d:\\src", "-x@c:\\none.txt"},
+       "can't open 'c:\\none.txt': No such file or directory\n"},
+      {"wace",
+       {"a", "-y", "c:\\K1\\DEMO.ace", "d:\\src", "-x@d:\\src"},
+       "can't read 'd:\\src': Is a directory\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.err);
+    auto r = Run(row.tool, row.args);
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(r.err, row.err);
+    EXPECT_FALSE(std::filesystem::exists(t.Host('c', "K1")));
+  }
+}
+
+TEST_F(StandInTest, AnOldSetIsNeitherExtendedNorMixedIn) {
+  WriteTree(t.Host('d', "src"), {{"a.txt", "a"}});
+  TempDrives::WriteFile(t.Host('c', "K1/DEMO.7z.001"), "old volume");
+  auto r = Run("wrar", {"a", "-v500000b", "-y", "c:\\K1\\DEMO.rar", "d:\\src"});
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(r.err,
+            "can't create 'c:\\K1\\DEMO.7z': a set of that name is already there "
+            "(DEMO.7z.001)\n");
+  EXPECT_EQ(FileNames(t.Host('c', "K1")), Words{"DEMO.7z.001"});
+  EXPECT_EQ(TempDrives::ReadFile(t.Host('c', "K1/DEMO.7z.001")), "old volume");
+
+  // Other files of the folder do not matter.
+  TempDrives::WriteFile(t.Host('c', "K2/DEMO.txt"), "notes");
+  r = Run("wrar", {"a", "-y", "c:\\K2\\DEMO.rar", "d:\\src"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(FileNames(t.Host('c', "K2")), (Words{"DEMO.7z", "DEMO.txt"}));
+}
+
+TEST_F(StandInTest, AFailedArchiverLeavesNoPartOfItsSet) {
+  WriteTree(t.Host('d', "src"), {{"a.txt", "a"}});
+  TempDrives::WriteFile(t.Host('c', "K1/DEMO.notes"), "kept");
+  // A 7zz that writes two volumes and a temp file, then fails.
+  std::filesystem::remove(bin + "/7zz");
+  std::string fake =
+      "#!/bin/sh\n"
+      "for a; do last=$out; out=$a; done\n"
+      "dir=${last%/*}\n"
+      "echo 1 > \"$dir/DEMO.7z.001\"; echo 2 > \"$dir/DEMO.7z.002\"\n"
+      "echo t > \"$dir/DEMO.7z.tmp\"\n"
+      "exit 2\n";
+  TempDrives::WriteFile(bin + "/7zz", fake);
+  ::chmod((bin + "/7zz").c_str(), 0755);
+  auto r = Run("wace", {"a", "-y", "-v100", "c:\\K1\\DEMO.ace", "d:\\src"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "can't make 'c:\\K1\\DEMO.7z': 7-Zip ended with status 2\n");
+  EXPECT_EQ(FileNames(t.Host('c', "K1")), Words{"DEMO.notes"});
+
+  std::filesystem::remove(bin + "/7zz");
+  r = Run("wace", {"a", "-y", "-v100", "c:\\K1\\DEMO.ace", "d:\\src"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "can't start '7zz': not found on the PATH\n");
+}
+
+TEST_F(StandInTest, UnreadableSourceFilesLeaveNoSet) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads everything";
+  WriteTree(t.Host('d', "src"), {{"a.txt", "a"}, {"secret.txt", "s"}});
+  ::chmod(t.Host('d', "src/secret.txt").c_str(), 0);
+  auto r = Run("wrar", {"a", "-y", "-v100000b", "c:\\K1\\DEMO.rar", "d:\\src"});
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(FileNames(t.Host('c', "K1")), Words{});
+  ::chmod(t.Host('d', "src").c_str(), 0);
+  r = Run("wrar", {"a", "-y", "-v100000b", "c:\\K1\\DEMO.rar", "d:\\src"});
+  EXPECT_EQ(r.err, "can't read 'd:\\src': Permission denied\n");
+  ::chmod(t.Host('d', "src").c_str(), 0755);
+}
+
+TEST_F(StandInTest, ARealRarOnThePathGetsTheSameSwitchesWithHostPaths) {
+  WriteTree(t.Host('d', "Src"), {{"a.txt", "a"}});
+  std::filesystem::create_symlink(std::string(KELVO_TEST_BIN_DIR) + "/argv_recorder", bin + "/rar");
+  std::string record = t.Host('e', "record.txt");
+  ::setenv("KELVO_RECORD", record.c_str(), 1);
+  TempDrives::WriteFile(t.Host('c', "skip.txt"), "d:\\src\\save\\*.*\r\n\r\n");
+  auto r = Run("wrar", {"a", "-r", "-v1440000b", "-m3", "-y", "c:\\Kelvo001\\DEMO.rar", "d:\\src",
+                        "-x@c:\\skip.txt"});
+  ::unsetenv("KELVO_RECORD");
+  ASSERT_EQ(r.status, 0) << r.err;
+  Words recorded = host::SplitLines(TempDrives::ReadFile(record));
+  ASSERT_EQ(recorded.size(), 9u);
+  EXPECT_EQ(Words(recorded.begin(), recorded.begin() + 5),
+            (Words{"a", "-r", "-v1440000b", "-m3", "-y"}));
+  // The list is a private host copy, gone once rar has ended.
+  EXPECT_TRUE(recorded[5].starts_with("-x@/")) << recorded[5];
+  EXPECT_FALSE(std::filesystem::exists(recorded[5].substr(3)));
+  EXPECT_EQ(recorded[6], t.Host('c', "Kelvo001/DEMO.rar"));
+  EXPECT_EQ(recorded[7], t.Host('d', "Src"));
+  EXPECT_EQ(recorded[8], "cwd=" + t.Host('e'));
+
+  // ACE never goes to rar.
+  r = Run("wace", {"a", "-r", "-y", "-m0", "c:\\K2\\DEMO.ace", "d:\\src"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(FileNames(t.Host('c', "K2")), Words{"DEMO.7z"});
+}
+
+}  // namespace kelvo::testing

@@ -1,0 +1,277 @@
+#include "archiver/archiver_args.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <span>
+
+#include "host/dospath.h"
+
+namespace kelvo::archiver {
+
+namespace {
+
+enum class Value {
+  None,   // a flag: "-r"
+  Level,  // one digit 0..5: "-m3"
+  Size,   // digits, then the unit suffix if any: "-v1440000b", "-v1440"
+  List,   // a DOS path: "-x@c:\skip.txt"
+};
+
+struct SwitchSpec {
+  std::string_view name;  // after the '-', lower case
+  Value value;
+  std::uint64_t unit = 1;   // bytes per unit of a size without suffix
+  bool byteSuffix = false;  // "b": the size is in bytes
+};
+
+// RAR sizes are in thousands of bytes, or in bytes with "b".
+constexpr SwitchSpec kRarSwitches[] = {
+    {"r", Value::None},
+    {"y", Value::None},
+    {"m", Value::Level},
+    {"x@", Value::List},
+    {"v", Value::Size, 1000, true},
+};
+// ACE sizes are in thousands of bytes: -v1440 is the floppy.
+constexpr SwitchSpec kAceSwitches[] = {
+    {"r", Value::None},
+    {"y", Value::None},
+    {"m", Value::Level},
+    {"x@", Value::List},
+    {"v", Value::Size, 1000, false},
+};
+
+// "Store", "Fastest", "Fast", "Normal", "Good", "Maximum!". 7-Zip's own
+// normal (-mx5) is several times slower for a few per cent, so "Normal"
+// stays at -mx3.
+constexpr std::array<std::string_view, 6> kSevenZipLevels = {"-mx0", "-mx1", "-mx2",
+                                                             "-mx3", "-mx5", "-mx9"};
+
+std::span<const SwitchSpec> SwitchTable(Flavour flavour) {
+  if (flavour == Flavour::Rar) return kRarSwitches;
+  return kAceSwitches;
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool AllDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+ArgError UnknownSwitch(const std::string& word) {
+  return {"use switch", word, "unknown switch"};
+}
+
+// Applies one switch to the request; an error when no table entry takes it.
+std::optional<ArgError> ApplySwitch(Flavour flavour, const std::string& word, Request& request) {
+  const std::string body = word.substr(1);
+  const std::string lower = LowerAscii(body);
+  for (const SwitchSpec& spec : SwitchTable(flavour)) {
+    if (!lower.starts_with(spec.name)) continue;
+    std::string rest = body.substr(spec.name.size());
+    switch (spec.value) {
+      case Value::None:
+        if (!rest.empty()) continue;
+        if (spec.name == "r") request.recurse = true;
+        if (spec.name == "y") request.assumeYes = true;
+        return std::nullopt;
+      case Value::Level:
+        if (rest.size() != 1 || rest[0] < '0' || rest[0] > '5') return UnknownSwitch(word);
+        request.level = rest[0] - '0';
+        return std::nullopt;
+      case Value::List:
+        if (rest.empty()) return ArgError{"use switch", word, "no list file named"};
+        request.excludeList = rest;
+        return std::nullopt;
+      case Value::Size: {
+        std::uint64_t unit = spec.unit;
+        if (spec.byteSuffix && !rest.empty() && (rest.back() == 'b' || rest.back() == 'B')) {
+          rest.pop_back();
+          unit = 1;
+        }
+        if (!AllDigits(rest)) return UnknownSwitch(word);
+        rest.erase(0, std::min(rest.find_first_not_of('0'), rest.size()));
+        // Past 10^15 bytes a volume size means nothing; this also keeps the
+        // product inside 64 bits.
+        if (rest.size() > 15) return ArgError{"use switch", word, "volume size too large"};
+        request.volumeBytes = rest.empty() ? 0 : std::stoull(rest) * unit;
+        return std::nullopt;
+      }
+    }
+  }
+  return UnknownSwitch(word);
+}
+
+// "x:\dir\sub" under "x:\dir" as host paths: "sub"; nullopt when outside.
+std::optional<std::string> Below(const std::string& path, const std::string& base) {
+  if (path == base) return std::string();
+  if (base == "/")
+    return path.size() > 1 && path[0] == '/' ? std::optional(path.substr(1)) : std::nullopt;
+  if (path.size() > base.size() && path.starts_with(base) && path[base.size()] == '/')
+    return path.substr(base.size() + 1);
+  return std::nullopt;
+}
+
+std::string JoinHost(const std::string& dir, const std::string& name) {
+  return dir == "/" ? "/" + name : dir + "/" + name;
+}
+
+bool IsWholeDirectory(std::string_view lastComponent) {
+  return lastComponent == "*.*" || lastComponent == "*";
+}
+
+// The host path an entry names: the directory itself for "dir\*.*", the
+// pattern kept in the last component; nullopt for an entry that names
+// nothing.
+std::optional<std::string> MapEntry(const std::string& entry, const DosToHost& toHost) {
+  if (!dos::IsAbsolute(entry)) return std::nullopt;
+  const std::string last = dos::FileNamePart(entry);
+  if (!IsWholeDirectory(last) && !dos::HasWildcard(last)) return toHost(entry);
+  auto dir = toHost(dos::Parent(entry));
+  if (!dir || IsWholeDirectory(last)) return dir;
+  return JoinHost(*dir, last);
+}
+
+}  // namespace
+
+std::string ArgError::Text() const {
+  return "can't " + verb + " '" + object + "': " + reason;
+}
+
+std::variant<Request, ArgError> ParseArchiverArgs(Flavour flavour,
+                                                  const std::vector<std::string>& args) {
+  Request request;
+  request.flavour = flavour;
+  std::vector<std::string> words;
+  bool switchesEnd = false;
+  for (const std::string& arg : args) {
+    if (!switchesEnd && arg == "--") {
+      switchesEnd = true;
+      continue;
+    }
+    if (!switchesEnd && arg.size() > 1 && arg[0] == '-') {
+      if (auto error = ApplySwitch(flavour, arg, request)) return *error;
+      request.switches.push_back(arg);
+      continue;
+    }
+    words.push_back(arg);
+  }
+  std::string line;
+  for (const auto& arg : args) line += (line.empty() ? "" : " ") + arg;
+  if (words.empty()) return ArgError{"read command line", line, "no command given"};
+  if (LowerAscii(words[0]) != "a")
+    return ArgError{"run command", words[0], "only 'a' (add) is supported"};
+  if (words.size() < 2) return ArgError{"read command line", line, "no archive named"};
+  if (words.size() < 3) return ArgError{"read command line", line, "no file to add"};
+  for (size_t i = 1; i < words.size(); ++i)
+    if (words[i].empty()) return ArgError{"read command line", line, "empty file name"};
+  request.archive = words[1];
+  request.sources.assign(words.begin() + 2, words.end());
+  return request;
+}
+
+std::string SevenZipLevel(int level) {
+  if (level < 0 || level >= static_cast<int>(kSevenZipLevels.size())) return {};
+  return std::string(kSevenZipLevels[static_cast<size_t>(level)]);
+}
+
+std::string SevenZipSourceArg(const HostSource& source) {
+  if (source.driveRoot) return JoinHost(source.hostPath, ".");
+  return source.hostPath;
+}
+
+std::string ArchivePrefix(const HostSource& source) {
+  if (source.driveRoot) return {};
+  auto slash = source.hostPath.find_last_of('/');
+  return slash == std::string::npos ? source.hostPath : source.hostPath.substr(slash + 1);
+}
+
+std::vector<std::string> ExcludedArchivePaths(const std::vector<std::string>& entries,
+                                              const std::vector<HostSource>& sources,
+                                              const DosToHost& toHost) {
+  std::vector<std::string> out;
+  for (const std::string& entry : entries) {
+    auto mapped = MapEntry(entry, toHost);
+    if (!mapped) continue;
+    for (const HostSource& source : sources) {
+      auto rel = Below(*mapped, source.hostPath);
+      if (!rel) continue;
+      std::string prefix = ArchivePrefix(source);
+      std::string path;
+      if (prefix.empty()) {
+        path = rel->empty() ? "*" : *rel;  // the whole drive
+      } else {
+        path = rel->empty() ? prefix : prefix + "/" + *rel;
+      }
+      bool seen = false;
+      for (const auto& p : out) seen = seen || p == path;
+      if (!seen) out.push_back(path);
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> SevenZipArgs(const Request& request, const std::string& archiveHost,
+                                      const std::vector<HostSource>& sources,
+                                      const std::vector<std::string>& excludedArchivePaths) {
+  std::vector<std::string> args = {"a", "-t7z", SevenZipLevel(request.level)};
+  if (request.volumeBytes > 0) args.push_back("-v" + std::to_string(request.volumeBytes) + "b");
+  if (request.assumeYes) args.push_back("-y");
+  args.push_back("-bso0");
+  args.push_back("-bsp0");
+  // Archive paths, matched exactly: "-xr-" keeps 7-Zip from matching the
+  // name at every depth, and absolute paths would match nothing.
+  for (const auto& path : excludedArchivePaths) args.push_back("-xr-!" + path);
+  args.push_back("--");
+  args.push_back(archiveHost);
+  for (const auto& source : sources) args.push_back(SevenZipSourceArg(source));
+  return args;
+}
+
+std::string ArchiveStem(std::string_view archiveFileName) {
+  auto dot = archiveFileName.find_last_of('.');
+  if (dot == std::string_view::npos || dot == 0) return std::string(archiveFileName);
+  return std::string(archiveFileName.substr(0, dot));
+}
+
+std::string SevenZipArchiveName(std::string_view archiveFileName) {
+  return ArchiveStem(archiveFileName) + ".7z";
+}
+
+std::vector<std::string> RarArgs(const Request& request, const std::string& archiveHost,
+                                 const std::vector<std::string>& sourcesHost,
+                                 const std::string& hostListPath) {
+  std::vector<std::string> args = {"a"};
+  for (const auto& s : request.switches) {
+    if (LowerAscii(s).starts_with("-x@")) {
+      args.push_back("-x@" + hostListPath);
+    } else {
+      args.push_back(s);
+    }
+  }
+  args.push_back(archiveHost);
+  for (const auto& s : sourcesHost) args.push_back(s);
+  return args;
+}
+
+std::vector<std::string> RarExcludeLines(const std::vector<std::string>& entries,
+                                         const DosToHost& toHost) {
+  std::vector<std::string> lines;
+  for (const std::string& entry : entries) {
+    auto mapped = MapEntry(entry, toHost);
+    if (!mapped) continue;
+    // A whole directory keeps its "all files" form, in the host's spelling.
+    lines.push_back(IsWholeDirectory(dos::FileNamePart(entry)) ? JoinHost(*mapped, "*") : *mapped);
+  }
+  return lines;
+}
+
+}  // namespace kelvo::archiver

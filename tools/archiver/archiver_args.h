@@ -1,0 +1,87 @@
+// The RAR and ACE command lines as the stand-ins take them, and what they
+// become for 7-Zip (or a real rar). Everything here is pure: paths are
+// mapped by a function the caller passes in, and nothing touches the disk.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace kelvo::archiver {
+
+enum class Flavour { Rar, Ace };
+
+// What a DOS archiver command line asks for.
+struct Request {
+  Flavour flavour = Flavour::Rar;
+  bool recurse = false;           // -r: a directory source is taken whole anyway
+  bool assumeYes = false;         // -y
+  std::uint64_t volumeBytes = 0;  // 0: one archive, no volumes
+  int level = 3;                  // -m0 .. -m5
+  std::string archive;            // DOS path as written
+  std::vector<std::string> sources;
+  std::string excludeList;            // DOS path of the -x@ list, or empty
+  std::vector<std::string> switches;  // every switch as written, in order
+};
+
+// "can't <verb> '<object>': <reason>", the one line a stand-in prints.
+struct ArgError {
+  std::string verb, object, reason;
+  std::string Text() const;
+};
+
+std::variant<Request, ArgError> ParseArchiverArgs(Flavour flavour,
+                                                  const std::vector<std::string>& args);
+
+// The 7-Zip level for each archiver level "Store" .. "Maximum!".
+std::string SevenZipLevel(int level);
+
+// A source as 7-Zip gets it.
+struct HostSource {
+  std::string hostPath;  // absolute, no trailing '/' (except "/")
+  bool driveRoot = false;
+};
+
+// The source argument: a drive root is packed as its contents ("<root>/."),
+// anything else under its own name.
+std::string SevenZipSourceArg(const HostSource& source);
+// The name 7-Zip stores a source's items under ("" for a drive root).
+std::string ArchivePrefix(const HostSource& source);
+
+using DosToHost = std::function<std::optional<std::string>(std::string_view dosPath)>;
+
+// The archive paths that the skip entries leave out of the given sources:
+// "x:\dir\*.*" (or "x:\dir\*") names the directory and all below it, a
+// pattern names the matching items of its directory, anything else that one
+// item. Relative entries, empty lines and entries outside every source name
+// nothing.
+std::vector<std::string> ExcludedArchivePaths(const std::vector<std::string>& entries,
+                                              const std::vector<HostSource>& sources,
+                                              const DosToHost& toHost);
+
+// The 7zz argument vector (without the program name) that writes the set
+// `archiveHost` (".7z", split into ".7z.001" ... when volumes are asked for).
+std::vector<std::string> SevenZipArgs(const Request& request, const std::string& archiveHost,
+                                      const std::vector<HostSource>& sources,
+                                      const std::vector<std::string>& excludedArchivePaths);
+
+// The 7z set's name for an archive name: its extension replaced by ".7z".
+std::string SevenZipArchiveName(std::string_view archiveFileName);
+// The archive name without its extension: the stem every volume starts with.
+std::string ArchiveStem(std::string_view archiveFileName);
+
+// A real rar: the same switches in the same order, the paths mapped, and the
+// exclude list replaced by `hostListPath` (written from RarExcludeLines).
+std::vector<std::string> RarArgs(const Request& request, const std::string& archiveHost,
+                                 const std::vector<std::string>& sourcesHost,
+                                 const std::string& hostListPath);
+// The skip entries with their paths mapped to the host; unmappable or
+// relative entries are dropped.
+std::vector<std::string> RarExcludeLines(const std::vector<std::string>& entries,
+                                         const DosToHost& toHost);
+
+}  // namespace kelvo::archiver

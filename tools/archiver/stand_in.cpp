@@ -1,0 +1,302 @@
+#include "archiver/stand_in.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+#include "host/dospath.h"
+#include "host/host_config.h"
+#include "host/host_error.h"
+#include "host/text_file.h"
+
+extern char** environ;
+
+namespace kelvo::archiver {
+
+namespace {
+
+using host::HostError;
+
+volatile sig_atomic_t gChild = 0;
+
+// An interrupted stand-in passes the signal on, so that the archiver stops
+// and cleans up after itself; ours is the clean-up of what it leaves.
+void ForwardSignal(int sig) {
+  if (gChild > 0) ::kill(static_cast<pid_t>(gChild), sig);
+}
+
+constexpr int kForwarded[] = {SIGINT, SIGTERM, SIGHUP};
+
+bool AllDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+std::string HostDirOf(const std::string& hostPath) {
+  auto slash = hostPath.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : hostPath.substr(0, slash);
+}
+
+std::string HostNameOf(const std::string& hostPath) {
+  auto slash = hostPath.find_last_of('/');
+  return slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
+}
+
+std::set<std::string> ListNames(const std::string& hostDir) {
+  std::set<std::string> names;
+  DIR* d = ::opendir(hostDir.c_str());
+  if (!d) return names;
+  while (dirent* e = ::readdir(d)) {
+    std::string name = e->d_name;
+    if (name != "." && name != "..") names.insert(name);
+  }
+  ::closedir(d);
+  return names;
+}
+
+class PathMapper {
+ public:
+  explicit PathMapper(host::DriveTable drives) : drives_(std::move(drives)) {}
+
+  // Absolute DOS paths go through the drive table; a relative one is taken
+  // from the current directory, which the parent set to its own.
+  std::optional<std::string> ToHost(std::string_view dosPath) const {
+    if (dos::DriveLetter(dosPath)) {
+      if (!dos::IsAbsolute(dosPath)) return std::nullopt;  // "x:name": no per-drive dirs here
+      return drives_.ToHost(dosPath);
+    }
+    std::string rel;
+    for (char c : dosPath) rel += c == '\\' ? '/' : c;
+    if (!rel.empty() && rel[0] == '/') return host::NormaliseHostPath(rel);
+    char cwd[4096];
+    if (!::getcwd(cwd, sizeof cwd)) return std::nullopt;
+    return host::NormaliseHostPath(std::string(cwd) + "/" + rel);
+  }
+
+  std::string Require(std::string_view dosPath, std::string_view verb) const {
+    auto host = ToHost(dosPath);
+    if (!host) throw HostError(verb, dosPath, "path not found");
+    return *host;
+  }
+
+  // The DOS form of a host path, for messages.
+  std::string Shown(const std::string& hostPath) const {
+    return drives_.ToDos(hostPath).value_or(hostPath);
+  }
+
+  bool IsDriveRoot(std::string_view dosPath, const std::string& hostPath) const {
+    if (dos::IsDriveRoot(dosPath)) return true;
+    for (const auto& drive : drives_.Drives())
+      if (drive.root == hostPath) return true;
+    return false;
+  }
+
+ private:
+  host::DriveTable drives_;
+};
+
+HostSource CheckSource(const PathMapper& paths, const std::string& dosPath) {
+  HostSource source;
+  source.hostPath = paths.Require(dosPath, "find");
+  struct stat st;
+  if (::stat(source.hostPath.c_str(), &st) != 0) host::ThrowErrno("find", dosPath, errno);
+  int need = S_ISDIR(st.st_mode) ? (R_OK | X_OK) : R_OK;
+  if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode))
+    throw HostError("read", dosPath, "not a file or directory");
+  if (::access(source.hostPath.c_str(), need) != 0) host::ThrowErrno("read", dosPath, errno);
+  source.driveRoot = paths.IsDriveRoot(dosPath, source.hostPath);
+  return source;
+}
+
+std::vector<std::string> ReadList(const PathMapper& paths, const std::string& dosPath) {
+  host::LineReader reader(paths.Require(dosPath, "open"), dosPath);
+  std::vector<std::string> lines;
+  std::string line;
+  while (reader.Next(line))
+    if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+// Runs the archiver and waits; signals meant for us reach it too.
+int Run(const std::string& program, const std::vector<std::string>& args) {
+  std::vector<std::string> argvText = {program};
+  argvText.insert(argvText.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argvText) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  sigset_t forwarded, previous;
+  sigemptyset(&forwarded);
+  for (int sig : kForwarded) sigaddset(&forwarded, sig);
+  // Blocked until the child's id is known, so that no signal is lost.
+  ::sigprocmask(SIG_BLOCK, &forwarded, &previous);
+  struct sigaction action {};
+  action.sa_handler = ForwardSignal;
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  for (int sig : kForwarded) ::sigaction(sig, &action, nullptr);
+
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  posix_spawnattr_setsigmask(&attr, &previous);
+  posix_spawnattr_setsigdefault(&attr, &forwarded);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  pid_t pid;
+  int rc = ::posix_spawn(&pid, program.c_str(), nullptr, &attr, argv.data(), environ);
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) {
+    ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+    throw HostError("start", program, std::strerror(rc));
+  }
+  gChild = pid;
+  ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) throw HostError("wait for", program, std::strerror(errno));
+  }
+  gChild = 0;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// A temporary file that is removed when it goes out of scope.
+class TempList {
+ public:
+  explicit TempList(const std::vector<std::string>& lines) {
+    const char* tmp = std::getenv("TMPDIR");
+    path_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/kelvo-skip-XXXXXX";
+    int fd = ::mkstemp(path_.data());
+    if (fd < 0) host::ThrowErrno("create", path_, errno);
+    ::close(fd);
+    std::string bytes;
+    for (const auto& line : lines) bytes += line + "\n";
+    std::FILE* f = std::fopen(path_.c_str(), "wb");
+    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (f && std::fclose(f) != 0) ok = false;
+    if (!ok) {
+      ::unlink(path_.c_str());
+      throw HostError("write", path_, std::strerror(errno));
+    }
+  }
+  ~TempList() { ::unlink(path_.c_str()); }
+  TempList(const TempList&) = delete;
+  TempList& operator=(const TempList&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+int Pack(Flavour flavour, const Request& request) {
+  PathMapper paths(host::LoadHostConfig(host::ExecutableDir()).drives);
+  const std::string archiveHost = paths.Require(request.archive, "create");
+  std::vector<HostSource> sources;
+  for (const auto& s : request.sources) sources.push_back(CheckSource(paths, s));
+  std::vector<std::string> entries;
+  if (!request.excludeList.empty()) entries = ReadList(paths, request.excludeList);
+  const DosToHost toHost = [&paths](std::string_view dos) { return paths.ToHost(dos); };
+
+  const std::string outDir = HostDirOf(archiveHost);
+  const std::string archiveName = HostNameOf(archiveHost);
+  const std::string rar = flavour == Flavour::Rar ? FindOnPath("rar") : std::string();
+  std::string program = rar;
+  if (program.empty()) {
+    program = FindOnPath("7zz");
+    if (program.empty()) throw HostError("start", "7zz", "not found on the PATH");
+  }
+  const std::string setHost =
+      rar.empty() ? outDir + "/" + SevenZipArchiveName(archiveName) : archiveHost;
+
+  // Adding to an old set would mix its volumes into the new one.
+  const std::set<std::string> before = ListNames(outDir);
+  for (const auto& name : before) {
+    if (IsSetMember(name, HostNameOf(setHost)))
+      throw HostError("create", paths.Shown(setHost),
+                      "a set of that name is already there (" + name + ")");
+  }
+
+  int status;
+  if (!rar.empty()) {
+    std::vector<std::string> sourcesHost;
+    for (const auto& s : sources) sourcesHost.push_back(s.hostPath);
+    std::optional<TempList> list;
+    if (!request.excludeList.empty()) list.emplace(RarExcludeLines(entries, toHost));
+    status = Run(rar, RarArgs(request, archiveHost, sourcesHost, list ? list->path() : ""));
+  } else {
+    status = Run(program, SevenZipArgs(request, setHost, sources,
+                                       ExcludedArchivePaths(entries, sources, toHost)));
+  }
+  if (status == 0) return 0;
+
+  // Whatever the archiver began is no set: leave none of it.
+  const std::string stem = ArchiveStem(archiveName) + ".";
+  for (const auto& name : ListNames(outDir)) {
+    if (!before.count(name) && name.starts_with(stem)) ::unlink((outDir + "/" + name).c_str());
+  }
+  std::fprintf(stderr, "%s\n",
+               HostError("make", paths.Shown(setHost),
+                         (rar.empty() ? "7-Zip" : "rar") + std::string(" ended with status ") +
+                             std::to_string(status))
+                   .what());
+  return status;
+}
+
+}  // namespace
+
+std::string FindOnPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string_view dirs = path ? path : "";
+  while (true) {
+    auto colon = dirs.find(':');
+    std::string dir(dirs.substr(0, colon));
+    if (dir.empty()) dir = ".";
+    std::string candidate = dir + "/" + name;
+    struct stat st;
+    if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        ::access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+    if (colon == std::string_view::npos) return {};
+    dirs.remove_prefix(colon + 1);
+  }
+}
+
+bool IsSetMember(const std::string& fileName, const std::string& archiveFileName) {
+  if (fileName == archiveFileName) return true;
+  const std::string stem = ArchiveStem(archiveFileName);
+  if (!fileName.starts_with(stem + ".")) return false;
+  std::string_view rest = std::string_view(fileName).substr(stem.size() + 1);
+  if (rest == "7z" || rest == "rar") return true;
+  if (rest.starts_with("7z.") && AllDigits(rest.substr(3))) return true;
+  if (rest.starts_with("part") && rest.ends_with(".rar") &&
+      AllDigits(rest.substr(4, rest.size() - 8)))
+    return true;
+  return rest.size() >= 3 && rest[0] == 'r' && AllDigits(rest.substr(1));
+}
+
+int RunStandIn(Flavour flavour, const std::vector<std::string>& args) {
+  auto parsed = ParseArchiverArgs(flavour, args);
+  if (auto* error = std::get_if<ArgError>(&parsed)) {
+    std::fprintf(stderr, "%s\n", error->Text().c_str());
+    return kExitCommandLine;
+  }
+  try {
+    return Pack(flavour, std::get<Request>(parsed));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return kExitFatal;
+  }
+}
+
+}  // namespace kelvo::archiver
