@@ -3,10 +3,12 @@
 #pragma once
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <spawn.h>
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -53,6 +55,21 @@ inline TreeMap ReadTree(const std::string& root) {
     tree[rel] = entry.is_directory() ? kDirMark : TempDrives::ReadFile(entry.path().string());
   }
   return tree;
+}
+
+// The first executable `name` on the PATH, or empty.
+inline std::string OnPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t colon = dirs.find(':', start);
+    if (colon == std::string::npos) colon = dirs.size();
+    std::string candidate = dirs.substr(start, colon - start) + "/" + name;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = colon + 1;
+  }
+  return {};
 }
 
 // Runs a program with arguments, waits, returns its exit status.
