@@ -6,8 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "archiver/stand_in.h"
 #include "host/drive_table.h"
@@ -28,6 +31,14 @@ struct ToolResult {
 
 constexpr size_t kVolume = 100000;
 
+// For a fake 7zz: two volumes and a temp file beside the archive it is
+// given (the last argument but one).
+const std::string kWriteVolumes =
+    "for a; do last=$out; out=$a; done\n"
+    "dir=${last%/*}\n"
+    "echo 1 > \"$dir/DEMO.7z.001\"; echo 2 > \"$dir/DEMO.7z.002\"\n"
+    "echo t > \"$dir/DEMO.7z.tmp\"\n";
+
 class StandInTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -38,10 +49,9 @@ class StandInTest : public ::testing::Test {
     std::filesystem::create_symlink(sevenZip, bin + "/7zz");
   }
 
-  // Runs build/app/<tool> as the program's runner would: the drive table
+  // Starts build/app/<tool> as the program's runner would: the drive table
   // in the environment, and a PATH that holds only what the test put there.
-  ToolResult Run(const std::string& tool, const Words& args) {
-    std::string errFile = t.root() + "/stderr.txt";
+  pid_t Start(const std::string& tool, const Words& args) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       std::string_view v(*e);
@@ -65,15 +75,27 @@ class StandInTest : public ::testing::Test {
                                      0644);
     posix_spawn_file_actions_addchdir_np(&actions, t.Host('e').c_str());
     pid_t pid;
-    ToolResult result;
     int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return result;
+    return rc == 0 ? pid : -1;
+  }
+
+  ToolResult Wait(pid_t pid) {
+    ToolResult result;
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    if (pid <= 0 || ::waitpid(pid, &status, 0) != pid) return result;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.err = TempDrives::ReadFile(errFile);
     return result;
+  }
+
+  ToolResult Run(const std::string& tool, const Words& args) { return Wait(Start(tool, args)); }
+
+  // Replaces the PATH's 7zz by a shell script.
+  void Fake7zz(const std::string& script) {
+    std::filesystem::remove(bin + "/7zz");
+    TempDrives::WriteFile(bin + "/7zz", "#!/bin/sh\n" + script);
+    ::chmod((bin + "/7zz").c_str(), 0755);
   }
 
   // A source with what goes wrong most easily: same names at other depths,
@@ -128,6 +150,7 @@ class StandInTest : public ::testing::Test {
 
   TempDrives t;
   std::string bin, sevenZip;
+  std::string errFile = t.root() + "/stderr.txt";
 };
 
 }  // namespace
@@ -248,16 +271,7 @@ TEST_F(StandInTest, AFailedArchiverLeavesNoPartOfItsSet) {
   WriteTree(t.Host('d', "src"), {{"a.txt", "a"}});
   TempDrives::WriteFile(t.Host('c', "K1/DEMO.notes"), "kept");
   // A 7zz that writes two volumes and a temp file, then fails.
-  std::filesystem::remove(bin + "/7zz");
-  std::string fake =
-      "#!/bin/sh\n"
-      "for a; do last=$out; out=$a; done\n"
-      "dir=${last%/*}\n"
-      "echo 1 > \"$dir/DEMO.7z.001\"; echo 2 > \"$dir/DEMO.7z.002\"\n"
-      "echo t > \"$dir/DEMO.7z.tmp\"\n"
-      "exit 2\n";
-  TempDrives::WriteFile(bin + "/7zz", fake);
-  ::chmod((bin + "/7zz").c_str(), 0755);
+  Fake7zz(kWriteVolumes + "exit 2\n");
   auto r = Run("wace", {"a", "-y", "-v100", "c:\\K1\\DEMO.ace", "d:\\src"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "can't make 'c:\\K1\\DEMO.7z': 7-Zip ended with status 2\n");
@@ -267,6 +281,23 @@ TEST_F(StandInTest, AFailedArchiverLeavesNoPartOfItsSet) {
   r = Run("wace", {"a", "-y", "-v100", "c:\\K1\\DEMO.ace", "d:\\src"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "can't start '7zz': not found on the PATH\n");
+}
+
+TEST_F(StandInTest, AnInterruptedStandInStopsTheArchiverAndLeavesNoSet) {
+  WriteTree(t.Host('d', "src"), {{"a.txt", "a"}});
+  Fake7zz(kWriteVolumes + "exec /bin/sleep 30\n");
+  std::filesystem::create_directories(t.Host('c', "K1"));
+  pid_t pid = Start("wrar", {"a", "-y", "-v100000b", "c:\\K1\\DEMO.rar", "d:\\src"});
+  ASSERT_GT(pid, 0);
+  auto start = std::chrono::steady_clock::now();
+  while (!std::filesystem::exists(t.Host('c', "K1/DEMO.7z.tmp")) &&
+         std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ::kill(pid, SIGTERM);
+  auto r = Wait(pid);
+  EXPECT_EQ(r.status, 128 + SIGTERM);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(FileNames(t.Host('c', "K1")), Words{});
 }
 
 TEST_F(StandInTest, UnreadableSourceFilesLeaveNoSet) {

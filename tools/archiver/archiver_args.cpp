@@ -18,7 +18,7 @@ enum class Value {
   List,   // a DOS path: "-x@c:\skip.txt"
 };
 
-struct SwitchSpec {
+struct SwitchRule {
   std::string_view name;  // after the '-', lower case
   Value value;
   std::uint64_t unit = 1;   // bytes per unit of a size without suffix
@@ -26,7 +26,7 @@ struct SwitchSpec {
 };
 
 // RAR sizes are in thousands of bytes, or in bytes with "b".
-constexpr SwitchSpec kRarSwitches[] = {
+constexpr SwitchRule kRarSwitches[] = {
     {"r", Value::None},
     {"y", Value::None},
     {"m", Value::Level},
@@ -34,7 +34,7 @@ constexpr SwitchSpec kRarSwitches[] = {
     {"v", Value::Size, 1000, true},
 };
 // ACE sizes are in thousands of bytes: -v1440 is the floppy.
-constexpr SwitchSpec kAceSwitches[] = {
+constexpr SwitchRule kAceSwitches[] = {
     {"r", Value::None},
     {"y", Value::None},
     {"m", Value::Level},
@@ -48,7 +48,7 @@ constexpr SwitchSpec kAceSwitches[] = {
 constexpr std::array<std::string_view, 6> kSevenZipLevels = {"-mx0", "-mx1", "-mx2",
                                                              "-mx3", "-mx5", "-mx9"};
 
-std::span<const SwitchSpec> SwitchTable(Flavour flavour) {
+std::span<const SwitchRule> SwitchTable(Flavour flavour) {
   if (flavour == Flavour::Rar) return kRarSwitches;
   return kAceSwitches;
 }
@@ -74,14 +74,14 @@ ArgError UnknownSwitch(const std::string& word) {
 std::optional<ArgError> ApplySwitch(Flavour flavour, const std::string& word, Request& request) {
   const std::string body = word.substr(1);
   const std::string lower = LowerAscii(body);
-  for (const SwitchSpec& spec : SwitchTable(flavour)) {
-    if (!lower.starts_with(spec.name)) continue;
-    std::string rest = body.substr(spec.name.size());
-    switch (spec.value) {
+  for (const SwitchRule& rule : SwitchTable(flavour)) {
+    if (!lower.starts_with(rule.name)) continue;
+    std::string rest = body.substr(rule.name.size());
+    switch (rule.value) {
       case Value::None:
         if (!rest.empty()) continue;
-        if (spec.name == "r") request.recurse = true;
-        if (spec.name == "y") request.assumeYes = true;
+        if (rule.name == "r") request.recurse = true;
+        if (rule.name == "y") request.assumeYes = true;
         return std::nullopt;
       case Value::Level:
         if (rest.size() != 1 || rest[0] < '0' || rest[0] > '5') return UnknownSwitch(word);
@@ -92,8 +92,8 @@ std::optional<ArgError> ApplySwitch(Flavour flavour, const std::string& word, Re
         request.excludeList = rest;
         return std::nullopt;
       case Value::Size: {
-        std::uint64_t unit = spec.unit;
-        if (spec.byteSuffix && !rest.empty() && (rest.back() == 'b' || rest.back() == 'B')) {
+        std::uint64_t unit = rule.unit;
+        if (rule.byteSuffix && !rest.empty() && (rest.back() == 'b' || rest.back() == 'B')) {
           rest.pop_back();
           unit = 1;
         }
