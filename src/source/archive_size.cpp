@@ -1,0 +1,101 @@
+#include "source/archive_size.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace kelvo {
+
+namespace {
+
+constexpr int kThreeDigitNameLimit = 5;
+constexpr int kTwoDigitNameLimit = 6;
+constexpr int kSingleArchiveNameLimit = 20;
+
+void LimitBaseName(Context& ctx, int limit) {
+  ctx.view.BaseNameLimit = limit;
+  if (ctx.job.ZipBaseName.size() > static_cast<size_t>(limit)) ctx.job.ZipBaseName.resize(limit);
+}
+
+}  // namespace
+
+std::string ArchiveSizeTextFor(std::int16_t archiveSize) {
+  if (archiveSize == 0) return "1 Max file";
+  if (archiveSize == kFloppyArchiveSize) return "1.44 M";
+  // Thousands of bytes shown in megabytes: whole part (none for 0), the
+  // point, and 5 for a half.
+  int whole = archiveSize / 2;
+  std::string text = whole ? std::to_string(whole) : std::string();
+  text += archiveSize % 2 ? ".5" : ".";
+  return text + " M";
+}
+
+std::string HundredthsText(float value) {
+  // The exact decimal expansion of the single, rounded by hand, so that a
+  // half goes up as the estimate has always shown it.
+  char buffer[128];
+  std::snprintf(buffer, sizeof buffer, "%.40f", static_cast<double>(value));
+  std::string exact = buffer;
+  bool negative = exact[0] == '-';
+  if (negative) exact.erase(0, 1);
+  size_t point = exact.find('.');
+  std::string digits = exact.substr(0, point) + exact.substr(point + 1, 2);
+  bool up = exact[point + 3] >= '5';
+  if (up) {
+    size_t i = digits.size();
+    while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+    if (i == 0) {
+      digits.insert(digits.begin(), '1');
+    } else {
+      ++digits[i - 1];
+    }
+  }
+  std::string text = digits.substr(0, digits.size() - 2) + "." + digits.substr(digits.size() - 2);
+  return negative ? "-" + text : text;
+}
+
+void UpdateArchiveSize(Context& ctx) {
+  JobSettings& job = ctx.job;
+  ViewState& view = ctx.view;
+  if (job.SourceIsImage && job.ArchiveSize < kImageMinArchiveSize)
+    job.ArchiveSize = kImageMinArchiveSize;
+
+  view.ArchiveSizeText = ArchiveSizeTextFor(job.ArchiveSize);
+  if (job.ArchiveSize == 0) {
+    view.EstimateText = "1.00 file";
+    job.ThreeDigitNumbering = false;
+    LimitBaseName(ctx, kSingleArchiveNameLimit);
+    return;
+  }
+  if (job.SourceSize == 0.0f) {
+    // Nothing measured: the earlier numbering stands.
+    view.EstimateText.clear();
+  } else {
+    job.VolumeBytes = VolumeBytesFor(job.ArchiveSize);
+    float files = EstimateVolumes(job.SourceSize, job.VolumeBytes);
+    job.ThreeDigitNumbering = files > 99.0f;
+    view.EstimateText = files > 1.0f ? HundredthsText(files) + " files" : " 1.00 file";
+  }
+  LimitBaseName(ctx, job.ThreeDigitNumbering ? kThreeDigitNameLimit : kTwoDigitNameLimit);
+}
+
+void SetArchiveSize(Context& ctx, std::int16_t archiveSize) {
+  if (archiveSize < 0 || archiveSize > kMaxArchiveSize)
+    throw std::out_of_range("archive size " + std::to_string(archiveSize) + " outside 0..199");
+  if (archiveSize == ctx.job.ArchiveSize) return;
+  ctx.job.ArchiveSize = archiveSize;
+  UpdateArchiveSize(ctx);
+}
+
+void RefreshEstimate(Context& ctx) {
+  JobSettings& job = ctx.job;
+  if (job.ArchiveSize == 0) {
+    ctx.view.EstimateText = "1.00 file";
+    return;
+  }
+  if (job.SourceSize == 0.0f) return;
+  job.VolumeBytes = VolumeBytesFor(job.ArchiveSize);
+  float files = EstimateVolumes(job.SourceSize, job.VolumeBytes);
+  ctx.view.EstimateText = files > 1.0f ? HundredthsText(files) + " files" : "1.00 file";
+}
+
+}  // namespace kelvo
