@@ -1,0 +1,133 @@
+#include "source/source_select.h"
+
+#include <exception>
+
+#include "host/chosen_path.h"
+#include "host/dospath.h"
+#include "source/archive_size.h"
+#include "source/drives.h"
+#include "source/measure.h"
+#include "source/notices.h"
+
+namespace kelvo {
+
+namespace {
+
+const char* const kZipQuestion =
+    "Save as Zip's?\r\rChoosing Yes, puts the Rar's/Ace's into Zip's\r\r"
+    "Choosing No, just makes Rar's/Ace's";
+
+// Declining zips: everything that only goes into zips is dropped.
+void DropZipOnlySettings(Context& ctx) {
+  JobSettings& job = ctx.job;
+  job.DizPath.clear();
+  job.NfoPath.clear();
+  job.ExtraPath.clear();
+  job.ZipStorageDir.clear();
+  job.DizNumbering = false;  // "&None", with its look
+  ctx.view.DizBoxColour = BoxColour::ButtonFace;
+  ctx.view.DizTestEnabled = false;
+  job.SkipEntries.clear();
+  job.NfoFirstZipOnly = false;
+}
+
+// After the size is known: the work drive's space and the estimate.
+void AfterMeasurement(Context& ctx) {
+  ctx.run.SavedSourceText = ctx.job.SourcePath;
+  CheckWorkDriveSpace(ctx);
+  RefreshEstimate(ctx);
+}
+
+void BrowseImage(Context& ctx) {
+  FileDialogRequest request;
+  request.title = "CD image file";
+  request.filter = "ISO files (*.iso)|*.iso";
+  request.initialName = "*.iso";
+  auto chosen = ctx.ui.OpenFile(request);
+  if (!chosen || chosen->empty()) return;
+  // From here on an error ends the browse quietly with what was already set.
+  try {
+    ctx.job.SourcePath = host::LowerChosenPath(ctx.fs, *chosen);
+    MeasureImage(ctx, ctx.job.SourcePath);
+    auto answer = ctx.ui.ShowMessage(kZipQuestion, "Save as Zip's or Rar's/Ace's",
+                                     MessageIcon::Question, MessageButtons::YesNo);
+    ctx.job.SaveAsZips = answer == MessageResult::Yes;
+    EnableZipControls(ctx, ctx.job.SaveAsZips);
+    if (!ctx.job.SaveAsZips) DropZipOnlySettings(ctx);
+    AfterMeasurement(ctx);
+  } catch (const std::exception&) {
+  }
+}
+
+void BrowseDirectory(Context& ctx) {
+  ctx.DriveCheckSuppressed = true;
+  FolderDialogRequest request;
+  request.title = "Source directory";
+  request.onHighlighted = FolderHighlightWatcher(ctx);
+  auto chosen = ctx.ui.BrowseFolder(request);
+  if (!chosen) return;
+  ctx.job.SourcePath = host::LowerChosenPath(ctx.fs, *chosen);
+  ctx.job.SkipEntries.clear();
+  if (ctx.job.SourcePath.empty()) return;
+  if (!MeasureSource(ctx, false)) return;
+  try {
+    AfterMeasurement(ctx);
+  } catch (const std::exception&) {
+    // Reported like a failed measurement.
+    ctx.view.SourceSizeText = "Error";
+    ctx.run.SavedSourceText = ctx.job.SourcePath;
+    Notify(ctx, "Error calculating source bytes", "Kelvo32 error", MessageIcon::Critical);
+    ctx.view.EstimateText.clear();
+  }
+}
+
+}  // namespace
+
+void EnableZipControls(Context& ctx, bool enabled) {
+  ctx.view.ZipControlsEnabled = enabled;
+}
+
+void BrowseSource(Context& ctx) {
+  ctx.DriveCheckSuppressed = false;
+  if (!ctx.job.SourceIsImage) {
+    ctx.job.SaveAsZips = true;
+    BrowseDirectory(ctx);
+  } else {
+    BrowseImage(ctx);
+  }
+}
+
+void ToggleImageSource(Context& ctx, bool checked) {
+  if (ctx.job.SourceIsImage == checked) return;
+  ctx.job.SourceIsImage = checked;
+  ctx.job.SourcePath.clear();
+  ctx.view.SourceSizeText.clear();
+  ctx.view.EstimateText.clear();
+  ctx.job.SourceSize = 0.0f;
+  if (checked) {
+    SetArchiveSize(ctx, kImageMinArchiveSize);
+  } else {
+    ctx.job.SaveAsZips = true;
+    SetArchiveSize(ctx, kFloppyArchiveSize);
+    EnableZipControls(ctx, true);
+  }
+}
+
+void CheckBrowsedDrive(Context& ctx, const std::string& path, FolderDialogStatus& status) {
+  try {
+    if (path.empty()) return;
+    status.SetStatusText(dos::Lower(path));
+    if (ctx.DriveCheckSuppressed) return;
+    auto freeBytes = DriveFreeBytes(ctx, path.substr(0, 2));
+    if (freeBytes && *freeBytes == 0) status.SetStatusText("Invalid drive");
+  } catch (const std::exception&) {
+  }
+}
+
+std::function<void(const std::string&, FolderDialogStatus&)> FolderHighlightWatcher(Context& ctx) {
+  return [&ctx](const std::string& path, FolderDialogStatus& status) {
+    CheckBrowsedDrive(ctx, path, status);
+  };
+}
+
+}  // namespace kelvo
