@@ -1,0 +1,21 @@
+// The Skip panel's "&Browse" and "&Clear": sub-directories and files of the
+// source that the archiver is to leave out, one entry per CR LF line.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "core/context.h"
+
+namespace kelvo {
+
+// "&Browse": adds one entry of the kind chosen on the panel (a folder as
+// "<dir>\*.*", or a file within the source path) and lowers the whole list.
+// `onHighlighted` watches the folder dialog's highlighted folder.
+void AddSkipEntry(Context& ctx,
+                  std::function<void(const std::string&, FolderDialogStatus&)> onHighlighted = {});
+
+// "&Clear".
+void ClearSkipList(Context& ctx);
+
+}  // namespace kelvo
