@@ -1,6 +1,5 @@
 #include "core/skip_list.h"
 
-#include "host/chosen_path.h"
 #include "host/dospath.h"
 
 namespace kelvo {
@@ -15,7 +14,7 @@ std::string LowerList(const host::FileSystem& fs, const std::string& list) {
   size_t start = 0;
   for (;;) {
     size_t end = list.find(kLineEnd, start);
-    out += host::LowerChosenPath(fs, std::string_view(list).substr(start, end - start));
+    out += fs.LowerChosenPath(std::string_view(list).substr(start, end - start));
     if (end == std::string::npos) break;
     out += kLineEnd;
     start = end + 2;

@@ -1,6 +1,5 @@
 #include "source/drives.h"
 
-#include "host/chosen_path.h"
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "source/notices.h"
@@ -117,7 +116,7 @@ void ChooseZipStorage(Context& ctx) {
   request.onHighlighted = FolderHighlightWatcher(ctx);
   auto chosen = ctx.ui.BrowseFolder(request);
   if (!chosen) return;
-  ctx.job.ZipStorageDir = host::LowerChosenPath(ctx.fs, *chosen);
+  ctx.job.ZipStorageDir = ctx.fs.LowerChosenPath(*chosen);
   if (ctx.job.ZipStorageDir.empty()) return;
   std::string letter = ctx.job.ZipStorageDir.substr(0, 1);
   // The volume that holds the directory: under one drive letter this host

@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "host/chosen_path.h"
 #include "host/dospath.h"
 #include "source/archive_size.h"
 #include "source/drives.h"
@@ -47,7 +46,7 @@ void BrowseImage(Context& ctx) {
   if (!chosen || chosen->empty()) return;
   // From here on an error ends the browse quietly with what was already set.
   try {
-    ctx.job.SourcePath = host::LowerChosenPath(ctx.fs, *chosen);
+    ctx.job.SourcePath = ctx.fs.LowerChosenPath(*chosen);
     MeasureImage(ctx, ctx.job.SourcePath);
     auto answer = ctx.ui.ShowMessage(kZipQuestion, "Save as Zip's or Rar's/Ace's",
                                      MessageIcon::Question, MessageButtons::YesNo);
@@ -66,7 +65,7 @@ void BrowseDirectory(Context& ctx) {
   request.onHighlighted = FolderHighlightWatcher(ctx);
   auto chosen = ctx.ui.BrowseFolder(request);
   if (!chosen) return;
-  ctx.job.SourcePath = host::LowerChosenPath(ctx.fs, *chosen);
+  ctx.job.SourcePath = ctx.fs.LowerChosenPath(*chosen);
   ctx.job.SkipEntries.clear();
   if (ctx.job.SourcePath.empty()) return;
   if (!MeasureSource(ctx, false)) return;

@@ -16,6 +16,9 @@ class SkipListTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(app.drives.Host('c', "games/save"));
+    std::filesystem::create_directories(app.drives.Host('c', "games/old"));
+    TempDrives::WriteFile(app.drives.Host('c', "games/readme.txt"), "r");
+    TempDrives::WriteFile(app.drives.Host('c', "games/keep.txt"), "k");
     ctx.job.SourcePath = "c:\\games";
   }
   void AddFolder(std::optional<std::string> choice, std::vector<std::string> highlighted = {}) {
@@ -94,6 +97,11 @@ TEST_F(SkipListTest, AddingLowersTheWholeList) {
   list = "C:\\GAMES\\OLD\\*.*\r\nC:\\Games\\Keep.TXT\r\n";
   AddFolder("c:\\games\\save");
   EXPECT_EQ(list, "c:\\games\\old\\*.*\r\nc:\\games\\keep.txt\r\nc:\\games\\save\\*.*\r\n");
+  // An entry that names nothing keeps its case: lowered it would name
+  // another file.
+  list = "C:\\Games\\Gone.TXT\r\n";
+  AddFolder("c:\\games\\old");
+  EXPECT_EQ(list, "C:\\Games\\Gone.TXT\r\nc:\\games\\old\\*.*\r\n");
 }
 
 TEST_F(SkipListTest, ATypedLastLineDoesNotRunIntoTheNewEntry) {
@@ -106,9 +114,9 @@ TEST_F(SkipListTest, EntriesKeepNamingWhatWasChosen) {
   // Two folders that differ only in case: lowering one would name the other.
   std::filesystem::create_directories(app.drives.Host('c', "games/Save"));
   AddFolder("C:\\Games\\Save");
-  EXPECT_EQ(list, "c:\\games\\Save\\*.*\r\n");
+  EXPECT_EQ(list, "C:\\Games\\Save\\*.*\r\n");
   AddFolder("c:\\games\\save");
-  EXPECT_EQ(list, "c:\\games\\Save\\*.*\r\nc:\\games\\save\\*.*\r\n");
+  EXPECT_EQ(list, "C:\\Games\\Save\\*.*\r\nc:\\games\\save\\*.*\r\n");
 }
 
 TEST_F(SkipListTest, TheFolderDialogReportsItsHighlightedFolders) {

@@ -103,7 +103,7 @@ TEST_F(SourceSelectTest, AFailedMeasurementEndsTheBrowse) {
   view.EstimateText = "3.00 files";
   app.ui.folderAnswers.push_back({{}, "D:\\Vanished"});
   BrowseSource(ctx);
-  EXPECT_EQ(job.SourcePath, "d:\\vanished");
+  EXPECT_EQ(job.SourcePath, "D:\\Vanished");  // lowered it might name another
   EXPECT_EQ(job.SkipEntries, "");
   EXPECT_EQ(view.SourceSizeText, "Error");
   EXPECT_EQ(view.EstimateText, "");
@@ -185,7 +185,7 @@ TEST_F(SourceSelectTest, AnImageThatIsNotChosenOrCannotBeMeasured) {
   // Gone before it could be measured: no question, no message.
   app.ui.fileAnswers.push_back("D:\\CD\\Other.iso");
   BrowseSource(ctx);
-  EXPECT_EQ(job.SourcePath, "d:\\cd\\other.iso");
+  EXPECT_EQ(job.SourcePath, "D:\\CD\\Other.iso");
   EXPECT_EQ(view.SourceSizeText, "Error");
   EXPECT_EQ(app.ui.messages.size(), 1u);  // the first question only
 }
