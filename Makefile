@@ -3,7 +3,9 @@
 # make bench  runs the benchmarks (see bench/README.md).
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build build-asan test test-release test-asan bench format clean
+FUZZ_SECONDS ?= 30
+
+.PHONY: deps build build-asan test test-release test-asan fuzz-smoke bench format clean
 
 deps:
 	./scripts/install-deps.sh
@@ -23,7 +25,16 @@ test-asan: build-asan
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-test: test-release test-asan
+# A short libFuzzer run over the script reader keeps the target alive; set
+# FUZZ_SECONDS for a longer one.
+fuzz-smoke: deps
+	CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVO_FUZZ=ON -DKELVO_TESTS=OFF
+	cmake --build build-fuzz -j $(JOBS) --target read_script_fuzz
+	mkdir -p build-fuzz/corpus && cp fuzz/corpus/* build-fuzz/corpus/
+	build-fuzz/fuzz/read_script_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 \
+	  -max_len=1048576 -print_final_stats=1 build-fuzz/corpus
+
+test: test-release fuzz-smoke test-asan
 
 bench: build
 	./bench/run.sh build
@@ -32,4 +43,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz

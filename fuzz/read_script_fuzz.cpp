@@ -1,0 +1,63 @@
+// libFuzzer target: any bytes as a job script must load or be refused with
+// "Error in Kelvo script", never crash and never take unbounded memory.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "core/context.h"
+#include "host/command_runner.h"
+#include "host/filesystem.h"
+#include "scripts/job_script.h"
+
+namespace {
+
+class QuietUi : public kelvo::Ui {
+ public:
+  kelvo::MessageResult ShowMessage(const std::string&, const std::string&, kelvo::MessageIcon,
+                                   kelvo::MessageButtons) override {
+    return kelvo::MessageResult::Ok;
+  }
+  std::optional<std::string> OpenFile(const kelvo::FileDialogRequest&) override { return {}; }
+  std::optional<std::string> SaveFile(const kelvo::FileDialogRequest&) override { return {}; }
+  std::optional<std::string> BrowseFolder(const kelvo::FolderDialogRequest&) override { return {}; }
+  void ProcessEvents() override {}
+  void PlaySound(const std::string&, bool) override {}
+};
+
+std::string& Root() {
+  static std::string root = [] {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "kelvo-fuzz-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) std::abort();
+    std::filesystem::create_directories(tmpl + "/app");
+    return tmpl;
+  }();
+  return root;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string& root = Root();
+  {
+    std::ofstream out(root + "/job.kvo", std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  kelvo::host::DriveTable drives;
+  drives.Map('c', root);
+  kelvo::host::FileSystem fs(drives);
+  kelvo::host::CommandRunner runner(fs, {});
+  QuietUi ui;
+  kelvo::SystemClock clock;
+  kelvo::Context ctx(fs, runner, ui, clock, "c:\\app");
+  ctx.ScriptPath = "c:\\job.kvo";
+  kelvo::ReadScript(ctx);
+  // The loaded job must still be a job the panels can show.
+  if (ctx.job.ArchiveSize < 0 || ctx.job.ArchiveSize > kelvo::kMaxArchiveSize) std::abort();
+  if (ctx.job.Compression < -1 || ctx.job.Compression > 5) std::abort();
+  if (ctx.job.ZipBaseName.size() > 20) std::abort();
+  return 0;
+}
