@@ -7,6 +7,7 @@
 #include "source/drives.h"
 #include "source/measure.h"
 #include "source/notices.h"
+#include "texts/diz_numbering.h"
 
 namespace kelvo {
 
@@ -23,9 +24,7 @@ void DropZipOnlySettings(Context& ctx) {
   job.NfoPath.clear();
   job.ExtraPath.clear();
   job.ZipStorageDir.clear();
-  job.DizNumbering = false;  // "&None", with its look
-  ctx.view.DizBoxColour = BoxColour::ButtonFace;
-  ctx.view.DizTestEnabled = false;
+  texts::SetDizNumberingMode(ctx, false);
   job.SkipEntries.clear();
   job.NfoFirstZipOnly = false;
 }
