@@ -11,7 +11,9 @@ endfunction()
 # kelvo_tool(name DEPS ...): a stand-in program built from tools/<name>/*.cpp.
 function(kelvo_tool name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
+  # Called from tools/<name>/CMakeLists.txt; the sources sit beside it.
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
+       ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS})
   set_property(GLOBAL APPEND PROPERTY KELVO_TOOLS ${name})
@@ -30,5 +32,10 @@ function(kelvo_test area)
     add_dependencies(${area}_tests ${tools})
   endif()
   include(GoogleTest)
-  gtest_discover_tests(${area}_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+  # Slow tests sit in suites named *LongTest and carry the label "long", so that
+  # `ctest -LE long` leaves them out.
+  gtest_discover_tests(${area}_tests DISCOVERY_TIMEOUT 60 TEST_FILTER "-*LongTest.*"
+                       PROPERTIES TIMEOUT 600)
+  gtest_discover_tests(${area}_tests DISCOVERY_TIMEOUT 60 TEST_FILTER "*LongTest.*"
+                       TEST_LIST ${area}_long_tests PROPERTIES TIMEOUT 600 LABELS long)
 endfunction()
