@@ -14,12 +14,13 @@
 
 #include "host/dospath.h"
 #include "host/host_error.h"
+#include "run/zip_archive_file.h"
 
 namespace kelvo {
 
 namespace {
 
-constexpr std::size_t kSampleBytes = 8 * 1024;
+constexpr std::size_t kSampleBytes = 4 * 1024;
 constexpr std::size_t kReadBlock = 1 << 20;
 constexpr std::uint64_t kEventsEvery = 1 << 20;
 
@@ -109,9 +110,8 @@ struct ZipComponent::Writer {
   struct Source {
     Writer* writer;
     ZipItem* item;
-    std::uint64_t pos = 0;  // bytes handed to libzip
-    std::vector<char> buffer;
-    std::size_t bufferStart = 0, bufferEnd = 0;
+    std::uint64_t pos = 0;                       // bytes handed to libzip
+    std::size_t bufferStart = 0, bufferEnd = 0;  // in the shared read buffer
     bool announced = false;
     zip_error_t error;
   };
@@ -123,8 +123,13 @@ struct ZipComponent::Writer {
   std::vector<std::unique_ptr<Source>> sources;
   std::exception_ptr exception;
   std::string readFailure;
+  // libzip reads its sources one after the other; they share one buffer.
+  std::vector<char>& buffer;
+  Source* bufferOwner = nullptr;
 
-  explicit Writer(ZipComponent& z) : zip(z) {}
+  explicit Writer(ZipComponent& z) : zip(z), buffer(z.readBuffer_) {
+    if (buffer.size() < kReadBlock) buffer.resize(kReadBlock);
+  }
   ~Writer() {
     for (auto& s : sources) zip_error_fini(&s->error);
   }
@@ -179,9 +184,6 @@ struct ZipComponent::Writer {
             return Cancelled(s);
         }
         if (zip.AbortRequest) return Cancelled(s);
-        if (!item.inMemory)
-          s.buffer.resize(static_cast<std::size_t>(
-              std::min<std::uint64_t>(kReadBlock, std::max<std::uint64_t>(item.size, 1))));
         return 0;
 
       case ZIP_SOURCE_READ: {
@@ -192,10 +194,14 @@ struct ZipComponent::Writer {
         if (item.inMemory) {
           std::memcpy(data, item.data.data() + s.pos, n);
         } else {
+          if (bufferOwner != &s) {
+            bufferOwner = &s;
+            s.bufferStart = s.bufferEnd = 0;
+          }
           if (s.bufferStart == s.bufferEnd) {
             std::size_t want =
-                static_cast<std::size_t>(std::min<std::uint64_t>(s.buffer.size(), left));
-            ssize_t got = ReadAt(item.fd.get(), s.buffer.data(), want, s.pos);
+                static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), left));
+            ssize_t got = ReadAt(item.fd.get(), buffer.data(), want, s.pos);
             if (got < 0 || static_cast<std::size_t>(got) < want) {
               // A file that shrank after its step is as bad as one that cannot be read.
               readFailure = Message("read", item.dosPath,
@@ -207,7 +213,7 @@ struct ZipComponent::Writer {
             s.bufferEnd = want;
           }
           n = std::min(n, s.bufferEnd - s.bufferStart);
-          std::memcpy(data, s.buffer.data() + s.bufferStart, n);
+          std::memcpy(data, buffer.data() + s.bufferStart, n);
           s.bufferStart += n;
         }
         s.pos += n;
@@ -216,8 +222,7 @@ struct ZipComponent::Writer {
       }
 
       case ZIP_SOURCE_CLOSE:
-        s.buffer.clear();
-        s.buffer.shrink_to_fit();
+        if (bufferOwner == &s) bufferOwner = nullptr;
         return 0;
 
       case ZIP_SOURCE_STAT: {
@@ -417,15 +422,15 @@ std::int16_t ZipComponent::Write() {
   if (!S_ISDIR(st.st_mode)) return Fail(kWriteFailed, Message("create", zipDos, "Not a directory"));
   bool existed = ::stat(zipHost.c_str(), &st) == 0;
 
-  int err = 0;
-  zip_t* z = zip_open(zipHost.c_str(), ZIP_CREATE, &err);
+  zip_error_t openError;
+  zip_error_init(&openError);
+  zip_t* z = OpenZipArchive(zipHost, ZIP_CREATE, writeBuffer_, &openError);
   if (!z) {
-    zip_error_t ze;
-    zip_error_init_with_code(&ze, err);
-    std::string reason = zip_error_strerror(&ze);
-    zip_error_fini(&ze);
+    std::string reason = zip_error_strerror(&openError);
+    zip_error_fini(&openError);
     return Fail(existed ? kNotAZip : kWriteFailed, Message("open", zipDos, reason));
   }
+  zip_error_fini(&openError);
 
   Writer writer(*this);
   auto failWith = [&](std::int16_t code, std::string message) {

@@ -46,6 +46,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/filesystem.h"
 
@@ -127,6 +128,8 @@ class ZipComponent {
 
   host::FileSystem& fs_;
   std::unique_ptr<Pending> pending_;
+  // Kept from zip to zip: fresh megabytes cost page faults every time.
+  std::vector<char> readBuffer_, writeBuffer_;
   bool batchOpen_ = false;
   std::uint64_t batchId_ = 0;
   std::int16_t batchFailure_ = 0;
