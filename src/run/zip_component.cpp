@@ -329,7 +329,7 @@ std::int16_t ZipComponent::Collect() {
     pending_ = std::make_unique<Pending>();
     pending_->zipDos = zipDos;
     pending_->zipHost = *zipHost;
-  } else if (pending_->zipHost != *zipHost) {
+  } else if (pending_->zipHost != *zipHost && !dos::EqualNoCase(pending_->zipDos, zipDos)) {
     return Fail(kOtherZip, Message("add to", zipDos, "the batch is for " + pending_->zipDos));
   }
 

@@ -122,6 +122,11 @@ TEST_F(ZipComponentTest, ExtendsAnExistingZipAndReplacesTheSameName) {
   Write('d', "one/a.txt", "first a");
   Write('d', "one/b.txt", "first b");
   ASSERT_EQ(AddTo("d:\\zips\\demo01", "d:\\one\\a.txt\rd:\\one\\b.txt\r"), 0);
+  // A new zip gets a new file's permissions, a rewritten one keeps its own.
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(static_cast<mode_t>(std::filesystem::status(demo).permissions()), 0666 & ~mask);
+  ::chmod(demo.c_str(), 0640);
 
   std::string newA = Write('d', "two/a.txt", "second a, longer than before");
   std::string c = Write('d', "two/c.txt", "c");
@@ -140,6 +145,7 @@ TEST_F(ZipComponentTest, ExtendsAnExistingZipAndReplacesTheSameName) {
   EXPECT_EQ(entries[2].second.data, c);
   EXPECT_EQ(RunHost("unzip -t " + Quote(demo)).status, 0);
   EXPECT_EQ(DirNames(t.Host('d', "zips")), Names{"demo01.zip"});
+  EXPECT_EQ(static_cast<mode_t>(std::filesystem::status(demo).permissions()), 0640);
 }
 
 TEST_F(ZipComponentTest, DirectoryPatternAddsItsFilesButNotSubdirectories) {
@@ -330,7 +336,7 @@ TEST_F(ZipBatchTest, StepsAreCheckedAndTheZipIsWrittenOnce) {
     ZipBatch batch = zip.BeginBatch();
     EXPECT_EQ(AddTo("d:\\zips\\demo01", "d:\\work\\demo.7z.001\r"), 0);
     EXPECT_EQ(AddTo("d:\\zips\\demo01", "c:\\app\\file_id.diz\r"), 0);
-    EXPECT_EQ(AddTo("d:\\zips\\demo01", "c:\\app\\demo.nfo\r"), 0);
+    EXPECT_EQ(AddTo("D:\\ZIPS\\DEMO01", "c:\\app\\demo.nfo\r"), 0);  // the same zip
     EXPECT_EQ(AddTo("d:\\zips\\demo01", "e:\\extra\\*.*\r"), 0);
     EXPECT_FALSE(std::filesystem::exists(demo));
     EXPECT_TRUE(log.empty());
