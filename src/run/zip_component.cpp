@@ -313,14 +313,14 @@ std::int16_t ZipComponent::Collect() {
                                      "levels are 0 to 9"));
   if (ZipFile.empty()) return Fail(kBadRequest, Message("add to", "", "no zip file named"));
 
-  std::vector<std::string> specs;
+  std::vector<std::string> named;
   for (std::size_t i = 0; i < FilesToAdd.size();) {
     std::size_t end = i;
     while (end < FilesToAdd.size() && !IsLineEnd(FilesToAdd[end])) ++end;
-    if (end > i) specs.push_back(FilesToAdd.substr(i, end - i));
+    if (end > i) named.push_back(FilesToAdd.substr(i, end - i));
     i = end + 1;
   }
-  if (specs.empty()) return Fail(kBadRequest, Message("add to", ZipFile + ".zip", "no file named"));
+  if (named.empty()) return Fail(kBadRequest, Message("add to", ZipFile + ".zip", "no file named"));
 
   std::string zipDos = fs_.Absolute(ZipFile) + ".zip";
   auto zipHost = fs_.HostPath(zipDos);
@@ -335,8 +335,8 @@ std::int16_t ZipComponent::Collect() {
 
   // Every file is found and opened before anything is written.
   std::vector<std::string> files;
-  for (const auto& spec : specs) {
-    std::string abs = fs_.Absolute(spec);
+  for (const auto& name : named) {
+    std::string abs = fs_.Absolute(name);
     if (!dos::HasWildcard(dos::FileNamePart(abs))) {
       files.push_back(abs);
       continue;
@@ -346,7 +346,7 @@ std::int16_t ZipComponent::Collect() {
       return Fail(kFileNotFound, Message("find", dir, "No such directory"));
     auto names = fs_.ListFiles(abs);
     if (names.empty()) return Fail(kFileNotFound, Message("find", abs, "no file matches"));
-    for (const auto& name : names) files.push_back(dos::Join(dir, name));
+    for (const auto& match : names) files.push_back(dos::Join(dir, match));
   }
 
   std::vector<ZipItem> items;

@@ -80,9 +80,9 @@ class ZipComponent {
   ZipComponent& operator=(const ZipComponent&) = delete;
 
   // Inputs, set before each add operation.
-  // One file specification per line, each ended by a carriage return: a
-  // file, or a directory + "\*.*" (any DOS pattern in the last component)
-  // for the ordinary files that match in that directory, not recursive.
+  // One name per line, each ended by a carriage return: a file, or a
+  // directory + "\*.*" (any DOS pattern in the last component) for the
+  // ordinary files that match in that directory, not recursive.
   std::string FilesToAdd;
   // The zip's DOS path without ".zip"; ".zip" is appended.
   std::string ZipFile;
