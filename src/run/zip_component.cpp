@@ -97,6 +97,7 @@ struct ZipItem {
   time_t mtime = 0;
   mode_t mode = 0644;
   bool store = false;
+  std::int16_t level = 6;  // as set when the step ran
 };
 
 struct ZipComponent::Pending {
@@ -388,6 +389,7 @@ std::int16_t ZipComponent::Collect() {
         samples += part;
       }
     }
+    item.level = CompressionLevel;
     item.store = CompressionLevel == 0 || !SamplesShrink(samples);
     items.push_back(std::move(item));
   }
@@ -465,11 +467,11 @@ std::int16_t ZipComponent::Write() {
       }
     }
     auto at = static_cast<zip_uint64_t>(index);
-    if (zip_set_file_compression(z, at, item.store ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
-                                 item.store ? 0 : static_cast<zip_uint32_t>(CompressionLevel)) !=
-            0 ||
-        zip_file_set_external_attributes(z, at, 0, ZIP_OPSYS_UNIX,
-                                         static_cast<zip_uint32_t>(S_IFREG | item.mode) << 16) != 0)
+    zip_int32_t method = item.store ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
+    auto level = static_cast<zip_uint32_t>(item.store ? 0 : item.level);
+    auto attributes = static_cast<zip_uint32_t>(S_IFREG | item.mode) << 16;
+    if (zip_set_file_compression(z, at, method, level) != 0 ||
+        zip_file_set_external_attributes(z, at, 0, ZIP_OPSYS_UNIX, attributes) != 0)
       return failWith(kWriteFailed, Message("add", item.dosPath, zip_strerror(z)));
   }
 
