@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -235,13 +236,35 @@ TEST_F(ZipComponentTest, UnusableZipsAreLeftAlone) {
 }
 
 TEST_F(ZipComponentTest, UnreadableFileIsFoundBeforeWriting) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root reads files without read permission";
   Write('d', "src/a.txt", "a");
   Write('d', "src/secret.txt", "s");
   ::chmod(t.Host('d', "src/secret.txt").c_str(), 0);
-  EXPECT_EQ(AddTo("d:\\zips\\demo01", "d:\\src\\a.txt\rd:\\src\\secret.txt\r"),
-            zip_result::kFileNotFound);
-  EXPECT_FALSE(std::filesystem::exists(demo));
+  auto check = [&] {
+    // The zip can be written; the unreadable file alone stops the add.
+    if (AddTo("d:\\zips\\demo01", "d:\\src\\a.txt\r") != 0) return false;
+    std::string before = TempDrives::ReadFile(demo);
+    return AddTo("d:\\zips\\demo01", "d:\\src\\a.txt\rd:\\src\\secret.txt\r") ==
+               zip_result::kFileNotFound &&
+           TempDrives::ReadFile(demo) == before &&
+           DirNames(t.Host('d', "zips")) == Names{"demo01.zip"};
+  };
+  if (::geteuid() != 0) {
+    EXPECT_TRUE(check());
+    return;
+  }
+  // Root reads everything: check as an ordinary user, in a child.
+  for (const auto& dir : {t.root(), t.Host('d'), t.Host('d', "src"), t.Host('d', "zips")})
+    ::chmod(dir.c_str(), 0777);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+    ::_exit(check() ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(ZipComponentTest, AFullDiskLeavesTheOldZip) {
