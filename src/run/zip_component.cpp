@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <stdexcept>
 #include <vector>
 
 #include "host/dospath.h"
@@ -275,6 +276,7 @@ void ZipComponent::RaiseStatus(std::uint64_t done, std::uint64_t total) {
 }
 
 ZipBatch ZipComponent::BeginBatch() {
+  if (writing_) throw std::logic_error("zip batch begun while a zip is written");
   DropPending();
   batchOpen_ = true;
   batchFailure_ = 0;
@@ -283,6 +285,9 @@ ZipBatch ZipComponent::BeginBatch() {
 
 std::int16_t ZipComponent::Add(std::int16_t options) {
   using namespace zip_result;
+  // An add from inside ProcessEvents would pull the files from under the
+  // running one.
+  if (writing_) return kBadRequest;
   if (batchOpen_ && batchFailure_) return batchFailure_;
   lastError_.clear();
   std::int16_t result = kOk;
@@ -416,6 +421,11 @@ std::int16_t ZipComponent::Write() {
   }
   const std::string& zipDos = pending_->zipDos;
   const std::string& zipHost = pending_->zipHost;
+  writing_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{writing_};
 
   std::string hostDir = zipHost.substr(0, std::max<std::size_t>(zipHost.find_last_of('/'), 1));
   struct stat st;
@@ -519,6 +529,7 @@ ZipBatch::~ZipBatch() {
 
 std::int16_t ZipBatch::Commit() {
   if (committed_) return result_;
+  if (zip_ && zip_->writing_) return zip_result::kBadRequest;
   if (!Current()) {
     // A newer batch dropped these steps.
     return zip_ ? zip_->Fail(

@@ -106,6 +106,8 @@ class ZipComponent {
   std::function<void()> ProcessEvents;
 
   // The add operation; `options` must be 0. Returns a zip_result value.
+  // Called again from inside ProcessEvents while a zip is written, it
+  // returns kBadRequest and does nothing.
   std::int16_t Add(std::int16_t options);
 
   // Starts a batch (see the top of this file). Only one batch at a time: a
@@ -130,6 +132,7 @@ class ZipComponent {
   std::unique_ptr<Pending> pending_;
   // Kept from zip to zip: fresh megabytes cost page faults every time.
   std::vector<char> readBuffer_, writeBuffer_;
+  bool writing_ = false;
   bool batchOpen_ = false;
   std::uint64_t batchId_ = 0;
   std::int16_t batchFailure_ = 0;

@@ -345,6 +345,18 @@ TEST_F(ZipComponentTest, AddingPerFileInOrderAndStatusByBytes) {
   ASSERT_NE(x, log.begin());
   EXPECT_EQ(*std::prev(x), "S:99");
   EXPECT_GE(eventsProcessed, 4 + 2);  // each file, and every MiB
+
+  // A second add from inside the events is turned away; the first goes on.
+  std::vector<std::int16_t> inner;
+  onEvents = [&] {
+    zip.FilesToAdd = "d:\\src\\x.txt\r";
+    inner.push_back(zip.Add(0));
+  };
+  ASSERT_EQ(AddTo("d:\\zips\\demo02", "d:\\src\\big.7z\r"), 0);
+  EXPECT_FALSE(inner.empty());
+  EXPECT_TRUE(std::all_of(inner.begin(), inner.end(),
+                          [](std::int16_t r) { return r == zip_result::kBadRequest; }));
+  EXPECT_EQ(EntryNames(t.Host('d', "zips/demo02.zip")), Names{"big.7z"});
 }
 
 class ZipBatchTest : public ZipComponentTest {};
