@@ -73,7 +73,7 @@ struct ArchiveFile {
   zip_int64_t BeginWrite() {
     struct stat st;
     bool existed = ::stat(path.c_str(), &st) == 0;
-    static std::mt19937 rng{std::random_device{}()};
+    thread_local std::mt19937 rng{std::random_device{}()};
     const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::string name = path + ".";
