@@ -32,5 +32,10 @@ function(kelvo_test area)
     add_dependencies(${area}_tests ${tools})
   endif()
   include(GoogleTest)
-  gtest_discover_tests(${area}_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+  # Slow tests sit in suites named *LongTest and carry the label "long", so that
+  # `ctest -LE long` leaves them out.
+  gtest_discover_tests(${area}_tests DISCOVERY_TIMEOUT 60 TEST_FILTER "-*LongTest.*"
+                       PROPERTIES TIMEOUT 600)
+  gtest_discover_tests(${area}_tests DISCOVERY_TIMEOUT 60 TEST_FILTER "*LongTest.*"
+                       TEST_LIST ${area}_long_tests PROPERTIES TIMEOUT 600 LABELS long)
 endfunction()

@@ -25,6 +25,11 @@ MessageResult ScriptedUi::ShowMessage(const std::string& text, const std::string
   }
   MessageResult answer = messageAnswers.front();
   messageAnswers.pop_front();
+  // An answer the box cannot give would let the code under test read it any way it likes.
+  bool fits = buttons == MessageButtons::YesNo
+                  ? answer == MessageResult::Yes || answer == MessageResult::No
+                  : answer == MessageResult::Ok || answer == MessageResult::Cancel;
+  if (!fits) ADD_FAILURE() << "queued answer does not fit the buttons of: " << text;
   return answer;
 }
 

@@ -1,0 +1,238 @@
+#include "run/zip_comment.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "host/host_error.h"
+
+namespace kelvo {
+
+namespace {
+
+constexpr std::size_t kEndSize = 22;       // end record without its comment
+constexpr std::size_t kLocatorSize = 20;   // zip64 end locator
+constexpr std::size_t kZip64EndSize = 56;  // zip64 end record, fixed part
+constexpr std::string_view kEndSig = "PK\x05\x06";
+constexpr std::string_view kLocatorSig = "PK\x06\x07";
+constexpr std::string_view kZip64EndSig = "PK\x06\x06";
+constexpr std::string_view kCentralSig = "PK\x01\x02";
+
+std::uint64_t Le(const char* p, int bytes) {
+  std::uint64_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+  return v;
+}
+
+struct File {
+  int fd = -1;
+  ~File() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Exactly `len` bytes at `offset`, or false.
+bool ReadExact(int fd, char* buffer, std::size_t len, std::uint64_t offset) {
+  std::size_t done = 0;
+  while (done < len) {
+    ssize_t n = ::pread(fd, buffer + done, len - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool SigAt(int fd, std::uint64_t offset, std::string_view sig) {
+  char buffer[4];
+  return ReadExact(fd, buffer, 4, offset) && std::string_view(buffer, 4) == sig;
+}
+
+// Whether the end record at `offset` (its bytes in `rec`) is the real one:
+// single disk, and the central directory it names ends where the end
+// records begin and starts with a central header.
+bool Consistent(int fd, std::uint64_t offset, const char* rec, ZipEndRecord& out) {
+  std::uint64_t disk = Le(rec + 4, 2), cdDisk = Le(rec + 6, 2);
+  std::uint64_t entriesHere = Le(rec + 8, 2), entries = Le(rec + 10, 2);
+  std::uint64_t cdSize = Le(rec + 12, 4), cdOffset = Le(rec + 16, 4);
+  std::uint64_t cdEnd = offset;
+  bool zip64 = false;
+
+  char loc[kLocatorSize];
+  if (offset >= kLocatorSize && ReadExact(fd, loc, kLocatorSize, offset - kLocatorSize) &&
+      std::string_view(loc, 4) == kLocatorSig) {
+    std::uint64_t z64Offset = Le(loc + 8, 8);
+    char z64[kZip64EndSize];
+    if (Le(loc + 4, 4) != 0 || Le(loc + 16, 4) != 1 ||
+        !ReadExact(fd, z64, kZip64EndSize, z64Offset) || std::string_view(z64, 4) != kZip64EndSig)
+      return false;
+    std::uint64_t recordSize = Le(z64 + 4, 8);
+    if (recordSize < kZip64EndSize - 12 || recordSize > offset ||
+        z64Offset + 12 + recordSize != offset - kLocatorSize)
+      return false;
+    disk = Le(z64 + 16, 4);
+    cdDisk = Le(z64 + 20, 4);
+    entriesHere = Le(z64 + 24, 8);
+    entries = Le(z64 + 32, 8);
+    cdSize = Le(z64 + 40, 8);
+    cdOffset = Le(z64 + 48, 8);
+    cdEnd = z64Offset;
+    zip64 = true;
+  }
+  if (disk != 0 || cdDisk != 0 || entriesHere != entries) return false;
+  if (cdOffset > cdEnd || cdEnd - cdOffset != cdSize) return false;
+  if (entries == 0 ? cdSize != 0 : !SigAt(fd, cdOffset, kCentralSig)) return false;
+  out.offset = offset;
+  out.commentLength = Le(rec + 20, 2);
+  out.zip64 = zip64;
+  return true;
+}
+
+ZipEndRecord FindEnd(int fd, std::uint64_t size, std::string_view shownName) {
+  const char* notZip = "not a zip file";
+  if (size < kEndSize) throw host::HostError("read", shownName, notZip);
+  std::size_t tailLen =
+      static_cast<std::size_t>(std::min<std::uint64_t>(size, kEndSize + kMaxZipComment));
+  std::uint64_t tailStart = size - tailLen;
+  std::vector<char> tail(tailLen);
+  if (!ReadExact(fd, tail.data(), tailLen, tailStart))
+    host::ThrowErrno("read", shownName, errno ? errno : EIO);
+  // Searching from the end; a record whose comment does not reach exactly
+  // to the end of the file, or whose directory does not fit, is not it.
+  for (std::size_t i = tailLen - kEndSize + 1; i-- > 0;) {
+    if (std::string_view(tail.data() + i, 4) != kEndSig) continue;
+    if (i + kEndSize + Le(tail.data() + i + 20, 2) != tailLen) continue;
+    ZipEndRecord record;
+    if (Consistent(fd, tailStart + i, tail.data() + i, record)) return record;
+  }
+  throw host::HostError("read", shownName, notZip);
+}
+
+void OpenForReading(const std::string& hostPath, std::string_view shownName, File& file,
+                    struct stat& st) {
+  file.fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file.fd < 0) host::ThrowErrno("open", shownName, errno);
+  if (::fstat(file.fd, &st) != 0) host::ThrowErrno("open", shownName, errno);
+  if (!S_ISREG(st.st_mode)) throw host::HostError("open", shownName, "not a file");
+}
+
+void CopyRange(int in, int out, std::uint64_t len, std::string_view shownName) {
+  off_t inPos = 0, outPos = 0;
+  bool inKernel = true;
+  std::vector<char> buffer;
+  while (static_cast<std::uint64_t>(inPos) < len) {
+    std::size_t chunk = static_cast<std::size_t>(
+        std::min<std::uint64_t>(len - static_cast<std::uint64_t>(inPos), 1 << 30));
+    ssize_t n;
+    if (inKernel) {
+      n = ::copy_file_range(in, &inPos, out, &outPos, chunk, 0);
+      if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+        inKernel = false;
+        continue;
+      }
+    } else {
+      buffer.resize(1 << 20);
+      n = ::pread(in, buffer.data(), std::min(chunk, buffer.size()), inPos);
+      if (n > 0) {
+        for (ssize_t done = 0; done < n;) {
+          ssize_t w = ::pwrite(out, buffer.data() + done, static_cast<std::size_t>(n - done),
+                               outPos + done);
+          if (w < 0 && errno == EINTR) continue;
+          if (w < 0) host::ThrowErrno("write", shownName, errno);
+          done += w;
+        }
+        inPos += n;
+        outPos += n;
+      }
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) host::ThrowErrno("write", shownName, errno);
+    if (n == 0) throw host::HostError("read", shownName, "the file got shorter");
+  }
+}
+
+void WriteAll(int fd, std::string_view bytes, std::uint64_t offset, std::string_view shownName) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n =
+        ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) host::ThrowErrno("write", shownName, errno);
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace
+
+ZipEndRecord FindZipEndRecord(const std::string& hostPath, std::string_view shownName) {
+  File file;
+  struct stat st;
+  OpenForReading(hostPath, shownName, file, st);
+  return FindEnd(file.fd, static_cast<std::uint64_t>(st.st_size), shownName);
+}
+
+std::string ReadZipComment(const std::string& hostPath, std::string_view shownName) {
+  File file;
+  struct stat st;
+  OpenForReading(hostPath, shownName, file, st);
+  ZipEndRecord record = FindEnd(file.fd, static_cast<std::uint64_t>(st.st_size), shownName);
+  std::string comment(static_cast<std::size_t>(record.commentLength), '\0');
+  if (!ReadExact(file.fd, comment.data(), comment.size(), record.offset + kEndSize))
+    host::ThrowErrno("read", shownName, errno ? errno : EIO);
+  return comment;
+}
+
+void WriteZipComment(const std::string& hostPath, std::string_view comment,
+                     std::string_view shownName) {
+  const char* verb = "set the comment of";
+  if (comment.size() > kMaxZipComment)
+    throw host::HostError(verb, shownName, "the comment is longer than 65535 bytes");
+  // Readers look for the end record from the back: one inside the comment
+  // would hide the real one from some of them.
+  if (comment.find(kEndSig) != std::string_view::npos)
+    throw host::HostError(verb, shownName, "the comment holds a zip end record signature");
+
+  // Replace the file a symbolic link names, not the link.
+  char* resolved = ::realpath(hostPath.c_str(), nullptr);
+  if (!resolved) host::ThrowErrno("open", shownName, errno);
+  std::string target = resolved;
+  std::free(resolved);
+
+  File in;
+  struct stat st;
+  OpenForReading(target, shownName, in, st);
+  if (!(st.st_mode & S_IWUSR)) throw host::HostError("write", shownName, "Read-only file");
+  ZipEndRecord record = FindEnd(in.fd, static_cast<std::uint64_t>(st.st_size), shownName);
+
+  std::string temp = target + ".XXXXXX";
+  File out;
+  out.fd = ::mkstemp(temp.data());
+  if (out.fd < 0) host::ThrowErrno("create a file beside", shownName, errno);
+  try {
+    if (::fchmod(out.fd, st.st_mode & 07777) != 0) host::ThrowErrno("write", shownName, errno);
+    // Everything up to the end record's comment length stays as it was.
+    std::uint64_t keep = record.offset + kEndSize - 2;
+    CopyRange(in.fd, out.fd, keep, shownName);
+    std::string tail;
+    tail += static_cast<char>(comment.size() & 0xFF);
+    tail += static_cast<char>(comment.size() >> 8);
+    tail += comment;
+    WriteAll(out.fd, tail, keep, shownName);
+    int fd = out.fd;
+    out.fd = -1;
+    if (::close(fd) != 0) host::ThrowErrno("write", shownName, errno);
+    if (::rename(temp.c_str(), target.c_str()) != 0) host::ThrowErrno("replace", shownName, errno);
+  } catch (...) {
+    ::unlink(temp.c_str());
+    throw;
+  }
+}
+
+}  // namespace kelvo

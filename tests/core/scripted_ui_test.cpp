@@ -1,0 +1,28 @@
+#include "support/scripted_ui.h"
+
+#include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
+
+namespace kelvo::testing {
+
+TEST(ScriptedUi, AnswersMustFitTheButtons) {
+  ScriptedUi ui;
+  ui.messageAnswers = {MessageResult::Yes, MessageResult::Cancel, MessageResult::Ok};
+  EXPECT_EQ(ui.ShowMessage("Replace?", "Kelvo32", MessageIcon::Question, MessageButtons::YesNo),
+            MessageResult::Yes);
+  EXPECT_EQ(ui.ShowMessage("Go on?", "Kelvo32", MessageIcon::Exclamation, MessageButtons::OkCancel),
+            MessageResult::Cancel);
+  EXPECT_NONFATAL_FAILURE(
+      ui.ShowMessage("Save?", "Kelvo32", MessageIcon::Question, MessageButtons::YesNo),
+      "does not fit the buttons of: Save?");
+  // A box with OK alone takes no answer from the queue.
+  ui.messageAnswers = {MessageResult::No};
+  EXPECT_EQ(ui.ShowMessage("Done", "Kelvo32", MessageIcon::Information, MessageButtons::Ok),
+            MessageResult::Ok);
+  EXPECT_EQ(ui.messageAnswers.size(), 1u);
+  ASSERT_EQ(ui.messages.size(), 4u);
+  EXPECT_EQ(ui.messages[3].title, "Kelvo32");
+  EXPECT_EQ(ui.messages[3].icon, MessageIcon::Information);
+}
+
+}  // namespace kelvo::testing

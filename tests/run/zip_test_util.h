@@ -1,0 +1,36 @@
+// Helpers for the zip tests: external checkers, zip contents read back with
+// libzip, deterministic data.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kelvo::testing {
+
+struct HostRun {
+  int status = -1;
+  std::string output;  // standard output and error
+};
+// Runs a host shell command (test paths hold no quotes).
+HostRun RunHost(const std::string& command);
+std::string Quote(const std::string& hostPath);
+
+// Bytes that no compressor can shrink, the same for the same seed.
+std::string RandomBytes(std::size_t size, std::uint64_t seed);
+// Text that deflate shrinks well: CR LF lines with CP437 art.
+std::string TextBytes(std::size_t size);
+
+struct ZipEntry {
+  std::string data;
+  std::int32_t method = -1;  // ZIP_CM_STORE, ZIP_CM_DEFLATE
+};
+// Entries in zip order, by name; fails the test when the zip cannot be read.
+std::vector<std::pair<std::string, ZipEntry>> ReadZip(const std::string& hostPath);
+std::vector<std::string> EntryNames(const std::string& hostPath);
+
+// Names in a host directory, sorted.
+std::vector<std::string> DirNames(const std::string& hostDir);
+
+}  // namespace kelvo::testing
