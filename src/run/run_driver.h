@@ -1,0 +1,41 @@
+// The Kelvo command: checks the job, has the archiver build the volume set
+// in a fresh work folder, wraps each volume into its zip, and reports the
+// end on the run panel. One run is one call of RunJob; "&Abort" and "E&xit"
+// reach it through the events the window processes while the zips are made.
+#pragma once
+
+#include <string>
+
+#include "core/context.h"
+#include "run/zip_component.h"
+
+namespace kelvo {
+
+class RunDriver {
+ public:
+  explicit RunDriver(Context& ctx);
+
+  // "&Kelvo": runs the job from its checks to its clean-up. In batch mode
+  // every ending ends the program (ctx.programExit) with its own status.
+  void RunJob();
+  // The run panel's "&Abort": the zip step in progress returns failure.
+  void AbortRun();
+  // The run panel's "E&xit": abort, then close the program.
+  void ExitFromRun();
+
+  ZipComponent& Zip() { return zip_; }
+
+ private:
+  bool PassesChecks();
+  void Refuse(Panel panel, FocusBox focus = FocusBox::None);
+  void BuildAndPackage();
+  void FinalCleanup(int exitStatus);
+  void FailureEnd(std::int16_t zipResult);
+  void ErrorEnd(const std::string& what);
+  void ClearRunState();
+
+  Context& ctx_;
+  ZipComponent zip_;
+};
+
+}  // namespace kelvo

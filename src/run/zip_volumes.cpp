@@ -1,0 +1,75 @@
+#include "run/zip_volumes.h"
+
+#include "host/dospath.h"
+#include "run/zip_names.h"
+#include "texts/diz_nfo.h"
+#include "texts/diz_numbering.h"
+#include "texts/extras.h"
+
+namespace kelvo {
+
+namespace {
+
+// One zip step of the batch: the component's result.
+std::int16_t Step(ZipComponent& zip, const std::string& zipPath, const std::string& files) {
+  zip.ZipFile = zipPath;
+  zip.FilesToAdd = files + "\r";
+  return zip.Add(0);
+}
+
+// Collects the steps of one volume's zip and writes it once.
+std::int16_t ZipOneVolume(Context& ctx, ZipComponent& zip, const std::string& volume,
+                          const std::string& zipPath) {
+  const JobSettings& job = ctx.job;
+  ZipBatch batch = zip.BeginBatch();
+  if (auto r = Step(zip, zipPath, volume)) return r;
+  if (job.DizNumbering) {
+    texts::StampDiz(ctx);
+  } else {
+    texts::CopyDizForZip(ctx);
+  }
+  if (auto r = Step(zip, zipPath, ctx.AppFile("file_id.diz"))) return r;
+  if (!job.NfoFirstZipOnly || ctx.run.VolumeNumber == 1) {
+    texts::CopyNfoForZip(ctx);
+    if (auto r = Step(zip, zipPath, ctx.AppFile(ctx.run.NfoCopyName))) return r;
+    if (!job.ExtraPath.empty()) {
+      if (job.ExtraKind == ExtraKindChoice::File) ctx.fs.ClearAttributes(job.ExtraPath);
+      if (auto r = Step(zip, zipPath, texts::ExtraZipEntry(job))) return r;
+    }
+  }
+  return batch.Commit();
+}
+
+}  // namespace
+
+std::string ZipCommentCommand(const std::string& zipPath, const std::string& commentPath) {
+  return "command.com /c pkzip.exe " + zipPath + " -z <" + commentPath;
+}
+
+std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip) {
+  RunState& run = ctx.run;
+  const std::vector<std::string> volumes = ctx.fs.ListFiles(dos::Join(run.WorkFolder, "*.*"));
+  run.VolumeNumber = 1;
+  for (const std::string& volume : volumes) {
+    const ZipName name = ZipNameFor(ctx, run.VolumeNumber);
+    // The volume is added by its bare name from the work folder.
+    ctx.fs.ChangeDrive(dos::DriveLetter(run.WorkFolder));
+    ctx.fs.ChangeDir(run.WorkFolder);
+    ctx.view.CurrentZipLine = name.shown;
+    ctx.view.CounterLine = NumberText(run.VolumeNumber) + " of" + NumberText(run.VolumeCount);
+
+    if (auto r = ZipOneVolume(ctx, zip, volume, name.path)) return r;
+
+    if (ctx.job.ZipCommentEnabled) {
+      ctx.ui.ProcessEvents();
+      ctx.runner.ExecCmd(ZipCommentCommand(name.path, ctx.job.ZipCommentPath));
+    }
+    // Only now, with every step of its zip written, may the volume go.
+    ctx.fs.DeleteFile(dos::Join(run.WorkFolder, volume));
+    ctx.view.Progress = 0;
+    ++run.VolumeNumber;
+  }
+  return 0;
+}
+
+}  // namespace kelvo

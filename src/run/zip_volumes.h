@@ -1,0 +1,21 @@
+// Wraps every volume of the work folder into its own numbered zip with the
+// DIZ, the NFO, the extras and the comment, deleting each volume once its
+// zip is complete.
+#pragma once
+
+#include "core/context.h"
+#include "run/zip_component.h"
+
+namespace kelvo {
+
+// Zips run.VolumeCount volumes from run.WorkFolder into ZipStorageDir, in
+// name order, so that zip NN always holds volume NN. Returns 0, or the zip
+// component's result when a zip step failed or was aborted (the volume of
+// that pass stays); a file that cannot be copied, stamped or deleted throws
+// host::HostError.
+std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip);
+
+// The comment program's command line for a zip path (without ".zip").
+std::string ZipCommentCommand(const std::string& zipPath, const std::string& commentPath);
+
+}  // namespace kelvo

@@ -1,0 +1,381 @@
+#include "run/run_driver.h"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <filesystem>
+#include <map>
+
+#include "core/exit_status.h"
+#include "support/temp_drives.h"
+#include "texts/diz_nfo.h"
+#include "tools/file_tree.h"
+
+namespace kelvo {
+
+using testing::kDirMark;
+using testing::NoiseBytes;
+using testing::ReadTree;
+using testing::TempDrives;
+using testing::TestApp;
+using testing::TreeMap;
+
+namespace {
+
+struct ZipContent {
+  std::map<std::string, std::string> entries;
+  std::string comment;
+};
+
+ZipContent ReadZip(const std::string& path) {
+  ZipContent content;
+  int error = 0;
+  zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &error);
+  if (!z) {
+    ADD_FAILURE() << "not a zip: " << path;
+    return content;
+  }
+  for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
+    zip_stat_t st;
+    zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st);
+    std::string data(st.size, '\0');
+    zip_file_t* f = zip_fopen_index(z, static_cast<zip_uint64_t>(i), 0);
+    zip_fread(f, data.data(), st.size);
+    zip_fclose(f);
+    content.entries[st.name] = data;
+  }
+  int length = 0;
+  const char* comment = zip_get_archive_comment(z, &length, ZIP_FL_ENC_RAW);
+  if (comment) content.comment.assign(comment, static_cast<size_t>(length));
+  zip_discard(z);
+  return content;
+}
+
+const std::string kDiz =
+    "\xDA\xC4\xC4 DEMO RELEASE \xC4\xC4\xBF\r\n"
+    "\xB3  disk xx/xx of set  \xB3\r\n"
+    "\xC0\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xD9";
+const std::string kComment = "\xC9\xCD\xCD\xBB Kelvo \xB0\xB1\xB2\r\n.\r\nline \x1A three\r\n";
+
+// A whole job over the test drives: source d:\src, zips to e:\zips, DIZ
+// and NFO in c:\rel, an extra directory and a CP437 comment.
+struct RunFixture : TestApp {
+  RunFixture() : driver(ctx) {
+    source = {
+        {"readme.txt", "read me\r\n"},
+        {"empty.dat", ""},
+        {"empty dir", kDirMark},
+        {"with space/na\xC3\xAFve \xC3\xA9t\xC3\xA9.txt", "utf-8 name"},
+        {"skipme", kDirMark},
+        {"skipme/a.bin", NoiseBytes(2000, 9)},
+        {"skipme/deep/b.bin", "b"},
+        {"keep/drop.txt", "dropped file"},
+        {"keep/kept.txt", "kept file"},
+    };
+    for (int i = 0; i < 200; ++i)
+      source["many/f" + std::to_string(i) + ".txt"] = std::string(i, 'x');
+    source["big1.bin"] = NoiseBytes(1'200'000, 1);
+    source["big2.bin"] = NoiseBytes(900'000, 2);
+    testing::WriteTree(drives.Host('d', "src"), source);
+    TempDrives::WriteFile(drives.Host('c', "rel/file_id.diz"), kDiz);
+    TempDrives::WriteFile(drives.Host('c', "rel/demo.nfo"),
+                          "The release notes\r\n\xB0\xB1\xB2\r\n");
+    TempDrives::WriteFile(drives.Host('c', "rel/extras/viewer.txt"), "viewer");
+    TempDrives::WriteFile(drives.Host('c', "rel/extras/pic.gif"), "GIF89a");
+    TempDrives::WriteFile(drives.Host('c', "app/temp/comment.txt"), kComment);
+    std::filesystem::create_directories(drives.Host('e', "zips"));
+
+    JobSettings& job = ctx.job;
+    job.SourcePath = "d:\\src";
+    job.SkipEntries = "d:\\src\\skipme\\*.*\r\nd:\\src\\keep\\drop.txt\r\n";
+    job.DizPath = "c:\\rel\\file_id.diz";
+    job.DizNumbering = true;
+    job.DizColumn = "9";
+    job.DizLine = "2";
+    job.NfoPath = "c:\\rel\\demo.nfo";
+    job.NfoFirstZipOnly = true;
+    job.ExtraKind = ExtraKindChoice::Directory;
+    job.ExtraPath = "c:\\rel\\extras";
+    job.ZipCommentEnabled = true;
+    job.ZipCommentPath = "c:\\app\\temp\\comment.txt";
+    job.Compression = 0;
+    job.ArchiveSize = 1;  // 500,000-byte volumes
+    job.SourceSize = 2.2f;
+    job.ZipStorageDir = "e:\\zips";
+    job.ZipBaseName = "DEMO";
+  }
+
+  // The source as the volumes should give it back, skipped entries left out.
+  TreeMap Expected() const {
+    TreeMap tree;
+    for (const auto& [rel, content] : source) {
+      if (rel.starts_with("skipme") || rel == "keep/drop.txt") continue;
+      tree["src/" + rel] = content;
+      for (auto pos = rel.find('/'); pos != std::string::npos; pos = rel.find('/', pos + 1))
+        tree["src/" + rel.substr(0, pos)] = kDirMark;
+    }
+    tree["src"] = kDirMark;
+    return tree;
+  }
+
+  std::vector<std::string> Zips() const { return testing::FileNames(drives.Host('e', "zips")); }
+
+  TreeMap source;
+  RunDriver driver;
+};
+
+}  // namespace
+
+TEST(RunJobEndToEnd, PackagesAWholeRelease) {
+  RunFixture app;
+  app.driver.RunJob();
+
+  ASSERT_EQ(app.ctx.view.StatusLine, "Ripping complete") << app.ctx.view.StatusLine;
+  const auto zips = app.Zips();
+  ASSERT_GE(zips.size(), 3u);
+  const size_t count = zips.size();
+  std::string volumesDir = app.drives.Host('e', "volumes");
+  std::filesystem::create_directories(volumesDir);
+  for (size_t i = 0; i < count; ++i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "DEMO%02zu.zip", i + 1);
+    ASSERT_EQ(zips[i], name);
+    ZipContent zip = ReadZip(app.drives.Host('e', "zips/" + zips[i]));
+    EXPECT_EQ(zip.comment, kComment) << zips[i];
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%02zu/%02zu", i + 1, count);
+    std::string diz = kDiz + "\r\n";
+    diz.replace(diz.find("xx/xx"), 5, stamp);
+    EXPECT_EQ(zip.entries.at("file_id.diz"), diz) << zips[i];
+    bool first = i == 0;
+    EXPECT_EQ(zip.entries.count("demo.nfo"), first ? 1u : 0u);
+    EXPECT_EQ(zip.entries.count("viewer.txt"), first ? 1u : 0u);
+    EXPECT_EQ(zip.entries.count("pic.gif"), first ? 1u : 0u);
+    EXPECT_EQ(zip.entries.size(), first ? 5u : 2u);
+    for (const auto& [entry, data] : zip.entries) {
+      if (entry.starts_with("DEMO.7z.")) TempDrives::WriteFile(volumesDir + "/" + entry, data);
+    }
+  }
+  ZipContent first = ReadZip(app.drives.Host('e', "zips/DEMO01.zip"));
+  EXPECT_EQ(first.entries.at("demo.nfo"),
+            "The release notes\r\n\xB0\xB1\xB2\r\n\r\n" + texts::NfoTagLine() + "\r\n");
+
+  // Every zip held its own volume; joined again they give the source.
+  EXPECT_EQ(testing::FileNames(volumesDir).size(), count);
+  ASSERT_EQ(testing::Unpack(volumesDir + "/DEMO.7z.001", app.drives.Host('e', "out")), 0);
+  EXPECT_EQ(ReadTree(app.drives.Host('e', "out")), app.Expected());
+
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
+  EXPECT_EQ(app.ctx.view.CounterLine,
+            NumberText(static_cast<int>(count)) + " of" + NumberText(static_cast<int>(count)));
+  EXPECT_EQ(app.ctx.view.CurrentZipLine, "");
+  EXPECT_EQ(app.ctx.view.Progress, 0);
+  EXPECT_EQ(app.ctx.run.VolumeCount, 0);
+  EXPECT_EQ(app.ctx.run.VolumeNumber, 0);
+  EXPECT_EQ(app.ctx.job.SourcePath, "d:\\src");
+  EXPECT_TRUE(app.ctx.view.NavigationBarEnabled);
+  EXPECT_FALSE(app.ctx.view.BusyPointer);
+  EXPECT_EQ(app.ctx.view.VisiblePanel, Panel::Run);
+  EXPECT_EQ(app.ctx.view.PanelHeader, " Kelvo!");
+  EXPECT_EQ(app.ctx.view.CheckedMenuItem, Panel::Run);
+  ASSERT_EQ(app.ui.sounds.size(), 1u);
+  EXPECT_TRUE(app.ui.sounds[0].ends_with("/kvo.wav"));
+  EXPECT_TRUE(app.ui.messages.empty());
+  EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('c', "skip.txt")),
+            "d:\\src\\skipme\\*.*\r\nd:\\src\\keep\\drop.txt\r\n\r\n");
+}
+
+TEST(RunJobEndToEnd, WithoutZipsTheVolumesStayAndTheNextRunTakesTheNextFolder) {
+  RunFixture app;
+  app.ctx.job.SaveAsZips = false;
+  app.ctx.job.DizPath.clear();
+  app.ctx.job.NfoPath.clear();
+  app.ctx.job.ZipStorageDir.clear();
+  app.driver.RunJob();
+  EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete\r\rRar's are in c:\\Kelvo001");
+  size_t volumes = testing::FileNames(app.drives.Host('c', "Kelvo001")).size();
+  EXPECT_GE(volumes, 3u);
+  EXPECT_EQ(app.ctx.view.CounterLine, NumberText(static_cast<int>(volumes)) + " Rar's");
+  EXPECT_TRUE(app.Zips().empty());
+
+  app.ctx.job.Archiver = ArchiverKind::Ace;
+  app.driver.RunJob();
+  EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete\r\rAce's are in c:\\Kelvo002");
+  EXPECT_EQ(testing::FileNames(app.drives.Host('c', "Kelvo002")).size(), volumes);
+}
+
+TEST(RunJobEndToEnd, AnArchiverThatWritesNothingEndsInAborted) {
+  RunFixture app;
+  app.runner.Programs().Set("wrar", app.drives.Host('e', "no-such-program"));
+  app.ctx.batchMode = BatchMode::Plain;
+  app.driver.RunJob();
+  EXPECT_EQ(app.ctx.view.StatusLine, "Aborted");
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
+  EXPECT_TRUE(app.ui.sounds.empty());
+  EXPECT_EQ(app.ctx.programExit, kExitArchiverFailed);
+}
+
+TEST(RunJobChecks, EachMissingSettingShowsItsPanel) {
+  struct Case {
+    std::function<void(JobSettings&)> change;
+    Panel panel;
+    FocusBox focus;
+  } cases[] = {
+      {[](JobSettings& j) { j.SourcePath.clear(); }, Panel::Source, FocusBox::None},
+      {[](JobSettings& j) { j.DizPath.clear(); }, Panel::Diz, FocusBox::None},
+      {[](JobSettings& j) { j.DizColumn.clear(); }, Panel::Diz, FocusBox::DizColumn},
+      {[](JobSettings& j) { j.DizLine.clear(); }, Panel::Diz, FocusBox::DizLine},
+      {[](JobSettings& j) { j.NfoPath.clear(); }, Panel::Nfo, FocusBox::None},
+      {[](JobSettings& j) { j.ZipStorageDir.clear(); }, Panel::Zip, FocusBox::None},
+      {[](JobSettings& j) { j.ZipBaseName.clear(); }, Panel::Zip, FocusBox::ZipBaseName},
+      {[](JobSettings& j) { j.ZipBaseName = "DE MO"; }, Panel::Zip, FocusBox::ZipBaseName},
+      {[](JobSettings& j) { j.DizColumn = "30"; }, Panel::Diz, FocusBox::DizColumn},
+      {[](JobSettings& j) { j.SourceSize = 500.0f; }, Panel::Run, FocusBox::None},
+  };
+  for (auto& c : cases) {
+    for (BatchMode mode : {BatchMode::None, BatchMode::Plain}) {
+      RunFixture app;
+      app.ctx.batchMode = mode;
+      c.change(app.ctx.job);
+      app.driver.RunJob();
+      EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
+      EXPECT_TRUE(app.Zips().empty());
+      if (mode == BatchMode::None) {
+        EXPECT_EQ(app.ctx.view.VisiblePanel, c.panel);
+        EXPECT_EQ(app.ctx.view.Focus, c.focus);
+        EXPECT_FALSE(app.ctx.programExit);
+      } else {
+        EXPECT_TRUE(app.ui.messages.empty());
+        EXPECT_TRUE(app.ctx.programExit);
+        EXPECT_NE(app.ctx.programExit, kExitComplete);
+      }
+    }
+  }
+}
+
+TEST(RunJobChecks, MessagesOfTheChecks) {
+  RunFixture space;
+  space.ctx.job.ZipBaseName = "A B";
+  space.driver.RunJob();
+  ASSERT_EQ(space.ui.messages.size(), 1u);
+  EXPECT_EQ(space.ui.messages[0].text, "Spaces aren't allowed in filename");
+  EXPECT_EQ(space.ui.messages[0].title, "Kelvo32 error");
+  EXPECT_EQ(space.ui.messages[0].icon, MessageIcon::Exclamation);
+
+  RunFixture tooMany;
+  tooMany.ctx.job.SourceSize = 500.0f;  // 1,000 volumes of 500,000 bytes
+  tooMany.driver.RunJob();
+  ASSERT_EQ(tooMany.ui.messages.size(), 1u);
+  EXPECT_EQ(tooMany.ui.messages[0].title, "Kelvo error");
+
+  // Without zips the DIZ, NFO and storage settings do not matter.
+  RunFixture noZips;
+  noZips.ctx.job.SaveAsZips = false;
+  noZips.ctx.job.DizPath.clear();
+  noZips.ctx.job.NfoPath.clear();
+  noZips.driver.RunJob();
+  EXPECT_TRUE(noZips.ctx.view.StatusLine.starts_with("Ripping complete"));
+}
+
+TEST(RunJobChecks, DuplicateZipNameAsksFirst) {
+  RunFixture app;
+  TempDrives::WriteFile(app.drives.Host('e', "zips/demo.txt"), "not a zip");
+  app.ui.messageAnswers.push_back(MessageResult::Cancel);
+  app.driver.RunJob();
+  ASSERT_EQ(app.ui.messages.size(), 1u);
+  EXPECT_EQ(app.ui.messages[0].text, "Duplicate zip name in zip directory\nOverwrite?");
+  EXPECT_EQ(app.ui.messages[0].buttons, MessageButtons::OkCancel);
+  EXPECT_EQ(app.ctx.view.VisiblePanel, Panel::Run);
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
+  EXPECT_EQ(app.Zips(), std::vector<std::string>{"demo.txt"});
+
+  app.ui.messageAnswers.push_back(MessageResult::Ok);
+  app.driver.RunJob();
+  EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete");
+
+  // Batch mode does not ask.
+  RunFixture batch;
+  batch.ctx.batchMode = BatchMode::Plain;
+  TempDrives::WriteFile(batch.drives.Host('e', "zips/DEMO01.zip"), "");
+  batch.driver.RunJob();
+  EXPECT_TRUE(batch.ui.messages.empty());
+}
+
+TEST(RunJobAbort, AbortDuringTheSecondZipKeepsWhatIsDone) {
+  RunFixture app;
+  app.ctx.job.ZipCommentEnabled = false;
+  app.ui.onProcessEvents = [&] {
+    if (app.ctx.run.VolumeNumber == 2) app.driver.AbortRun();
+  };
+  app.driver.RunJob();
+  EXPECT_EQ(app.Zips(), std::vector<std::string>{"DEMO01.zip"});
+  ZipContent first = ReadZip(app.drives.Host('e', "zips/DEMO01.zip"));
+  EXPECT_EQ(first.entries.size(), 5u);
+  EXPECT_EQ(first.entries.at("DEMO.7z.001").size(), 500'000u);
+  auto left = testing::FileNames(app.drives.Host('c', "Kelvo001"));
+  ASSERT_FALSE(left.empty());
+  EXPECT_EQ(left.front(), "DEMO.7z.002");
+  EXPECT_EQ(app.ctx.run.VolumeCount, 0);
+  EXPECT_EQ(app.ctx.run.VolumeNumber, 0);
+  EXPECT_EQ(app.ctx.view.Progress, 0);
+  EXPECT_TRUE(app.ctx.view.NavigationBarEnabled);
+  EXPECT_NE(app.ctx.view.StatusLine, "Ripping complete");
+  EXPECT_TRUE(app.ui.sounds.empty());
+
+  // The same job runs again at once, into the next work folder.
+  app.ui.onProcessEvents = nullptr;
+  std::filesystem::remove(app.drives.Host('e', "zips/DEMO01.zip"));
+  app.driver.RunJob();
+  EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete");
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo002")));
+}
+
+TEST(RunJobErrors, AVanishedNfoEndsTheRunAndSaysWhy) {
+  RunFixture app;
+  app.ctx.batchMode = BatchMode::Plain;
+  app.ctx.job.NfoFirstZipOnly = false;
+  // Gone once zip 1 is being written (its copy of the NFO is made by then).
+  app.ui.onProcessEvents = [&] {
+    if (app.ctx.view.CurrentZipLine == "DEMO01.zip" && !app.ctx.view.StatusLine.empty()) {
+      std::error_code ec;
+      std::filesystem::remove(app.drives.Host('c', "rel/demo.nfo"), ec);
+    }
+  };
+  app.driver.RunJob();
+  EXPECT_EQ(app.ctx.programExit, kExitRunError);
+  EXPECT_NE(app.ctx.view.StatusLine.find("demo.nfo"), std::string::npos) << app.ctx.view.StatusLine;
+  EXPECT_EQ(app.Zips(), std::vector<std::string>{"DEMO01.zip"});
+  EXPECT_EQ(ReadZip(app.drives.Host('e', "zips/DEMO01.zip")).entries.size(), 5u);
+  EXPECT_FALSE(testing::FileNames(app.drives.Host('c', "Kelvo001")).empty());
+  EXPECT_EQ(app.ctx.job.SourcePath, "d:\\src");
+  EXPECT_TRUE(app.ctx.view.NavigationBarEnabled);
+}
+
+TEST(RunJobNames, DatedBatchAndThreeDigitSets) {
+  RunFixture app;
+  app.ctx.batchMode = BatchMode::Dated;
+  app.ctx.job.SourceSize = 200.0f;  // estimated 400 volumes: three digits
+  app.ctx.job.ZipBaseName = "DEMO";
+  app.ctx.job.DizColumn = "7";  // room for 001/999
+  app.driver.RunJob();
+  EXPECT_EQ(app.ctx.programExit, kExitComplete);
+  auto zips = app.Zips();
+  ASSERT_GE(zips.size(), 3u);
+  EXPECT_EQ(zips[0], "DEMO12798001.zip");
+  EXPECT_EQ(zips[2], "DEMO12798003.zip");
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "003/%03zu", zips.size());
+  EXPECT_NE(ReadZip(app.drives.Host('e', "zips/" + zips[2])).entries.at("file_id.diz").find(stamp),
+            std::string::npos);
+}
+
+TEST(RunJobNames, OneArchiveHasNoDigits) {
+  RunFixture app;
+  app.ctx.job.ArchiveSize = 0;
+  app.ctx.job.ZipBaseName = "ALONGERBASENAME";
+  app.driver.RunJob();
+  EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete");
+  EXPECT_EQ(app.Zips(), std::vector<std::string>{"ALONGERBASENAME.zip"});
+}
+
+}  // namespace kelvo
