@@ -473,6 +473,9 @@ class ZipComponentLongTest : public ZipComponentTest {};
 
 TEST_F(ZipComponentLongTest, FileOverFourGigabytesMakesAZip64) {
   const std::uint64_t size = 5ull << 30;
+  // The zip is written for real: leave the test out where the disk is short.
+  auto space = std::filesystem::space(t.root());
+  if (space.available < 3 * size) GTEST_SKIP() << "needs 15 GiB free";
   std::string big = t.Host('d', "src/image.iso");
   Write('d', "src/image.iso", "");
   ASSERT_EQ(::truncate(big.c_str(), static_cast<off_t>(size)), 0);
