@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The whole run against the hand pipeline an expert would script, on the
+# same generated source (200 MB: half random, half text, 2,000 files), with
+# DIZ numbering, an NFO, a zip comment and floppy-sized volumes:
+#   run:  kelvo_batch '!job.kvo' (archiver stand-in, zips, DIZ stamps, comment)
+#   hand: 7zz -v1440000b at the same 7-Zip level, then per volume
+#         "zip -6 -j" with the DIZ and NFO and "zip -z" for the comment.
+# At two levels, "Store" (-m0) and "Fast" (-m2), in one run.
+#   bench/bench_run.sh <build dir>     KELVO_BENCH_LEVELS="0 2"
+# Prints the ratios run / hand (goals: <= 0.6 at Store, <= 0.9 at Fast) and
+# the peak memory of the program itself (goal <= 64 MB).
+set -euo pipefail
+build=$(cd "${1:-build}" && pwd)
+levels=${KELVO_BENCH_LEVELS:-0 2}
+batch=$build/bench/kelvo_batch
+[ -x "$batch" ] || { echo "can't run '$batch': build the project first" >&2; exit 1; }
+for tool in 7zz zip python3; do
+  command -v $tool >/dev/null || { echo "can't run '$tool': not installed" >&2; exit 1; }
+done
+
+work=$(mktemp -d /tmp/kelvo-bench-run-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/c/rel" "$work/d/src" "$work/e"
+
+python3 - "$work/d/src" <<'GENERATE'
+import os, random, sys
+root = sys.argv[1]
+rng = random.Random(1998)
+words = ["".join(rng.choice("abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 9)))
+         for _ in range(5000)]
+pool = bytearray()
+while len(pool) < 4_000_000:
+    pool += (" ".join(rng.choices(words, k=rng.randint(4, 14))) + "\r\n").encode()
+size = 100_000
+for i in range(2000):
+    folder = os.path.join(root, "dir%02d" % (i % 40))
+    os.makedirs(folder, exist_ok=True)
+    if i % 2:
+        start = rng.randrange(len(pool) - size)
+        data, name = bytes(pool[start:start + size]), "text%04d.txt" % i
+    else:
+        data, name = os.urandom(size), "rand%04d.bin" % i
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+GENERATE
+
+for i in $(seq 1 30); do printf '\xb0\xb1 BENCH release  disk xx/xx  line %02d \xb1\xb0\r\n' "$i"; done |
+  head -c 2048 > "$work/c/rel/file_id.diz"
+for i in $(seq 1 200); do printf '\xdb\xb2 NFO art and notes, line %03d \xb2\xdb\r\n' "$i"; done |
+  head -c 10240 > "$work/c/rel/bench.nfo"
+printf '\xc9\xcd\xcd\xbb BENCH release \xc8\xcd\xcd\xbc\r\n' > "$work/c/comment.txt"
+
+export KELVO32_DRIVES=$(printf 'c=%s/c\x1fd=%s/d\x1fe=%s/e\x1fz=/' "$work" "$work" "$work")
+
+python3 - "$work" "$batch" "$levels" <<'MEASURE'
+import os, re, shutil, subprocess, sys, time
+work, batch, levels = sys.argv[1], sys.argv[2], [int(x) for x in sys.argv[3].split()]
+names = ("Store", "Fastest", "Fast", "Normal", "Good", "Maximum!")
+
+def script(level):
+    lines = ["Kelvo32 script - 12-08-2026  12:00:00", "Source: d:\\src", "Skip: ", "",
+             "Diz: c:\\rel\\file_id.diz", "AutoN: True", "Col: 24", "Lin: 1",
+             "Nfo: c:\\rel\\bench.nfo", " 1st: 0", " File:False", " Extra:",
+             "Zip: e:\\zips", " name:BENCH", " Size: 3", " Solid: %d" % level, " Extra: 0"]
+    with open(work + "/c/job.kvo", "wb") as f:
+        f.write("".join(l + "\r\n" for l in lines).encode())
+
+def fresh():
+    for d in ("e", "hand"):
+        shutil.rmtree(os.path.join(work, d), ignore_errors=True)
+        os.makedirs(os.path.join(work, d, "zips"))
+    for d in os.listdir(work + "/c"):
+        if d.startswith("Kelvo"):
+            shutil.rmtree(os.path.join(work, "c", d))
+    subprocess.run(["sync"], check=True)
+
+def run_kelvo(level):
+    script(level)
+    start = time.monotonic()
+    done = subprocess.run([batch, "!c:\\job.kvo", "--comment", "c:\\comment.txt"],
+                          capture_output=True, text=True)
+    wall = time.monotonic() - start
+    if done.returncode != 0:
+        sys.exit("the run failed (%d): %s" % (done.returncode, done.stderr))
+    peak = int(re.search(r"peak memory: (\d+) KiB", done.stderr).group(1))
+    return wall, peak, len(os.listdir(work + "/e/zips"))
+
+def run_hand(level):
+    mx = (0, 1, 2, 3, 5, 9)[level]
+    hand = work + "/hand"
+    start = time.monotonic()
+    subprocess.run(["7zz", "a", "-t7z", "-mx%d" % mx, "-v1440000b", "-y", "-bso0", "-bsp0",
+                    hand + "/vols/BENCH.7z", work + "/d/src"], check=True)
+    vols = sorted(os.listdir(hand + "/vols"))
+    for n, vol in enumerate(vols, 1):
+        z = "%s/zips/BENCH%03d.zip" % (hand, n) if len(vols) > 99 else "%s/zips/BENCH%02d.zip" % (hand, n)
+        subprocess.run(["zip", "-6", "-j", "-q", z, hand + "/vols/" + vol,
+                        work + "/c/rel/file_id.diz", work + "/c/rel/bench.nfo"], check=True)
+        with open(work + "/c/comment.txt", "rb") as comment:
+            subprocess.run(["zip", "-z", "-q", z], stdin=comment, check=True)
+        os.remove(hand + "/vols/" + vol)
+    return time.monotonic() - start, len(vols)
+
+for level in levels:
+    fresh()
+    hand, hand_zips = run_hand(level)
+    kelvo, peak, zips = run_kelvo(level)
+    if zips != hand_zips:
+        sys.exit("different zip counts: run %d, hand %d" % (zips, hand_zips))
+    goal = 0.6 if level == 0 else 0.9
+    print("%-8s %d zips: hand pipeline %.2f s, run %.2f s, ratio run/hand %.3f (goal <= %.1f); "
+          "peak memory %.1f MB (goal <= 64)" % (names[level], zips, hand, kelvo, kelvo / hand, goal,
+                                                 peak / 1024))
+MEASURE
