@@ -22,27 +22,7 @@ work=$(mktemp -d /tmp/kelvo-bench-run-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/c/rel" "$work/d/src" "$work/e"
 
-python3 - "$work/d/src" <<'GENERATE'
-import os, random, sys
-root = sys.argv[1]
-rng = random.Random(1998)
-words = ["".join(rng.choice("abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 9)))
-         for _ in range(5000)]
-pool = bytearray()
-while len(pool) < 4_000_000:
-    pool += (" ".join(rng.choices(words, k=rng.randint(4, 14))) + "\r\n").encode()
-size = 100_000
-for i in range(2000):
-    folder = os.path.join(root, "dir%02d" % (i % 40))
-    os.makedirs(folder, exist_ok=True)
-    if i % 2:
-        start = rng.randrange(len(pool) - size)
-        data, name = bytes(pool[start:start + size]), "text%04d.txt" % i
-    else:
-        data, name = os.urandom(size), "rand%04d.bin" % i
-    with open(os.path.join(folder, name), "wb") as f:
-        f.write(data)
-GENERATE
+python3 "$(dirname "$0")/make_source.py" "$work/d/src"
 
 for i in $(seq 1 30); do printf '\xb0\xb1 BENCH release  disk xx/xx  line %02d \xb1\xb0\r\n' "$i"; done |
   head -c 2048 > "$work/c/rel/file_id.diz"

@@ -19,31 +19,7 @@ work=$(mktemp -d /tmp/kelvo-bench-volumes-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/d/src"
 
-# 1,000 files of 100,000 random bytes and 1,000 of 100,000 bytes of text.
-python3 - "$work/d/src" <<'GENERATE'
-import os, random, sys
-root = sys.argv[1]
-rng = random.Random(1998)
-words = ["".join(rng.choice("abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 9)))
-         for _ in range(5000)]
-pool = bytearray()
-while len(pool) < 4_000_000:
-    line = " ".join(rng.choices(words, k=rng.randint(4, 14)))
-    pool += (line + "\r\n").encode()
-size = 100_000
-for i in range(2000):
-    folder = os.path.join(root, "dir%02d" % (i % 40))
-    os.makedirs(folder, exist_ok=True)
-    if i % 2:
-        start = rng.randrange(len(pool) - size)
-        data = bytes(pool[start:start + size])
-        name = "text%04d.txt" % i
-    else:
-        data = os.urandom(size)
-        name = "rand%04d.bin" % i
-    with open(os.path.join(folder, name), "wb") as f:
-        f.write(data)
-GENERATE
+python3 "$(dirname "$0")/make_source.py" "$work/d/src"
 
 python3 - "$work" "$wrar" "$level" "$rounds" <<'MEASURE'
 import os, resource, shutil, subprocess, sys, time

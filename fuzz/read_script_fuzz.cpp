@@ -9,24 +9,12 @@
 #include <string>
 
 #include "core/context.h"
+#include "core/quiet_ui.h"
 #include "host/command_runner.h"
 #include "host/filesystem.h"
 #include "scripts/job_script.h"
 
 namespace {
-
-class QuietUi : public kelvo::Ui {
- public:
-  kelvo::MessageResult ShowMessage(const std::string&, const std::string&, kelvo::MessageIcon,
-                                   kelvo::MessageButtons) override {
-    return kelvo::MessageResult::Ok;
-  }
-  std::optional<std::string> OpenFile(const kelvo::FileDialogRequest&) override { return {}; }
-  std::optional<std::string> SaveFile(const kelvo::FileDialogRequest&) override { return {}; }
-  std::optional<std::string> BrowseFolder(const kelvo::FolderDialogRequest&) override { return {}; }
-  void ProcessEvents() override {}
-  void PlaySound(const std::string&, bool) override {}
-};
 
 std::string& Root() {
   static std::string root = [] {
@@ -50,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   drives.Map('c', root);
   kelvo::host::FileSystem fs(drives);
   kelvo::host::CommandRunner runner(fs, {});
-  QuietUi ui;
+  kelvo::QuietUi ui;
   kelvo::SystemClock clock;
   kelvo::Context ctx(fs, runner, ui, clock, "c:\\app");
   ctx.ScriptPath = "c:\\job.kvo";

@@ -10,30 +10,13 @@
 
 #include "core/context.h"
 #include "core/exit_status.h"
+#include "core/quiet_ui.h"
 #include "host/command_runner.h"
 #include "host/host_config.h"
 #include "run/run_driver.h"
 #include "scripts/job_script.h"
 #include "source/drives.h"
 #include "source/measure.h"
-
-namespace {
-
-class QuietUi : public kelvo::Ui {
- public:
-  kelvo::MessageResult ShowMessage(const std::string& text, const std::string&,
-                                   kelvo::MessageIcon, kelvo::MessageButtons) override {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    return kelvo::MessageResult::Ok;
-  }
-  std::optional<std::string> OpenFile(const kelvo::FileDialogRequest&) override { return {}; }
-  std::optional<std::string> SaveFile(const kelvo::FileDialogRequest&) override { return {}; }
-  std::optional<std::string> BrowseFolder(const kelvo::FolderDialogRequest&) override { return {}; }
-  void ProcessEvents() override {}
-  void PlaySound(const std::string&, bool) override {}
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   std::string commandLine, comment;
@@ -52,7 +35,7 @@ int main(int argc, char** argv) {
   kelvo::host::HostConfig config = kelvo::host::LoadHostConfig(KELVO_APP_DIR);
   kelvo::host::FileSystem fs(config.drives);
   kelvo::host::CommandRunner runner(fs, config.programs);
-  QuietUi ui;
+  kelvo::QuietUi ui(stderr);
   kelvo::SystemClock clock;
   auto appDir = config.drives.ToDos(config.appHostDir);
   if (!appDir) {
