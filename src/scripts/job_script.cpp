@@ -17,14 +17,17 @@
 
 namespace kelvo {
 
-namespace script_values {
-
 namespace {
 std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
   return text;
 }
+}  // namespace
+
+namespace script_values {
+
+namespace {
 
 // Length of the number at the start of text (sign, digits, one point).
 size_t NumberLength(std::string_view text) {
@@ -149,8 +152,9 @@ void ReadFields(Context& ctx, ScriptLinesReader& in) {
     if (!file) throw ScriptError{};
     // Only a number can turn the File option off: a truth word in any
     // spelling but the exact "False" selects it.
-    bool isNumber = !dos::EqualNoCase(kind, "true") && !dos::EqualNoCase(kind, "false");
-    if (*file || !isNumber) {
+    std::string_view word = TrimBlanks(kind);
+    bool truthWord = dos::EqualNoCase(word, "true") || dos::EqualNoCase(word, "false");
+    if (*file || truthWord) {
       job.ExtraKind = ExtraKindChoice::File;
     } else if (job.ExtraKind == ExtraKindChoice::File) {
       job.ExtraKind = ExtraKindChoice::None;

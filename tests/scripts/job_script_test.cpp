@@ -193,6 +193,8 @@ TEST(ScriptReading, ExtraKindSpellings) {
       {"True", ExtraKindChoice::Directory, ExtraKindChoice::File},
       {"0", ExtraKindChoice::File, ExtraKindChoice::None},
       {"0", ExtraKindChoice::Directory, ExtraKindChoice::Directory},
+      {" false ", ExtraKindChoice::None, ExtraKindChoice::File},
+      {" 0 ", ExtraKindChoice::File, ExtraKindChoice::None},
   };
   for (const auto& c : cases) {
     app.WriteScript(Replace(kExample, " File:False", std::string(" File:") + c.text));
