@@ -26,9 +26,6 @@ namespace {
 constexpr std::size_t kSampleBytes = 4 * 1024;
 constexpr std::size_t kReadBlock = 1 << 20;
 constexpr std::uint64_t kEventsEvery = 1 << 20;
-// Files from this size on are deflated on all cores; smaller ones (DIZ, NFO)
-// are left to libzip, where threads would cost more than they save.
-constexpr std::uint64_t kParallelBytes = 256 * 1024;
 
 std::string Message(std::string_view verb, std::string_view object, std::string_view reason) {
   return host::HostError(verb, object, reason).what();
@@ -381,8 +378,13 @@ std::int16_t ZipComponent::Add(std::int16_t options) {
     }
     return result;
   }
+  // The files of this add go whatever happens, an exception from an event
+  // handler included: left behind, they would join the next add.
+  struct Drop {
+    ZipComponent& zip;
+    ~Drop() { zip.DropPending(); }
+  } drop{*this};
   if (result == kOk) result = Write();
-  DropPending();
   return result;
 }
 

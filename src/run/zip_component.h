@@ -79,6 +79,10 @@ class ZipComponent {
  public:
   // Small files are read into memory when their step runs.
   static constexpr std::uint64_t kSnapshotBytes = 1 << 20;
+  // Files from this size on that are to be deflated are deflated on all
+  // cores; smaller ones (DIZ, NFO) are left to libzip, where threads would
+  // cost more than they save.
+  static constexpr std::uint64_t kParallelBytes = 256 * 1024;
 
   // DOS paths are resolved through `fs`, relative ones against its current
   // directory (the run adds a volume by its bare name from the work folder).
