@@ -274,7 +274,10 @@ ParallelDeflate::Outcome ParallelDeflate::DeflateWindow(
     }
   nextChunk_ += windowChunks_;
   deflatedBefore_ += length;
-  if (!tick(deflatedBefore_)) return Outcome::kStopped;
+  if (!tick(deflatedBefore_)) {
+    windowChunks_ = 0;  // stopped is stopped, however far it got
+    return Outcome::kStopped;
+  }
   return Outcome::kDone;
 }
 

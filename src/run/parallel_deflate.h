@@ -42,8 +42,8 @@ class ParallelDeflate {
 
   enum class Outcome {
     kDone,        // the window is deflated; Read() it
-    kStopped,     // the tick asked to stop
-    kReadFailed,  // see Failure()
+    kStopped,     // the tick asked to stop; nothing is left to read
+    kReadFailed,  // see Failure(); nothing is left to read
     kNoMemory,
   };
 
