@@ -192,13 +192,20 @@ ParallelDeflate::Outcome ParallelDeflate::DeflateWindow(
 
   auto wanted = static_cast<unsigned>(std::min<std::size_t>(threads_, windowChunks_));
   while (workers_.size() < wanted) workers_.push_back(std::make_unique<Worker>());
-  // Whatever happens on this thread, the workers are stopped and joined.
+  // Whatever happens on this thread, the workers are stopped and joined,
+  // and a window that did not finish leaves nothing to read.
   struct Joiner {
     ParallelDeflate& self;
     unsigned started = 0;
+    bool finished = false;
+    void Join() {
+      for (unsigned i = 0; i < started; ++i) self.workers_[i]->thread.join();
+      started = 0;
+    }
     ~Joiner() {
       self.stop_ = true;
-      for (unsigned i = 0; i < started; ++i) self.workers_[i]->thread.join();
+      Join();
+      if (!finished) self.windowChunks_ = 0;
     }
   } joiner{*this};
   std::uint64_t seen;
@@ -238,13 +245,10 @@ ParallelDeflate::Outcome ParallelDeflate::DeflateWindow(
       seen = wakes_;
     }
     if (done) break;
-    if (!tick(deflatedBefore_ + deflated_.load(std::memory_order_relaxed))) {
-      windowChunks_ = 0;  // half deflated: nothing to read
+    if (!tick(deflatedBefore_ + deflated_.load(std::memory_order_relaxed)))
       return Outcome::kStopped;
-    }
   }
-  for (unsigned i = 0; i < joiner.started; ++i) workers_[i]->thread.join();
-  joiner.started = 0;
+  joiner.Join();
 
   std::uint64_t length = 0;
   for (std::size_t i = 0; i < windowChunks_; ++i) {
@@ -257,10 +261,8 @@ ParallelDeflate::Outcome ParallelDeflate::DeflateWindow(
         continue;
       case Slot::State::kReadFailed:
         failure_ = slot.readError ? std::strerror(slot.readError) : "the file got shorter";
-        windowChunks_ = 0;
         return Outcome::kReadFailed;
       case Slot::State::kNoMemory:
-        windowChunks_ = 0;
         return Outcome::kNoMemory;
       default:
         break;
@@ -268,16 +270,12 @@ ParallelDeflate::Outcome ParallelDeflate::DeflateWindow(
   }
   // Only a failure elsewhere leaves chunks undone, and it was reported above.
   for (std::size_t i = 0; i < windowChunks_; ++i)
-    if (slots_[i]->state != Slot::State::kDone) {
-      windowChunks_ = 0;
-      return Outcome::kNoMemory;
-    }
+    if (slots_[i]->state != Slot::State::kDone) return Outcome::kNoMemory;
   nextChunk_ += windowChunks_;
   deflatedBefore_ += length;
-  if (!tick(deflatedBefore_)) {
-    windowChunks_ = 0;  // stopped is stopped, however far it got
-    return Outcome::kStopped;
-  }
+  // Stopped is stopped, however far it got.
+  if (!tick(deflatedBefore_)) return Outcome::kStopped;
+  joiner.finished = true;
   return Outcome::kDone;
 }
 
