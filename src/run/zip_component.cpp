@@ -11,10 +11,12 @@
 #include <cstring>
 #include <exception>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "host/dospath.h"
 #include "host/host_error.h"
+#include "run/parallel_deflate.h"
 #include "run/zip_archive_file.h"
 
 namespace kelvo {
@@ -115,6 +117,8 @@ struct ZipComponent::Writer {
     std::uint64_t pos = 0;                       // bytes handed to libzip
     std::size_t bufferStart = 0, bufferEnd = 0;  // in the shared read buffer
     bool announced = false;
+    bool parallel = false;  // deflated here, copied by libzip as it is
+    bool deflated = false;  // all of it: the CRC is known
     zip_error_t error;
   };
 
@@ -128,6 +132,8 @@ struct ZipComponent::Writer {
   // libzip reads its sources one after the other; they share one buffer.
   std::vector<char>& buffer;
   Source* bufferOwner = nullptr;
+  // One parallel source is read at a time, like the others.
+  ParallelDeflate* deflater = nullptr;
 
   explicit Writer(ZipComponent& z) : zip(z), buffer(z.readBuffer_) {
     if (buffer.size() < kReadBlock) buffer.resize(kReadBlock);
@@ -171,6 +177,39 @@ struct ZipComponent::Writer {
     return -1;
   }
 
+  // Hands out the deflated data, deflating a window of it on the workers
+  // whenever the last one has been read. While they work, this thread
+  // raises the events by the bytes they have taken, as a read would.
+  zip_int64_t ReadDeflated(Source& s, char* data, zip_uint64_t len) {
+    ParallelDeflate& d = *deflater;
+    auto want = static_cast<std::size_t>(std::min<zip_uint64_t>(len, kReadBlock));
+    for (;;) {
+      if (std::size_t n = d.Read(data, want)) return static_cast<zip_int64_t>(n);
+      if (d.InputDone()) {
+        s.deflated = true;
+        return 0;
+      }
+      auto outcome = d.DeflateWindow([&](std::uint64_t deflated) {
+        std::uint64_t n = deflated - s.pos;
+        s.pos = deflated;
+        return Progress(n) && !zip.AbortRequest;
+      });
+      switch (outcome) {
+        case ParallelDeflate::Outcome::kDone:
+          continue;
+        case ParallelDeflate::Outcome::kStopped:
+          return Cancelled(s);
+        case ParallelDeflate::Outcome::kReadFailed:
+          readFailure = Message("read", s.item->dosPath, d.Failure());
+          zip_error_set(&s.error, ZIP_ER_READ, 0);
+          return -1;
+        case ParallelDeflate::Outcome::kNoMemory:
+          zip_error_set(&s.error, ZIP_ER_MEMORY, 0);
+          return -1;
+      }
+    }
+  }
+
   zip_int64_t Handle(Source& s, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
     ZipItem& item = *s.item;
     switch (cmd) {
@@ -186,10 +225,16 @@ struct ZipComponent::Writer {
             return Cancelled(s);
         }
         if (zip.AbortRequest) return Cancelled(s);
+        if (s.parallel) {
+          s.deflated = false;
+          deflater->Begin(item.level,
+                          {item.inMemory ? -1 : item.fd.get(), item.data.data(), item.size});
+        }
         return 0;
 
       case ZIP_SOURCE_READ: {
         if (zip.AbortRequest) return Cancelled(s);
+        if (s.parallel) return ReadDeflated(s, static_cast<char*>(data), len);
         std::uint64_t left = item.size - s.pos;
         std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(len, left));
         if (n == 0) return 0;
@@ -234,7 +279,32 @@ struct ZipComponent::Writer {
         st->size = item.size;
         st->mtime = item.mtime;
         st->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+        if (s.parallel) {
+          // Already deflated: libzip takes the data as it is. It asks for
+          // the CRC once it has read all of it.
+          st->comp_method = ZIP_CM_DEFLATE;
+          st->valid |= ZIP_STAT_COMP_METHOD;
+          if (s.deflated) {
+            st->crc = deflater->Crc();
+            st->valid |= ZIP_STAT_CRC;
+          }
+        }
         return sizeof(zip_stat_t);
+      }
+
+      case ZIP_SOURCE_GET_FILE_ATTRIBUTES: {
+        // What libzip's own deflate reports: the version needed, and the
+        // level in general purpose bits 1-2 (fastest, normal, highest).
+        auto* attributes = ZIP_SOURCE_GET_ARGS(zip_file_attributes_t, data, len, &s.error);
+        if (!attributes) return -1;
+        attributes->valid |=
+            ZIP_FILE_ATTRIBUTES_VERSION_NEEDED | ZIP_FILE_ATTRIBUTES_GENERAL_PURPOSE_BIT_FLAGS;
+        attributes->version_needed = 20;
+        attributes->general_purpose_bit_mask = 0x0006;
+        attributes->general_purpose_bit_flags = item.level < 3   ? 0x0004
+                                                : item.level > 7 ? 0x0002
+                                                                 : 0;
+        return sizeof(zip_file_attributes_t);
       }
 
       case ZIP_SOURCE_ERROR:
@@ -244,9 +314,10 @@ struct ZipComponent::Writer {
         return 0;
 
       case ZIP_SOURCE_SUPPORTS:
-        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
-                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
-                                              static_cast<zip_source_cmd_t>(-1));
+        return zip_source_make_command_bitmap(
+            ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR,
+            ZIP_SOURCE_FREE, s.parallel ? ZIP_SOURCE_GET_FILE_ATTRIBUTES : ZIP_SOURCE_FREE,
+            static_cast<zip_source_cmd_t>(-1));
 
       default:
         zip_error_set(&s.error, ZIP_ER_OPNOTSUPP, 0);
@@ -307,8 +378,13 @@ std::int16_t ZipComponent::Add(std::int16_t options) {
     }
     return result;
   }
+  // The files of this add go whatever happens, an exception from an event
+  // handler included: left behind, they would join the next add.
+  struct Drop {
+    ZipComponent& zip;
+    ~Drop() { zip.DropPending(); }
+  } drop{*this};
   if (result == kOk) result = Write();
-  DropPending();
   return result;
 }
 
@@ -454,6 +530,12 @@ std::int16_t ZipComponent::Write() {
     auto source = std::make_unique<Writer::Source>();
     source->writer = &writer;
     source->item = &item;
+    source->parallel = !item.store && item.size >= kParallelBytes;
+    if (source->parallel && !deflater_) {
+      unsigned cores = std::thread::hardware_concurrency();
+      deflater_ = std::make_unique<ParallelDeflate>(cores ? cores : 2);
+    }
+    writer.deflater = deflater_.get();
     zip_error_init(&source->error);
     writer.sources.push_back(std::move(source));
     zip_source_t* src = zip_source_function(z, &Writer::Callback, writer.sources.back().get());

@@ -40,6 +40,12 @@
 // - Leaving the ZipBatch's scope without Commit() (an exception from the DIZ
 //   stamping, say) drops the collected steps and writes nothing.
 // Call Commit() before anything rewrites the large files collected (volumes).
+//
+// Deflating is the slow part of a write. A large file that is to be
+// deflated is deflated on all cores (parallel_deflate.h) when libzip comes
+// to it, and libzip copies the deflated data in as it is; what the events
+// show is the same, and the entry is the one libzip's own deflate writes
+// but for the deflated bytes themselves.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +57,8 @@
 #include "host/filesystem.h"
 
 namespace kelvo {
+
+class ParallelDeflate;
 
 // Results of ZipComponent::Add and ZipBatch::Commit; 0 means every file was
 // added, anything else is a failure.
@@ -71,6 +79,10 @@ class ZipComponent {
  public:
   // Small files are read into memory when their step runs.
   static constexpr std::uint64_t kSnapshotBytes = 1 << 20;
+  // Files from this size on that are to be deflated are deflated on all
+  // cores; smaller ones (DIZ, NFO) are left to libzip, where threads would
+  // cost more than they save.
+  static constexpr std::uint64_t kParallelBytes = 256 * 1024;
 
   // DOS paths are resolved through `fs`, relative ones against its current
   // directory (the run adds a volume by its bare name from the work folder).
@@ -132,6 +144,7 @@ class ZipComponent {
   std::unique_ptr<Pending> pending_;
   // Kept from zip to zip: fresh megabytes cost page faults every time.
   std::vector<char> readBuffer_, writeBuffer_;
+  std::unique_ptr<ParallelDeflate> deflater_;
   bool writing_ = false;
   bool batchOpen_ = false;
   std::uint64_t batchId_ = 0;

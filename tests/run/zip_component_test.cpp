@@ -11,15 +11,21 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <stdexcept>
+#include <thread>
 
+#include "run/parallel_deflate.h"
 #include "run/zip_comment.h"
 #include "support/temp_drives.h"
 #include "zip_test_util.h"
 
 namespace kelvo {
 
+using testing::CompressedBytes;
 using testing::DirNames;
 using testing::EntryNames;
+using testing::EntryRecords;
+using testing::LibzipDeflateZip;
 using testing::Quote;
 using testing::RandomBytes;
 using testing::ReadZip;
@@ -464,6 +470,204 @@ TEST_F(ZipBatchTest, AbortWhileCommittingLeavesNoZip) {
   ZipBatch second = zip.BeginBatch();
   EXPECT_EQ(first.Commit(), zip_result::kBadRequest);
   EXPECT_EQ(second.Commit(), 0);
+  EXPECT_EQ(DirNames(t.Host('d', "zips")), Names{});
+}
+
+// Large files that deflate are deflated on all cores.
+class ZipParallelTest : public ZipComponentTest {
+ protected:
+  // Like a volume of a 7z set made with "Store": text and noise in turns.
+  static std::string HalfText(std::size_t size, std::uint64_t seed) {
+    std::string data;
+    const std::string text = TextBytes(size);
+    const std::string noise = RandomBytes(size, seed);
+    for (std::size_t at = 0; at < size; at += 2048)
+      data += (at / 2048 % 2 ? noise : text).substr(at, 2048);
+    data.resize(size);
+    return data;
+  }
+
+  // What the parallel deflate makes of `data`.
+  static std::string Deflated(const std::string& data, int level) {
+    ParallelDeflate d(2);
+    d.Begin(level, {-1, data.data(), data.size()});
+    std::string out;
+    char buffer[8192];
+    for (;;) {
+      while (std::size_t n = d.Read(buffer, sizeof buffer)) out.append(buffer, n);
+      if (d.InputDone()) return out;
+      if (d.DeflateWindow([](std::uint64_t) { return true; }) != ParallelDeflate::Outcome::kDone)
+        return "failed";
+    }
+  }
+
+  // The zip libzip's own deflate makes of the file at `rel` on d:.
+  std::string Reference(const std::string& rel, const std::string& bytes, int level) {
+    struct stat st;
+    EXPECT_EQ(::stat(t.Host('d', rel).c_str(), &st), 0);
+    std::string path = t.Host('e', "reference.zip");
+    LibzipDeflateZip(path, rel.substr(rel.find_last_of('/') + 1), bytes, level, st.st_mode & 0777,
+                     st.st_mtime);
+    return path;
+  }
+};
+
+TEST_F(ZipParallelTest, LargeFilesGoInAsLibzipWouldWriteThemButForTheDeflatedBytes) {
+  // A volume on disk, and a file small enough to be read at its step.
+  std::string volume = Write('d', "work/demo.7z.001", HalfText(1'440'000, 11));
+  std::string memory = Write('d', "work/notes.txt", HalfText(600'000, 12));
+  for (int level : {1, 6, 9}) {
+    zip.CompressionLevel = static_cast<std::int16_t>(level);
+    std::string zipFile = "d:\\zips\\level" + std::to_string(level);
+    std::string path = t.Host('d', "zips/level" + std::to_string(level) + ".zip");
+    ASSERT_EQ(AddTo(zipFile, "d:\\work\\demo.7z.001\rd:\\work\\notes.txt\r"), 0) << zip.LastError();
+
+    auto entries = ReadZip(path);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].second.data, volume);
+    EXPECT_EQ(entries[0].second.method, ZIP_CM_DEFLATE);
+    EXPECT_EQ(entries[1].second.data, memory);
+    EXPECT_EQ(entries[1].second.method, ZIP_CM_DEFLATE);
+    // libzip took the deflated bytes as they were made.
+    std::string deflated = CompressedBytes(path, "demo.7z.001");
+    EXPECT_EQ(deflated, Deflated(volume, level)) << level;
+    EXPECT_LT(deflated.size(), volume.size() * 3 / 4);
+    EXPECT_EQ(CompressedBytes(path, "notes.txt"), Deflated(memory, level));
+    auto unzip = RunHost("unzip -t " + Quote(path));
+    EXPECT_EQ(unzip.status, 0) << unzip.output;
+    auto sevenZip = RunHost("7zz t " + Quote(path));
+    EXPECT_EQ(sevenZip.status, 0) << sevenZip.output;
+
+    // Headers and directory as libzip's own deflate writes them, the
+    // level marked in the flags included.
+    auto records = EntryRecords(path, false);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0], EntryRecords(Reference("work/demo.7z.001", volume, level), false)[0]);
+    EXPECT_EQ(records[1], EntryRecords(Reference("work/notes.txt", memory, level), false)[0]);
+  }
+}
+
+TEST_F(ZipParallelTest, FilesBelowTheThresholdAreLeftToLibzip) {
+  const auto threshold = static_cast<std::size_t>(ZipComponent::kParallelBytes);
+  std::string below = Write('d', "src/below.txt", HalfText(threshold - 1, 13));
+  std::string at = Write('d', "src/at.txt", HalfText(threshold, 14));
+
+  ASSERT_EQ(AddTo("d:\\zips\\below", "d:\\src\\below.txt\r"), 0);
+  // The very zip libzip makes.
+  EXPECT_EQ(TempDrives::ReadFile(t.Host('d', "zips/below.zip")),
+            TempDrives::ReadFile(Reference("src/below.txt", below, 6)));
+
+  ASSERT_EQ(AddTo("d:\\zips\\at", "d:\\src\\at.txt\r"), 0);
+  std::string path = t.Host('d', "zips/at.zip");
+  EXPECT_EQ(CompressedBytes(path, "at.txt"), Deflated(at, 6));
+  EXPECT_EQ(EntryRecords(path, false), EntryRecords(Reference("src/at.txt", at, 6), false));
+  auto entries = ReadZip(path);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].second.data, at);
+}
+
+TEST_F(ZipParallelTest, EventsComeAsBeforeAndOnlyOnTheCallingThread) {
+  const auto caller = std::this_thread::get_id();
+  int elsewhere = 0;
+  auto adding = zip.Adding;
+  auto status = zip.Status;
+  auto events = zip.ProcessEvents;
+  zip.Adding = [&](const std::string& name) {
+    elsewhere += std::this_thread::get_id() != caller;
+    adding(name);
+  };
+  zip.Status = [&](std::int16_t percent) {
+    elsewhere += std::this_thread::get_id() != caller;
+    status(percent);
+  };
+  zip.ProcessEvents = [&] {
+    elsewhere += std::this_thread::get_id() != caller;
+    events();
+  };
+  const std::uint64_t big = 5'000'000, mid = 600'000;  // big: more than one window
+  Write('d', "src/big.txt", HalfText(big, 15));
+  Write('d', "src/x.txt", "x");
+  Write('d', "src/mid.txt", HalfText(mid, 16));
+  Write('d', "src/y.txt", "y");
+  ASSERT_EQ(AddTo("d:\\zips\\demo01",
+                  "d:\\src\\big.txt\rd:\\src\\x.txt\rd:\\src\\mid.txt\rd:\\src\\y.txt\r"),
+            0);
+  EXPECT_EQ(elsewhere, 0);
+  EXPECT_EQ(Added(), (Names{"big.txt", "x.txt", "mid.txt", "y.txt"}));
+  EXPECT_EQ(Added(), EntryNames(demo));
+
+  ASSERT_FALSE(statuses.empty());
+  EXPECT_EQ(statuses.front(), 0);
+  EXPECT_EQ(statuses.back(), 100);
+  EXPECT_TRUE(std::is_sorted(statuses.begin(), statuses.end()));
+  // It moves while the big file is deflated (every few milliseconds).
+  EXPECT_GT(std::count_if(log.begin(), std::find(log.begin(), log.end(), "A:x.txt"),
+                          [](const std::string& e) { return e.starts_with("S:"); }),
+            2);
+  // By bytes: each file's share is done when the next one starts.
+  const std::uint64_t total = big + 1 + mid + 1;
+  auto before = [&](const std::string& name) {
+    auto at = std::find(log.rbegin(), log.rend(), "A:" + name);
+    auto status =
+        std::find_if(at, log.rend(), [](const std::string& e) { return e.starts_with("S:"); });
+    return status == log.rend() ? std::string() : *status;
+  };
+  EXPECT_EQ(before("x.txt"), "S:" + std::to_string(big * 100 / total));
+  EXPECT_EQ(before("y.txt"), "S:" + std::to_string((big + 1 + mid) * 100 / total));
+  EXPECT_GE(eventsProcessed, 4 + 1);  // each file, and while the big one is deflated
+}
+
+TEST_F(ZipParallelTest, AbortWhileDeflatingLeavesTheZipAsItWas) {
+  Write('d', "src/a.txt", "kept");
+  ASSERT_EQ(AddTo("d:\\zips\\demo01", "d:\\src\\a.txt\r"), 0);
+  const std::string before = TempDrives::ReadFile(demo);
+  log.clear();
+  // More than one window of the deflate: the abort cannot come after all.
+  Write('d', "work/demo.7z.001", HalfText(6'000'000, 17));
+  Write('c', "app/file_id.diz", "DEMO");
+
+  for (const char* target : {"d:\\zips\\demo01", "d:\\zips\\demo02"}) {
+    statuses.clear();
+    onEvents = [&] {
+      if (eventsProcessed == 2) zip.AbortRequest = true;  // the first is the file's start
+    };
+    {
+      ZipBatch batch = zip.BeginBatch();
+      ASSERT_EQ(AddTo(target, "d:\\work\\demo.7z.001\r"), 0);
+      ASSERT_EQ(AddTo(target, "c:\\app\\file_id.diz\r"), 0);
+      EXPECT_EQ(batch.Commit(), zip_result::kAborted) << target;
+    }
+    eventsProcessed = 0;
+    EXPECT_FALSE(zip.AbortRequest);
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_LT(statuses.back(), 100);
+    EXPECT_EQ(TempDrives::ReadFile(demo), before);
+    EXPECT_EQ(DirNames(t.Host('d', "zips")), Names{"demo01.zip"});
+  }
+  EXPECT_EQ(Added(), (Names{"demo.7z.001", "demo.7z.001"}));  // never the DIZ
+
+  // An event handler that throws stops the deflate the same way, and the
+  // exception comes out of the add.
+  onEvents = [&] {
+    if (eventsProcessed == 2) throw std::runtime_error("window closed");
+  };
+  EXPECT_THROW(AddTo("d:\\zips\\demo01", "d:\\work\\demo.7z.001\r"), std::runtime_error);
+  EXPECT_EQ(TempDrives::ReadFile(demo), before);
+  EXPECT_EQ(DirNames(t.Host('d', "zips")), Names{"demo01.zip"});
+
+  // Nothing of the stopped add hangs on: the next one, to another zip, works.
+  onEvents = nullptr;
+  ASSERT_EQ(AddTo("d:\\zips\\demo02", "c:\\app\\file_id.diz\r"), 0) << zip.LastError();
+  EXPECT_EQ(EntryNames(t.Host('d', "zips/demo02.zip")), Names{"file_id.diz"});
+}
+
+TEST_F(ZipParallelTest, AVolumeThatGotShorterFailsTheCommit) {
+  Write('d', "work/demo.7z.001", HalfText(3'000'000, 18));
+  ZipBatch batch = zip.BeginBatch();
+  ASSERT_EQ(AddTo("d:\\zips\\demo01", "d:\\work\\demo.7z.001\r"), 0);
+  ASSERT_EQ(::truncate(t.Host('d', "work/demo.7z.001").c_str(), 1'000'000), 0);
+  EXPECT_EQ(batch.Commit(), zip_result::kFileNotFound);
+  EXPECT_EQ(zip.LastError(), "can't read 'd:\\work\\demo.7z.001': the file got shorter");
   EXPECT_EQ(DirNames(t.Host('d', "zips")), Names{});
 }
 

@@ -30,6 +30,19 @@ struct ZipEntry {
 std::vector<std::pair<std::string, ZipEntry>> ReadZip(const std::string& hostPath);
 std::vector<std::string> EntryNames(const std::string& hostPath);
 
+// An entry's deflated bytes as they stand in the zip.
+std::string CompressedBytes(const std::string& hostPath, const std::string& name);
+
+// An entry's local header and central directory record, every field but the
+// name, as "field=value ..." text; without the compressed size when
+// `withCompressedSize` is false.
+std::vector<std::string> EntryRecords(const std::string& hostPath, bool withCompressedSize);
+
+// A zip of `bytes` under `name` made by libzip's own deflate at `level`, with
+// the attributes and time the zip component gives an entry.
+void LibzipDeflateZip(const std::string& hostPath, const std::string& name,
+                      const std::string& bytes, int level, std::uint32_t mode, std::int64_t mtime);
+
 // Names in a host directory, sorted.
 std::vector<std::string> DirNames(const std::string& hostDir);
 
