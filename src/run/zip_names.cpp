@@ -27,9 +27,9 @@ std::string StoragePrefix(std::string_view zipStorageDir) {
 
 ZipName ZipNameFor(const Context& ctx, std::int16_t volumeNumber) {
   const JobSettings& job = ctx.job;
-  std::string name = job.ZipBaseName + DateStamp(ctx.batchMode, ctx.clock.Now()) +
-                     VolumeDigits(volumeNumber, ctx.run.VolumeCount, job.ArchiveSize,
-                                  job.ThreeDigitNumbering);
+  std::string name =
+      job.ZipBaseName + DateStamp(ctx.batchMode, ctx.clock.Now()) +
+      VolumeDigits(volumeNumber, ctx.run.VolumeCount, job.ArchiveSize, job.ThreeDigitNumbering);
   return {StoragePrefix(job.ZipStorageDir) + "\\" + name, name + ".zip"};
 }
 
