@@ -16,14 +16,21 @@
 
 namespace {
 
-std::string& Root() {
-  static std::string root = [] {
+// The fuzzer's own drive c:, removed when the fuzzer exits. Never destroyed
+// itself, so that the exit handler can still read it.
+const std::string& Root() {
+  static const std::string* root = [] {
     std::string tmpl = (std::filesystem::temp_directory_path() / "kelvo-fuzz-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) std::abort();
     std::filesystem::create_directories(tmpl + "/app");
-    return tmpl;
+    auto* path = new std::string(tmpl);
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(Root(), ec);
+    });
+    return path;
   }();
-  return root;
+  return *root;
 }
 
 }  // namespace
