@@ -6,6 +6,7 @@
 #include <span>
 
 #include "host/dospath.h"
+#include "host/host_error.h"
 
 namespace kelvo::archiver {
 
@@ -142,9 +143,7 @@ std::optional<std::string> MapEntry(const std::string& entry, const DosToHost& t
 
 }  // namespace
 
-std::string ArgError::Text() const {
-  return "can't " + verb + " '" + object + "': " + reason;
-}
+std::string ArgError::Text() const { return host::HostError(verb, object, reason).what(); }
 
 std::variant<Request, ArgError> ParseArchiverArgs(Flavour flavour,
                                                   const std::vector<std::string>& args) {
