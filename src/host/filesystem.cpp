@@ -133,6 +133,13 @@ bool FileSystem::Exists(std::string_view dosPath) const {
   return host && ::lstat(host->c_str(), &st) == 0;
 }
 
+bool FileSystem::SameFile(std::string_view a, std::string_view b) const {
+  auto hostA = HostPath(a), hostB = HostPath(b);
+  struct stat sa, sb;
+  return hostA && hostB && StatPath(*hostA, sa) && StatPath(*hostB, sb) && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
 std::vector<std::string> FileSystem::List(std::string_view dosPattern, bool wantDirs,
                                           bool wantFiles) const {
   std::string abs = Absolute(dosPattern);

@@ -47,6 +47,8 @@ class FileSystem {
   bool ExistsWithDirectories(std::string_view dosPath) const;
   bool IsDirectory(std::string_view dosPath) const;
   bool Exists(std::string_view dosPath) const;  // anything of that name
+  // Both paths name the same existing file or directory.
+  bool SameFile(std::string_view a, std::string_view b) const;
 
   // Names (not paths) of the ordinary files, or of the directories, matching
   // a DOS pattern such as "c:\dir\*.*", "c:\dir\name*", "d:\*.iso"; sorted

@@ -115,7 +115,7 @@ void BrowseNfo(Context& ctx) {
   if (ctx.job.NfoPath.empty()) return;
   // Every run writes the NFO copy into the application directory under the
   // NFO's own name: an NFO from there would be cut and tagged in place.
-  if (SameFile(ctx.fs, ctx.job.NfoPath, NfoCopyPath(ctx, ctx.job.NfoPath))) {
+  if (ctx.fs.SameFile(ctx.job.NfoPath, NfoCopyPath(ctx, ctx.job.NfoPath))) {
     ctx.ui.ShowMessage(kNfoFromAppDir, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
     ctx.job.NfoPath.clear();
   }

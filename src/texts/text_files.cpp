@@ -1,20 +1,9 @@
 #include "texts/text_files.h"
 
-#include <sys/stat.h>
-
 #include "host/dospath.h"
 #include "host/host_error.h"
 
 namespace kelvo::texts {
-
-namespace {
-
-bool StatHost(const host::FileSystem& fs, std::string_view dosPath, struct stat& st) {
-  auto hostPath = fs.HostPath(dosPath);
-  return hostPath && ::stat(hostPath->c_str(), &st) == 0;
-}
-
-}  // namespace
 
 std::string AppTempFolder(const Context& ctx) {
   return ctx.AppFile("temp");
@@ -45,12 +34,6 @@ void StartEditor(Context& ctx, std::string_view commandLine) {
   ctx.runner.StartDetached(commandLine);
 }
 
-bool SameFile(const host::FileSystem& fs, std::string_view a, std::string_view b) {
-  struct stat sa, sb;
-  return StatHost(fs, a, sa) && StatHost(fs, b, sb) && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
-}
-
 std::uint64_t BoxNumber(std::string_view text) {
   // Far beyond any line length or line count, and far from overflowing.
   constexpr std::uint64_t kCap = std::uint64_t{1} << 60;
@@ -67,7 +50,7 @@ std::uint64_t BoxNumber(std::string_view text) {
 LineCopy OpenLineCopy(host::FileSystem& fs, std::string_view from, std::string_view to) {
   LineCopy copy;
   copy.in = fs.OpenRead(from);
-  if (SameFile(fs, from, to))
+  if (fs.SameFile(from, to))
     throw host::HostError("copy", from, "source and target are the same file");
   copy.out = fs.OpenWrite(to);
   return copy;

@@ -37,9 +37,6 @@ std::string EditorCommandLine(std::string_view path);
 // missing DOS program would.
 void StartEditor(Context& ctx, std::string_view commandLine);
 
-// Both DOS paths name the same existing file or directory.
-bool SameFile(const host::FileSystem& fs, std::string_view a, std::string_view b);
-
 // The box texts of the numbering position: blanks skipped, then the leading
 // digits; no digits read as 0. Very long numbers saturate instead of
 // overflowing, which any position test then refuses.

@@ -32,7 +32,7 @@ void WriteSettingsFile(Context& ctx, const std::string& line4) {
 void DeleteCommentCopy(Context& ctx, const std::string& path) {
   if (path.empty()) return;
   try {
-    if (ctx.fs.ExistsAsFile(path) && SameFile(ctx.fs, dos::Parent(path), AppTempFolder(ctx)))
+    if (ctx.fs.ExistsAsFile(path) && ctx.fs.SameFile(dos::Parent(path), AppTempFolder(ctx)))
       ctx.fs.DeleteFile(path);
   } catch (const host::HostError&) {
   }
