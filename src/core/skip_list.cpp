@@ -1,5 +1,6 @@
 #include "core/skip_list.h"
 
+#include "core/message_titles.h"
 #include "host/dospath.h"
 
 namespace kelvo {
@@ -32,7 +33,7 @@ void AppendEntry(Context& ctx, const std::string& entry) {
 
 void Refuse(Context& ctx, const std::string& text) {
   if (!ctx.InBatch())
-    ctx.ui.ShowMessage(text, "Kelvo32 error", MessageIcon::Critical, MessageButtons::Ok);
+    ctx.ui.ShowMessage(text, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
 }
 
 }  // namespace

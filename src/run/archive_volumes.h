@@ -20,13 +20,13 @@
 #include <string>
 
 #include "core/context.h"
+#include "core/message_titles.h"
 #include "host/command_runner.h"
 
 namespace kelvo {
 
 inline constexpr const char* kSkipFile = "c:\\skip.txt";
 inline constexpr const char* kExcludeSwitch = "-x@c:\\skip.txt";
-inline constexpr const char* kVolumeLimitTitle = "Kelvo error";
 inline constexpr const char* kVolumeLimitMessage =
     "Can't have more than 999 files in the set\r"
     "Raise the achive size, or choose a source with a smaller size";

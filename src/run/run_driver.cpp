@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/exit_status.h"
+#include "core/message_titles.h"
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "run/archive_volumes.h"
@@ -44,7 +45,7 @@ bool RunDriver::PassesChecks() {
   if (job.ZipBaseName.empty()) return Refuse(Panel::Zip, FocusBox::ZipBaseName), false;
   if (job.ZipBaseName.find(' ') != std::string::npos) {
     if (!ctx_.InBatch()) {
-      ctx_.ui.ShowMessage("Spaces aren't allowed in filename", "Kelvo32 error",
+      ctx_.ui.ShowMessage("Spaces aren't allowed in filename", kErrorTitle,
                           MessageIcon::Exclamation, MessageButtons::Ok);
     }
     return Refuse(Panel::Zip, FocusBox::ZipBaseName), false;
@@ -55,7 +56,7 @@ bool RunDriver::PassesChecks() {
     pattern += job.ZipBaseName + "*";
     if (!ctx_.fs.ListFiles(pattern).empty() && !ctx_.InBatch()) {
       MessageResult answer =
-          ctx_.ui.ShowMessage("Duplicate zip name in zip directory\nOverwrite?", "Kelvo32 error",
+          ctx_.ui.ShowMessage("Duplicate zip name in zip directory\nOverwrite?", kErrorTitle,
                               MessageIcon::Exclamation, MessageButtons::OkCancel);
       if (answer != MessageResult::Ok) return false;
     }

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "core/exit_status.h"
+#include "core/message_titles.h"
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "host/text_file.h"
@@ -262,8 +263,8 @@ void RunChecks(Context& ctx) {
   if (job.ZipBaseName.empty()) Stop(ctx, Panel::Zip, FocusBox::ZipBaseName);
   if (job.ZipBaseName.find(' ') != std::string::npos) {
     if (ctx.InBatch()) throw CheckStop{};
-    ctx.ui.ShowMessage("Spaces aren't allowed in filename", "Kelvo32 error",
-                       MessageIcon::Exclamation, MessageButtons::Ok);
+    ctx.ui.ShowMessage("Spaces aren't allowed in filename", kErrorTitle, MessageIcon::Exclamation,
+                       MessageButtons::Ok);
     job.ZipBaseName.clear();
     Stop(ctx, Panel::Zip, FocusBox::ZipBaseName);
   }
@@ -340,7 +341,7 @@ bool ReadScript(Context& ctx) {
   } catch (const host::HostError&) {
   }
   if (!ctx.InBatch()) {
-    ctx.ui.ShowMessage("Error in Kelvo script", "Kelvo32 error", MessageIcon::Critical,
+    ctx.ui.ShowMessage("Error in Kelvo script", kErrorTitle, MessageIcon::Critical,
                        MessageButtons::Ok);
   }
   return false;

@@ -1,5 +1,6 @@
 #include "source/drives.h"
 
+#include "core/message_titles.h"
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "source/notices.h"
@@ -102,7 +103,7 @@ void CheckWorkDriveSpace(Context& ctx) {
     Notify(ctx,
            std::string("You might not have enough free space on\r") + drive.substr(0, 1) +
                " drive for Rar's/Ace's, should pick another drive.",
-           "Kelvo32 error", MessageIcon::Exclamation);
+           kErrorTitle, MessageIcon::Exclamation);
   }
 }
 
@@ -130,7 +131,7 @@ void ChooseZipStorage(Context& ctx) {
   std::uint64_t whole = WholeMegabytes(freeBytes);
   ctx.view.ZipDriveFreeText = ZipDriveFreeTextFor(freeBytes);
   if (ctx.job.SourceSize > static_cast<float>(whole)) {
-    Notify(ctx, "Free space on " + letter + " is less than source size", "Kelvo32",
+    Notify(ctx, "Free space on " + letter + " is less than source size", kAppTitle,
            MessageIcon::Information);
   }
 }

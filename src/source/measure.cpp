@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "core/message_titles.h"
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "source/notices.h"
@@ -120,7 +121,7 @@ bool MeasureSource(Context& ctx, bool silent) {
   ctx.view.SourceSizeText = "Error";
   if (!silent) {
     ctx.run.SavedSourceText = ctx.job.SourcePath;
-    Notify(ctx, "Error calculating source bytes", "Kelvo32 error", MessageIcon::Critical);
+    Notify(ctx, "Error calculating source bytes", kErrorTitle, MessageIcon::Critical);
     ctx.view.EstimateText.clear();
   }
   return false;

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "core/message_titles.h"
 #include "host/dospath.h"
 #include "source/archive_size.h"
 #include "source/drives.h"
@@ -74,7 +75,7 @@ void BrowseDirectory(Context& ctx) {
     // Reported like a failed measurement.
     ctx.view.SourceSizeText = "Error";
     ctx.run.SavedSourceText = ctx.job.SourcePath;
-    Notify(ctx, "Error calculating source bytes", "Kelvo32 error", MessageIcon::Critical);
+    Notify(ctx, "Error calculating source bytes", kErrorTitle, MessageIcon::Critical);
     ctx.view.EstimateText.clear();
   }
 }

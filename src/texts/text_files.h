@@ -9,13 +9,11 @@
 #include <string_view>
 
 #include "core/context.h"
+#include "core/message_titles.h"
 #include "host/filesystem.h"
 #include "host/text_file.h"
 
 namespace kelvo::texts {
-
-inline constexpr const char* kErrorTitle = "Kelvo32 error";
-inline constexpr const char* kAppTitle = "Kelvo32";
 
 // The numbering preview on the root of c:.
 inline constexpr const char* kDizPreviewFile = "c:\\~kelvo.diz";
