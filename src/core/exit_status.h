@@ -5,13 +5,13 @@
 namespace kelvo {
 
 enum ExitStatus : int {
-  kExitComplete = 0,       // "Ripping complete"
-  kExitScriptRejected = 2, // the script could not be read or failed its check
-  kExitJobIncomplete = 3,  // a run check refused the job (missing setting, space, DIZ position)
-  kExitTooManyVolumes = 4, // more than 999 volumes estimated
-  kExitArchiverFailed = 5, // the archiver wrote no volume ("Aborted")
-  kExitZipFailed = 6,      // a zip step failed or was aborted
-  kExitRunError = 7,       // any other run-time error (a file or folder operation failed)
+  kExitComplete = 0,        // "Ripping complete"
+  kExitScriptRejected = 2,  // the script could not be read or failed its check
+  kExitJobIncomplete = 3,   // a run check refused the job (missing setting, space, DIZ position)
+  kExitTooManyVolumes = 4,  // more than 999 volumes estimated
+  kExitArchiverFailed = 5,  // the archiver wrote no volume ("Aborted")
+  kExitZipFailed = 6,       // a zip step failed or was aborted
+  kExitRunError = 7,        // any other run-time error (a file or folder operation failed)
 };
 
 }  // namespace kelvo

@@ -43,6 +43,12 @@ constexpr std::int16_t kMaxArchiveSize = 199;
 constexpr std::int16_t kImageMinArchiveSize = 10;
 constexpr std::int16_t kFloppyArchiveSize = 3;
 
+// The longest base name: zip names keep to eight characters before ".zip"
+// with two or three volume digits; one archive without digits may have 20.
+constexpr int kSingleArchiveNameLimit = 20;
+constexpr int kTwoDigitNameLimit = 6;
+constexpr int kThreeDigitNameLimit = 5;
+
 // ArchiveSize * 500,000 in single precision, as the estimate uses it.
 float VolumeBytesFor(std::int16_t archiveSize);
 // More than 99 volumes estimated: numbers get three digits.

@@ -1,5 +1,6 @@
 // The Ui of a run without a window: no dialog chooses anything, questions
-// take their first button, and messages go to a stream (or nowhere).
+// take their first button, and messages and reports go to a stream (or
+// nowhere).
 #pragma once
 
 #include <cstdio>
@@ -14,14 +15,18 @@ class QuietUi : public Ui {
 
   MessageResult ShowMessage(const std::string& text, const std::string&, MessageIcon,
                             MessageButtons buttons) override {
-    if (messages_) std::fprintf(messages_, "%s\n", text.c_str());
+    Report(text);
     return buttons == MessageButtons::YesNo ? MessageResult::Yes : MessageResult::Ok;
   }
-  std::optional<std::string> OpenFile(const FileDialogRequest&) override { return {}; }
-  std::optional<std::string> SaveFile(const FileDialogRequest&) override { return {}; }
-  std::optional<std::string> BrowseFolder(const FolderDialogRequest&) override { return {}; }
+  void Report(const std::string& text) override {
+    if (messages_) std::fprintf(messages_, "%s\n", text.c_str());
+  }
   void ProcessEvents() override {}
   void PlaySound(const std::string&, bool) override {}
+
+ protected:
+  std::optional<std::string> ChooseFile(const FileDialogRequest&, bool) override { return {}; }
+  std::optional<std::string> ChooseFolder(const FolderDialogRequest&) override { return {}; }
 
  private:
   std::FILE* messages_;

@@ -51,6 +51,7 @@ void AddSkipEntry(Context& ctx,
     request.title = "Directory to skip";
     request.initialSelection = source;
     request.onHighlighted = std::move(onHighlighted);
+    request.anyName = true;  // a folder of the source tree
     auto chosen = ctx.ui.BrowseFolder(request);
     // An empty choice would add "\*.*": the whole drive.
     if (!chosen || chosen->empty()) return;
@@ -65,6 +66,7 @@ void AddSkipEntry(Context& ctx,
   request.filter = "Skip file (*.*)|*.*|";
   request.initialName = "*.*";
   request.initialDir = source;
+  request.anyName = true;  // a file of the source tree
   auto chosen = ctx.ui.OpenFile(request);
   if (!chosen || chosen->empty()) return;
   if (dos::Lower(std::string_view(*chosen).substr(0, source.size())) != dos::Lower(source)) {

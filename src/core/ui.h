@@ -19,6 +19,9 @@ struct FileDialogRequest {
   std::string initialName;  // "*.kvo"
   std::string initialDir;   // DOS path, may be empty
   // The read-only box is always hidden.
+  // A file inside the source tree (a skip entry) may have any name: it never
+  // reaches a command line. Every other choice must be a DOS name.
+  bool anyName = false;
 };
 
 // What a folder dialog offers the logic while it is open.
@@ -31,6 +34,7 @@ class FolderDialogStatus {
 struct FolderDialogRequest {
   std::string title;
   std::string initialSelection;  // DOS path or empty
+  bool anyName = false;          // as FileDialogRequest::anyName
   // Called each time the highlighted folder changes, with its DOS path.
   std::function<void(const std::string& path, FolderDialogStatus& status)> onHighlighted;
 };
@@ -41,16 +45,31 @@ class Ui {
 
   virtual MessageResult ShowMessage(const std::string& text, const std::string& title,
                                     MessageIcon icon, MessageButtons buttons) = 0;
-  // DOS path of the chosen file or folder; nullopt when cancelled.
-  virtual std::optional<std::string> OpenFile(const FileDialogRequest& request) = 0;
-  virtual std::optional<std::string> SaveFile(const FileDialogRequest& request) = 0;
-  virtual std::optional<std::string> BrowseFolder(const FolderDialogRequest& request) = 0;
+  // DOS path of the chosen file or folder; nullopt when cancelled. A choice
+  // that is no DOS name (d:\a>b) is refused with a message and counts as
+  // cancelled, so that no operation ever holds one.
+  std::optional<std::string> OpenFile(const FileDialogRequest& request);
+  std::optional<std::string> SaveFile(const FileDialogRequest& request);
+  std::optional<std::string> BrowseFolder(const FolderDialogRequest& request);
+
+  // A message of a run without a window (a script error, why a run failed):
+  // the window shows it on the status line or in a box; a windowless run
+  // writes it to stderr.
+  virtual void Report(const std::string& text) = 0;
 
   // Let the window repaint from the view state and take input (Abort).
   virtual void ProcessEvents() = 0;
   // Plays a WAV file of the application directory (host path); a missing
   // file plays nothing.
   virtual void PlaySound(const std::string& hostPath, bool wait) = 0;
+
+ protected:
+  // The dialogs themselves, as the platform shows them.
+  virtual std::optional<std::string> ChooseFile(const FileDialogRequest& request, bool save) = 0;
+  virtual std::optional<std::string> ChooseFolder(const FolderDialogRequest& request) = 0;
+
+ private:
+  std::optional<std::string> Accept(std::optional<std::string> chosen, bool anyName);
 };
 
 }  // namespace kelvo

@@ -64,7 +64,7 @@ std::string Parent(std::string_view path) {
 }
 
 std::string FileNamePart(std::string_view path) {
-  auto pos = path.find_last_of('\\');
+  auto pos = path.find_last_of("\\/");
   return std::string(pos == std::string_view::npos ? path : path.substr(pos + 1));
 }
 
@@ -82,6 +82,47 @@ std::vector<std::string> Components(std::string_view path) {
   }
   if (!current.empty()) parts.push_back(std::move(current));
   return parts;
+}
+
+namespace {
+std::string Shown(char c) {
+  if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return "a control character";
+  return std::string("'") + c + "'";
+}
+
+char Forbidden(std::string_view text, std::string_view alsoForbidden) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return c;
+    if (std::string_view("\"<>|*?").find(c) != std::string_view::npos) return c;
+    if (alsoForbidden.find(c) != std::string_view::npos) return c;
+  }
+  return 0;
+}
+
+std::string Problem(std::string_view text, char c) {
+  return "can't use '" + std::string(text) + "': a DOS name can't hold " + Shown(c);
+}
+}  // namespace
+
+std::string PathProblem(std::string_view path) {
+  // NUL counts as a control character; find it before the scan below stops.
+  if (path.find('\0') != std::string_view::npos) return Problem(path, '\0');
+  if (char c = Forbidden(path, {})) return Problem(path, c);
+  // A colon belongs to the drive only.
+  std::string_view rest = DriveLetter(path) ? path.substr(2) : path;
+  if (rest.find(':') != std::string_view::npos) return Problem(path, ':');
+  return {};
+}
+
+std::string NameProblem(std::string_view name) {
+  if (name.find('\0') != std::string_view::npos) return Problem(name, '\0');
+  if (char c = Forbidden(name, "\\/:")) return Problem(name, c);
+  return {};
+}
+
+bool IsPlainFileName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("\\/") == std::string_view::npos;
 }
 
 bool HasWildcard(std::string_view text) {

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <tuple>
 
 #include "core/exit_status.h"
 #include "core/message_titles.h"
@@ -90,67 +90,81 @@ std::string From(const std::string& line, size_t k) {
   return line.size() >= k ? line.substr(k - 1) : std::string();
 }
 
-struct ScriptError {};
+// Why a script can't be read: "line 16: Solid 6 is not 0 to 5".
+struct ScriptError {
+  std::string reason;
+};
 
-// The script's lines, read with a bound on the bytes taken in.
+// The script's lines, counted so that an error can name its line.
 class ScriptLinesReader {
  public:
-  explicit ScriptLinesReader(const std::string& hostPath) {
-    std::ifstream in(hostPath, std::ios::binary);
-    if (!in) throw ScriptError{};
-    std::string bytes;
-    char buffer[1 << 16];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-      bytes.append(buffer, static_cast<size_t>(in.gcount()));
-      if (bytes.size() > kMaxScriptBytes) throw ScriptError{};
-    }
-    if (in.bad()) throw ScriptError{};
-    lines_ = host::SplitLines(bytes);
+  ScriptLinesReader(const host::FileSystem& fs, const std::string& path) {
+    if (fs.FileLength(path) > kMaxScriptBytes)
+      throw ScriptError{"the script is larger than 16 MiB"};
+    in_ = fs.OpenRead(path);
   }
-  bool AtEnd() const { return next_ >= lines_.size(); }
-  const std::string& Next() {
-    if (AtEnd()) throw ScriptError{};
-    return lines_[next_++];
+  // The next line; ending here fails with what was expected.
+  const std::string& Next(std::string_view expected) {
+    if (!in_->Next(line_)) {
+      throw ScriptError{"line " + std::to_string(number_ + 1) + ": the script ends before " +
+                        std::string(expected)};
+    }
+    ++number_;
+    return line_;
+  }
+  // The value of the next line, read from the character after its key.
+  std::string Value(const ScriptKey& key) {
+    return From(Next("the line '" + std::string(key.text) + "'"), key.ValueFrom());
+  }
+  [[noreturn]] void Fail(const ScriptKey& key, std::string_view value, std::string_view rule) {
+    std::string_view shown = TrimBlanks(value);
+    throw ScriptError{"line " + std::to_string(number_) + ": " + std::string(key.name) + " " +
+                      (shown.empty() ? std::string("''") : std::string(shown)) + " is not " +
+                      std::string(rule)};
   }
 
  private:
-  std::vector<std::string> lines_;
-  size_t next_ = 0;
+  std::unique_ptr<host::LineReader> in_;
+  std::string line_;
+  int number_ = 0;
 };
 
 void ReadFields(Context& ctx, ScriptLinesReader& in) {
+  namespace key = script_keys;
   JobSettings& job = ctx.job;
-  in.Next();
-  job.SourcePath = From(in.Next(), 9);
-  in.Next();
+  in.Next("its first line");
+  job.SourcePath = in.Value(key::kSource);
+  in.Next("the line 'Skip: '");
   for (;;) {
-    const std::string& entry = in.Next();  // the end of the file inside the block fails
+    const std::string& entry = in.Next("the empty line that ends the skip list");
     if (entry.empty()) break;
     job.SkipEntries += entry + kCrLf;
   }
-  job.DizPath = From(in.Next(), 6);
-  auto numbering = ToFlag(From(in.Next(), 8));
-  if (!numbering) throw ScriptError{};
+  job.DizPath = in.Value(key::kDiz);
+  std::string text = in.Value(key::kAutoNumbering);
+  auto numbering = ToFlag(text);
+  if (!numbering) in.Fail(key::kAutoNumbering, text, "True, False or a number");
   if (*numbering) {
     texts::SetDizNumberingMode(ctx, true);
   } else {
     // Clears "S&ubsitute at column" without choosing "&None".
     job.DizNumbering = false;
   }
-  job.DizColumn = From(in.Next(), 6);
-  job.DizLine = From(in.Next(), 6);
-  job.NfoPath = From(in.Next(), 6);
+  job.DizColumn = in.Value(key::kColumn);
+  job.DizLine = in.Value(key::kLine);
+  job.NfoPath = in.Value(key::kNfo);
 
-  auto first = ToInt16(LeadingNumber(From(in.Next(), 6)));
-  if (!first || (*first != 0 && *first != 1)) throw ScriptError{};
+  text = in.Value(key::kFirstZipOnly);
+  auto first = ToInt16(LeadingNumber(text));
+  if (!first || (*first != 0 && *first != 1)) in.Fail(key::kFirstZipOnly, text, "0 or 1");
   job.NfoFirstZipOnly = *first == 1;
 
-  std::string kind = From(in.Next(), 7);
+  std::string kind = in.Value(key::kExtraKind);
   if (kind == "False") {
     job.ExtraKind = ExtraKindChoice::Directory;
   } else {
     auto file = ToFlag(kind);
-    if (!file) throw ScriptError{};
+    if (!file) in.Fail(key::kExtraKind, kind, "True, False or a number");
     // Only a number can turn the File option off: a truth word in any
     // spelling but the exact "False" selects it.
     std::string_view word = TrimBlanks(kind);
@@ -161,40 +175,68 @@ void ReadFields(Context& ctx, ScriptLinesReader& in) {
       job.ExtraKind = ExtraKindChoice::None;
     }
   }
-  job.ExtraPath = From(in.Next(), 8);
-  job.ZipStorageDir = From(in.Next(), 6);
+  job.ExtraPath = in.Value(key::kExtraPath);
+  job.ZipStorageDir = in.Value(key::kZipStorage);
 
-  ctx.view.BaseNameLimit = 20;
-  job.ZipBaseName = From(in.Next(), 7).substr(0, 20);
+  ctx.view.BaseNameLimit = kSingleArchiveNameLimit;
+  job.ZipBaseName = in.Value(key::kBaseName).substr(0, kSingleArchiveNameLimit);
 
-  auto size = ToInt16(LeadingNumber(From(in.Next(), 8)));
-  if (!size || *size < 0 || *size > kMaxArchiveSize) throw ScriptError{};
+  text = in.Value(key::kArchiveSize);
+  auto size = ToInt16(LeadingNumber(text));
+  if (!size || *size < 0 || *size > kMaxArchiveSize)
+    in.Fail(key::kArchiveSize, text, "0 to " + std::to_string(kMaxArchiveSize));
   SetArchiveSize(ctx, *size);
   if (job.ArchiveSize != 0) {
-    if (job.ZipBaseName.size() > 6) job.ZipBaseName.resize(6);
-    ctx.view.BaseNameLimit = 6;
+    if (job.ZipBaseName.size() > kTwoDigitNameLimit) job.ZipBaseName.resize(kTwoDigitNameLimit);
+    ctx.view.BaseNameLimit = kTwoDigitNameLimit;
   }
 
-  auto compression = ToInt16(LeadingNumber(From(in.Next(), 8)));
-  if (!compression || *compression < -1 || *compression > 5) throw ScriptError{};
+  text = in.Value(key::kCompression);
+  auto compression = ToInt16(LeadingNumber(text));
+  // -1 is the list with no level selected.
+  if (!compression || *compression < -1 || *compression > 5)
+    in.Fail(key::kCompression, text, "0 to 5");
   job.Compression = *compression;
 
-  double extra = LeadingNumber(From(in.Next(), 8));
-  if (extra != 0.0 && extra != -1.0 && extra != 1.0) throw ScriptError{};
+  text = in.Value(key::kZipExtra);
+  double extra = LeadingNumber(text);
+  if (extra != 0.0 && extra != -1.0 && extra != 1.0) in.Fail(key::kZipExtra, text, "0 or -1");
   job.ZipExtra = extra != 0.0;
 }
 
 // Steps of the check that stop it; each leaves LoadCheckPassed off.
 struct CheckStop {};
 
-void Stop(Context& ctx, Panel panel, FocusBox focus = FocusBox::None) {
+// Shows the panel to fix and stops; in batch mode the reason is reported.
+[[noreturn]] void Stop(Context& ctx, Panel panel, const std::string& reason,
+                       FocusBox focus = FocusBox::None) {
+  if (ctx.InBatch()) ctx.ui.Report(reason);
   ShowPanel(ctx.view, panel, focus);
   throw CheckStop{};
 }
 
+// A path or name that is no DOS name can't be used: told, cleared, its panel
+// shown. Without a window the job is refused as a wrong setting.
+void CheckName(Context& ctx, std::string& field, const std::string& problem, Panel panel,
+               FocusBox focus = FocusBox::None) {
+  if (problem.empty()) return;
+  if (ctx.InBatch()) {
+    ctx.EndProgram(kExitJobIncomplete);
+  } else {
+    ctx.ui.ShowMessage(problem, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
+    field.clear();
+  }
+  Stop(ctx, panel, problem, focus);
+}
+
+void CheckPath(Context& ctx, std::string& field, Panel panel) {
+  CheckName(ctx, field, dos::PathProblem(field), panel);
+}
+
 // The skip entries as the list box holds them, written to "text.tmp" and
-// read back up to the first empty line; true when each still exists.
-bool SkipEntriesExist(Context& ctx) {
+// read back up to the first empty line; the first that no longer exists, or
+// empty when each still does.
+std::string MissingSkipEntry(Context& ctx) {
   std::string tmp = ctx.AppFile("text.tmp");
   {
     auto out = ctx.fs.OpenWrite(tmp);
@@ -207,70 +249,102 @@ bool SkipEntriesExist(Context& ctx) {
   while (in->Next(entry) && !entry.empty()) {
     bool exists =
         entry.back() == '*' ? ctx.fs.ExistsWithDirectories(entry) : ctx.fs.ExistsAsFile(entry);
-    if (!exists) return false;  // "text.tmp" stays
+    if (!exists) return entry;  // "text.tmp" stays
   }
   in.reset();
   ctx.fs.DeleteFile(tmp);
-  return true;
+  return {};
+}
+
+std::string Quoted(const std::string& path) {
+  return "'" + path + "'";
 }
 
 void RunChecks(Context& ctx) {
   JobSettings& job = ctx.job;
+  CheckPath(ctx, job.SourcePath, Panel::Source);
   if (job.SourcePath.empty() || !ctx.fs.ExistsWithDirectories(job.SourcePath)) {
+    std::string reason = job.SourcePath.empty()
+                             ? "No source is chosen"
+                             : "The source " + Quoted(job.SourcePath) + " is missing or empty";
     job.SourcePath.clear();
     job.SkipEntries.clear();
-    Stop(ctx, Panel::Source);
+    Stop(ctx, Panel::Source, reason);
   }
   if (job.SaveAsZips) {
     // The list box counts a line after every CR LF: one entry makes two.
-    if (job.SkipEntries.find(kCrLf) != std::string::npos && !SkipEntriesExist(ctx)) {
-      job.SkipEntries.clear();
-      Stop(ctx, Panel::Skip);
+    if (job.SkipEntries.find(kCrLf) != std::string::npos) {
+      std::string missing = MissingSkipEntry(ctx);
+      if (!missing.empty()) {
+        job.SkipEntries.clear();
+        Stop(ctx, Panel::Skip, "The skip entry " + Quoted(missing) + " is missing");
+      }
     }
-    if (job.DizPath.empty()) Stop(ctx, Panel::Diz);
+    CheckPath(ctx, job.DizPath, Panel::Diz);
+    if (job.DizPath.empty()) Stop(ctx, Panel::Diz, "No file_id.diz is chosen");
     if (!ctx.fs.ExistsAsFile(job.DizPath)) {
+      std::string reason = "The file_id.diz " + Quoted(job.DizPath) + " is missing";
       job.DizPath.clear();
-      Stop(ctx, Panel::Diz);
+      Stop(ctx, Panel::Diz, reason);
     }
     if (job.DizNumbering) {
-      for (auto [box, focus] : {std::pair{&job.DizColumn, FocusBox::DizColumn},
-                                std::pair{&job.DizLine, FocusBox::DizLine}}) {
+      for (auto [box, focus, name] : {std::tuple{&job.DizColumn, FocusBox::DizColumn, "column"},
+                                      std::tuple{&job.DizLine, FocusBox::DizLine, "line"}}) {
         if (!box->empty()) continue;
+        std::string reason = std::string("No ") + name + " is given for the numbering";
         if (ctx.InBatch()) {
+          ctx.ui.Report(reason);
           ctx.EndProgram(kExitScriptRejected);
           throw CheckStop{};
         }
-        Stop(ctx, Panel::Diz, focus);
+        Stop(ctx, Panel::Diz, reason, focus);
       }
     }
-    if (job.NfoPath.empty() || !ctx.fs.ExistsAsFile(job.NfoPath)) Stop(ctx, Panel::Nfo);
+    CheckPath(ctx, job.NfoPath, Panel::Nfo);
+    if (job.NfoPath.empty()) Stop(ctx, Panel::Nfo, "No nfo is chosen");
+    if (!ctx.fs.ExistsAsFile(job.NfoPath))
+      Stop(ctx, Panel::Nfo, "The nfo " + Quoted(job.NfoPath) + " is missing");
+    CheckPath(ctx, job.ExtraPath, Panel::Nfo);
     if (!job.ExtraPath.empty()) {
       bool exists = job.ExtraKind == ExtraKindChoice::File ? ctx.fs.ExistsAsFile(job.ExtraPath)
                     : job.ExtraKind == ExtraKindChoice::Directory
                         ? ctx.fs.ExistsWithDirectories(job.ExtraPath)
                         : true;
       if (!exists) {
+        std::string reason = "The extra " + Quoted(job.ExtraPath) + " is missing";
         job.ExtraPath.clear();
-        Stop(ctx, Panel::Nfo);
+        Stop(ctx, Panel::Nfo, reason);
       }
     }
-    if (job.ZipStorageDir.empty()) Stop(ctx, Panel::Zip);
+    CheckPath(ctx, job.ZipStorageDir, Panel::Zip);
+    if (job.ZipStorageDir.empty()) Stop(ctx, Panel::Zip, "No zip directory is chosen");
     if (!ctx.fs.ExistsWithDirectories(job.ZipStorageDir)) {
+      std::string reason = "The zip directory " + Quoted(job.ZipStorageDir) + " is missing";
       job.ZipStorageDir.clear();
-      Stop(ctx, Panel::Zip);
+      Stop(ctx, Panel::Zip, reason);
     }
   }
-  if (job.ZipBaseName.empty()) Stop(ctx, Panel::Zip, FocusBox::ZipBaseName);
+  if (job.ZipBaseName.empty()) Stop(ctx, Panel::Zip, "No zip name is given", FocusBox::ZipBaseName);
   if (job.ZipBaseName.find(' ') != std::string::npos) {
-    if (ctx.InBatch()) throw CheckStop{};
-    ctx.ui.ShowMessage("Spaces aren't allowed in filename", kErrorTitle, MessageIcon::Exclamation,
-                       MessageButtons::Ok);
-    job.ZipBaseName.clear();
-    Stop(ctx, Panel::Zip, FocusBox::ZipBaseName);
+    const char* spaces = "Spaces aren't allowed in filename";
+    if (ctx.InBatch()) {
+      ctx.EndProgram(kExitJobIncomplete);
+    } else {
+      ctx.ui.ShowMessage(spaces, kErrorTitle, MessageIcon::Exclamation, MessageButtons::Ok);
+      job.ZipBaseName.clear();
+    }
+    Stop(ctx, Panel::Zip, spaces, FocusBox::ZipBaseName);
   }
+  CheckName(ctx, job.ZipBaseName, dos::NameProblem(job.ZipBaseName), Panel::Zip,
+            FocusBox::ZipBaseName);
   if (job.DizNumbering) {
     texts::CheckDizNumbering(ctx);
-    if (!ctx.run.DizCheckPassed) Stop(ctx, Panel::Diz, ctx.view.Focus);
+    if (!ctx.run.DizCheckPassed) {
+      // CheckDizNumbering has said why.
+      if (ctx.InBatch()) ctx.EndProgram(kExitJobIncomplete);
+      ShowPanel(ctx.view, Panel::Diz, ctx.view.Focus);
+      throw CheckStop{};
+    }
   }
 }
 
@@ -286,32 +360,36 @@ std::string ScriptText(const JobSettings& job, const std::tm& now) {
     text += l;
     text += kCrLf;
   };
+  namespace key = script_keys;
+  auto field = [&line](const ScriptKey& k, std::string_view value) {
+    line(std::string(k.text) + std::string(value));
+  };
   line("Kelvo32 script - " + date + "  " + time);
-  line("Source: " + job.SourcePath);
-  line("Skip: ");
+  field(key::kSource, job.SourcePath);
+  field(key::kSkip, "");
   // The list's text exactly as held, then one CR LF: a list built by
   // "&Browse" thus ends in the empty line that closes the block.
   line(job.SkipEntries);
-  line("Diz: " + job.DizPath);
-  line(std::string("AutoN: ") + (job.DizNumbering ? "True" : "False"));
-  line("Col: " + job.DizColumn);
-  line("Lin: " + job.DizLine);
-  line("Nfo: " + job.NfoPath);
-  line(" 1st:" + NumberText(job.NfoFirstZipOnly ? 1 : 0));
-  line(std::string(" File:") + (job.ExtraKind == ExtraKindChoice::File ? "True" : "False"));
-  line(" Extra:" + job.ExtraPath);
-  line("Zip: " + job.ZipStorageDir);
-  line(" name:" + job.ZipBaseName);
-  line(" Size:" + NumberText(job.ArchiveSize));
-  line(" Solid:" + NumberText(job.Compression));
-  line(" Extra:" + NumberText(job.ZipExtra ? -1 : 0));
+  field(key::kDiz, job.DizPath);
+  field(key::kAutoNumbering, job.DizNumbering ? "True" : "False");
+  field(key::kColumn, job.DizColumn);
+  field(key::kLine, job.DizLine);
+  field(key::kNfo, job.NfoPath);
+  field(key::kFirstZipOnly, NumberText(job.NfoFirstZipOnly ? 1 : 0));
+  field(key::kExtraKind, job.ExtraKind == ExtraKindChoice::File ? "True" : "False");
+  field(key::kExtraPath, job.ExtraPath);
+  field(key::kZipStorage, job.ZipStorageDir);
+  field(key::kBaseName, job.ZipBaseName);
+  field(key::kArchiveSize, NumberText(job.ArchiveSize));
+  field(key::kCompression, NumberText(job.Compression));
+  field(key::kZipExtra, NumberText(job.ZipExtra ? -1 : 0));
   return text;
 }
 
 std::string ScriptWindowTitle(std::string_view scriptPath) {
-  auto slash = scriptPath.find_last_of('\\');
-  return "Kelvo32 - " + std::string(slash == std::string_view::npos ? std::string_view()
-                                                                    : scriptPath.substr(slash + 1));
+  auto slash = scriptPath.find_last_of("\\/");
+  return "Kelvo32 - " +
+         (slash == std::string_view::npos ? std::string() : dos::FileNamePart(scriptPath));
 }
 
 void SaveScript(Context& ctx) {
@@ -331,17 +409,22 @@ void SaveScript(Context& ctx) {
 }
 
 bool ReadScript(Context& ctx) {
+  std::string reason;
   try {
-    auto host = ctx.fs.HostPath(ctx.ScriptPath);
-    if (!host || !ctx.fs.ExistsAsFile(ctx.ScriptPath)) throw ScriptError{};
-    ScriptLinesReader in(*host);
+    if (!ctx.fs.ExistsAsFile(ctx.ScriptPath)) throw ScriptError{"no such file"};
+    ScriptLinesReader in(ctx.fs, ctx.ScriptPath);
     ReadFields(ctx, in);
     return true;
-  } catch (const ScriptError&) {
-  } catch (const host::HostError&) {
+  } catch (const ScriptError& error) {
+    reason = "can't read '" + ctx.ScriptPath + "': " + error.reason;
+  } catch (const host::HostError& error) {
+    reason = error.what();
   }
-  if (!ctx.InBatch()) {
-    ctx.ui.ShowMessage("Error in Kelvo script", kErrorTitle, MessageIcon::Critical,
+  if (ctx.InBatch()) {
+    ctx.ui.Report(reason);
+    ctx.EndProgram(kExitScriptRejected);
+  } else {
+    ctx.ui.ShowMessage("Error in Kelvo script\r" + reason, kErrorTitle, MessageIcon::Critical,
                        MessageButtons::Ok);
   }
   return false;

@@ -19,13 +19,17 @@ std::string ScriptText(const JobSettings& job, const std::tm& now);
 // failure ends it silently.
 void SaveScript(Context& ctx);
 
-// Reads ctx.ScriptPath into the job. On any failure the reading stops, the
-// fields read so far keep their new values, and outside batch mode the user
-// is told "Error in Kelvo script". Returns false on failure.
+// Reads ctx.ScriptPath into the job. On any failure the reading stops and
+// the fields read so far keep their new values; the user is told "Error in
+// Kelvo script" and why ("can't read 'c:\job.kvo': line 16: Solid 6 is not
+// 0 to 5"). In batch mode the reason is reported instead and the program
+// ends (status 2): a half-read job is never packaged. Returns false on
+// failure.
 bool ReadScript(Context& ctx);
 
 // Checks the loaded job against the disk; sets ctx.LoadCheckPassed, clears
-// fields that name missing files and shows the panel to fix.
+// fields that name missing files or are no DOS names, and shows the panel to
+// fix. In batch mode each stop reports why.
 void CheckLoadedJob(Context& ctx);
 
 // "&Open script...".
@@ -33,6 +37,35 @@ void OpenScript(Context& ctx);
 
 // The window title for a script path: "Kelvo32 - " + its file name.
 std::string ScriptWindowTitle(std::string_view scriptPath);
+
+// The keys of a script's lines after the skip block, in their order. Lines
+// are read by position: a key is written, never compared. A value is read
+// from the character after its key, except for " Size:".
+struct ScriptKey {
+  std::string_view text;  // as written, blanks included
+  std::string_view name;  // as a reason names the line
+  // Characters skipped after the key: the reader has always started one
+  // character after " Size:", so " Size: 12" reads 12 and " Size:12" reads 2.
+  std::size_t skipped = 0;
+  std::size_t ValueFrom() const { return text.size() + 1 + skipped; }  // 1-based
+};
+namespace script_keys {
+inline constexpr ScriptKey kSource{"Source: ", "Source"};
+inline constexpr ScriptKey kSkip{"Skip: ", "Skip"};
+inline constexpr ScriptKey kDiz{"Diz: ", "Diz"};
+inline constexpr ScriptKey kAutoNumbering{"AutoN: ", "AutoN"};
+inline constexpr ScriptKey kColumn{"Col: ", "Col"};
+inline constexpr ScriptKey kLine{"Lin: ", "Lin"};
+inline constexpr ScriptKey kNfo{"Nfo: ", "Nfo"};
+inline constexpr ScriptKey kFirstZipOnly{" 1st:", "1st"};
+inline constexpr ScriptKey kExtraKind{" File:", "File"};
+inline constexpr ScriptKey kExtraPath{" Extra:", "Extra"};
+inline constexpr ScriptKey kZipStorage{"Zip: ", "Zip"};
+inline constexpr ScriptKey kBaseName{" name:", "name"};
+inline constexpr ScriptKey kArchiveSize{" Size:", "Size", 1};
+inline constexpr ScriptKey kCompression{" Solid:", "Solid"};
+inline constexpr ScriptKey kZipExtra{" Extra:", "Extra"};
+}  // namespace script_keys
 
 // The conversions scripts use, exposed for tests.
 namespace script_values {

@@ -7,10 +7,6 @@ namespace kelvo {
 
 namespace {
 
-constexpr int kThreeDigitNameLimit = 5;
-constexpr int kTwoDigitNameLimit = 6;
-constexpr int kSingleArchiveNameLimit = 20;
-
 void LimitBaseName(Context& ctx, int limit) {
   ctx.view.BaseNameLimit = limit;
   if (ctx.job.ZipBaseName.size() > static_cast<size_t>(limit)) ctx.job.ZipBaseName.resize(limit);

@@ -52,8 +52,15 @@ PreviewResult WritePreview(Context& ctx, std::uint64_t lineNo, std::uint64_t col
 
 void Refuse(Context& ctx, FocusBox box, const char* message) {
   ShowPanel(ctx.view, Panel::Diz, box);
-  if (message && !ctx.InBatch())
+  if (ctx.InBatch()) {
+    // Without a window the box to fix is named in words.
+    const char* boxName = box == FocusBox::DizColumn ? "column" : "line";
+    ctx.ui.Report(message ? std::string(message)
+                          : std::string("The numbering ") + boxName +
+                                " of the file_id.diz must be a number from 1");
+  } else if (message) {
     ctx.ui.ShowMessage(message, kErrorTitle, MessageIcon::Exclamation, MessageButtons::Ok);
+  }
   ctx.run.DizCheckPassed = false;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "core/exit_status.h"
 #include "support/temp_drives.h"
@@ -214,30 +215,61 @@ TEST(ScriptReading, MalformedScriptsKeepWhatWasRead) {
   EXPECT_EQ(app.ctx.job.SkipEntries, "d:\\a\\*.*\r\nd:\\b.txt\r\n");
   EXPECT_EQ(app.ctx.job.DizPath, "c:\\earlier.diz");
   ASSERT_EQ(app.ui.messages.size(), 1u);
-  EXPECT_EQ(app.ui.messages[0].text, "Error in Kelvo script");
+  EXPECT_EQ(app.ui.messages[0].text,
+            "Error in Kelvo script\r"
+            "can't read 'c:\\job.kvo': line 6: the script ends before the empty line that ends "
+            "the skip list");
   EXPECT_EQ(app.ui.messages[0].title, "Kelvo32 error");
   EXPECT_EQ(app.ui.messages[0].icon, MessageIcon::Critical);
 
-  const std::pair<const char*, const char*> bad[] = {
-      {"AutoN: True", "AutoN: maybe"}, {" 1st: 1", " 1st: 2"},
-      {" Size: 3", " Size: 200"},      {" Size: 3", " Size: -1"},
-      {" Solid: 5", " Solid: 6"},      {" Solid: 5", " Solid: 99999"},
-      {" Extra: 0", " Extra: 3"},      {" File:False", " File:maybe"},
+  // Each refusal names its line and why.
+  const std::tuple<const char*, const char*, const char*> bad[] = {
+      {"AutoN: True", "AutoN: maybe", "line 7: AutoN maybe is not True, False or a number"},
+      {" 1st: 1", " 1st: 2", "line 11: 1st 2 is not 0 or 1"},
+      {" Size: 3", " Size: 200", "line 16: Size 200 is not 0 to 199"},
+      {" Size: 3", " Size: -1", "line 16: Size -1 is not 0 to 199"},
+      {" Solid: 5", " Solid: 6", "line 17: Solid 6 is not 0 to 5"},
+      {" Solid: 5", " Solid: 99999", "line 17: Solid 99999 is not 0 to 5"},
+      {" Extra: 0", " Extra: 3", "line 18: Extra 3 is not 0 or -1"},
+      {" File:False", " File:maybe", "line 12: File maybe is not True, False or a number"},
   };
-  for (auto [from, to] : bad) {
+  for (auto [from, to, reason] : bad) {
     app.WriteScript(Replace(kExample, from, to));
     EXPECT_FALSE(ReadScript(app.ctx)) << to;
+    EXPECT_EQ(app.ui.messages.back().text,
+              std::string("Error in Kelvo script\rcan't read 'c:\\job.kvo': ") + reason);
   }
   app.WriteScript(std::string(kExample).substr(0, std::string(kExample).rfind(" Extra:")));
   EXPECT_FALSE(ReadScript(app.ctx));
+  EXPECT_TRUE(
+      app.ui.messages.back().text.ends_with("line 18: the script ends before the line ' Extra:'"))
+      << app.ui.messages.back().text;
   app.ctx.ScriptPath = "c:\\missing.kvo";
   EXPECT_FALSE(ReadScript(app.ctx));
+  EXPECT_TRUE(app.ui.messages.back().text.ends_with("can't read 'c:\\missing.kvo': no such file"));
 
-  // In batch mode nothing is shown.
+  // In batch mode nothing is shown: the reason is reported and the program
+  // ends before anything is packaged.
   size_t shown = app.ui.messages.size();
   app.ctx.batchMode = BatchMode::Plain;
   EXPECT_FALSE(ReadScript(app.ctx));
   EXPECT_EQ(app.ui.messages.size(), shown);
+  EXPECT_EQ(app.ui.reports, std::vector<std::string>{"can't read 'c:\\missing.kvo': no such file"});
+  EXPECT_EQ(app.ctx.programExit, kExitScriptRejected);
+}
+
+TEST(ScriptFormat, SizeIsReadOneCharacterAfterItsKey) {
+  LoadableJob app;
+  app.WriteScript(Replace(kExample, " Size: 3", " Size:12"));
+  ASSERT_TRUE(ReadScript(app.ctx));
+  EXPECT_EQ(app.ctx.job.ArchiveSize, 2);
+  app.WriteScript(Replace(kExample, " Size: 3", " Size: 12"));
+  ASSERT_TRUE(ReadScript(app.ctx));
+  EXPECT_EQ(app.ctx.job.ArchiveSize, 12);
+  // Every other value starts right after its key.
+  app.WriteScript(Replace(kExample, " Solid: 5", " Solid:4"));
+  ASSERT_TRUE(ReadScript(app.ctx));
+  EXPECT_EQ(app.ctx.job.Compression, 4);
 }
 
 TEST(ScriptReading, HostileInputIsRefusedOrBounded) {
@@ -363,6 +395,8 @@ TEST(ScriptCheck, BaseNameRules) {
   EXPECT_FALSE(batch.ctx.LoadCheckPassed);
   EXPECT_TRUE(batch.ui.messages.empty());
   EXPECT_EQ(batch.ctx.job.ZipBaseName, "de mo");
+  EXPECT_EQ(batch.ctx.programExit, kExitJobIncomplete);
+  EXPECT_EQ(batch.ui.reports, std::vector<std::string>{"Spaces aren't allowed in filename"});
 
   // Without zips only the base name is checked.
   LoadableJob noZips;
@@ -373,6 +407,69 @@ TEST(ScriptCheck, BaseNameRules) {
   ASSERT_TRUE(ReadScript(noZips.ctx));
   CheckLoadedJob(noZips.ctx);
   EXPECT_TRUE(noZips.ctx.LoadCheckPassed);
+}
+
+TEST(ScriptCheck, NamesThatAreNoDosNamesAreRefused) {
+  struct Case {
+    const char *from, *to;
+    Panel panel;
+    std::string JobSettings::*field;
+    const char* problem;
+  } cases[] = {
+      {"Source: d:\\games\\demo", "Source: d:\\src\" \"z:\\secret", Panel::Source,
+       &JobSettings::SourcePath, "can't use 'd:\\src\" \"z:\\secret': a DOS name can't hold '\"'"},
+      {"Diz: c:\\rel\\file_id.diz", "Diz: c:\\rel\\*.diz", Panel::Diz, &JobSettings::DizPath,
+       "can't use 'c:\\rel\\*.diz': a DOS name can't hold '*'"},
+      {"Nfo: c:\\rel\\demo.nfo", "Nfo: c:\\rel\\d?mo.nfo", Panel::Nfo, &JobSettings::NfoPath,
+       "can't use 'c:\\rel\\d?mo.nfo': a DOS name can't hold '?'"},
+      {" Extra:c:\\rel\\extras", " Extra:c:\\rel\\ex|tras", Panel::Nfo, &JobSettings::ExtraPath,
+       "can't use 'c:\\rel\\ex|tras': a DOS name can't hold '|'"},
+      {"Zip: e:\\out", "Zip: e:\\out>h:.bashrc", Panel::Zip, &JobSettings::ZipStorageDir,
+       "can't use 'e:\\out>h:.bashrc': a DOS name can't hold '>'"},
+      {" name:demo", " name:a<h", Panel::Zip, &JobSettings::ZipBaseName,
+       "can't use 'a<h': a DOS name can't hold '<'"},
+      {" name:demo", " name:..\\x", Panel::Zip, &JobSettings::ZipBaseName,
+       "can't use '..\\x': a DOS name can't hold '\\'"},
+      {" name:demo",
+       " name:a\x1B"
+       "b",
+       Panel::Zip, &JobSettings::ZipBaseName,
+       "can't use 'a\x1B"
+       "b': a DOS name can't hold a control character"},
+  };
+  for (const auto& c : cases) {
+    LoadableJob app;
+    app.WriteScript(Replace(Replace(kExample, "AutoN: True", "AutoN: False"), c.from, c.to));
+    ASSERT_TRUE(ReadScript(app.ctx)) << c.to;
+    CheckLoadedJob(app.ctx);
+    EXPECT_FALSE(app.ctx.LoadCheckPassed) << c.to;
+    EXPECT_EQ(app.ui.MessageTexts(), std::vector<std::string>{c.problem});
+    EXPECT_EQ(app.ctx.view.VisiblePanel, c.panel) << c.to;
+    EXPECT_EQ(app.ctx.job.*c.field, "") << c.to;
+
+    LoadableJob batch;
+    batch.ctx.batchMode = BatchMode::Plain;
+    batch.WriteScript(Replace(Replace(kExample, "AutoN: True", "AutoN: False"), c.from, c.to));
+    ASSERT_TRUE(ReadScript(batch.ctx));
+    CheckLoadedJob(batch.ctx);
+    EXPECT_FALSE(batch.ctx.LoadCheckPassed);
+    EXPECT_TRUE(batch.ui.messages.empty());
+    EXPECT_EQ(batch.ui.reports, std::vector<std::string>{c.problem});
+    EXPECT_EQ(batch.ctx.programExit, kExitJobIncomplete) << c.to;
+  }
+}
+
+TEST(ScriptCheck, BatchStopsSayWhy) {
+  LoadableJob app;
+  app.ctx.batchMode = BatchMode::Plain;
+  std::filesystem::remove(app.drives.Host('c', "rel/demo.nfo"));
+  app.WriteScript(Replace(kExample, "AutoN: True", "AutoN: False"));
+  ASSERT_TRUE(ReadScript(app.ctx));
+  CheckLoadedJob(app.ctx);
+  EXPECT_FALSE(app.ctx.LoadCheckPassed);
+  EXPECT_EQ(app.ui.reports, std::vector<std::string>{"The nfo 'c:\\rel\\demo.nfo' is missing"});
+  // A missing file ends with the status the caller gives a refused script.
+  EXPECT_FALSE(app.ctx.programExit);
 }
 
 TEST(ScriptCheck, DizNumberingIsCheckedLast) {
@@ -397,6 +494,17 @@ TEST(ScriptCheck, DizNumberingIsCheckedLast) {
   CheckLoadedJob(batch.ctx);
   EXPECT_FALSE(batch.ctx.LoadCheckPassed);
   EXPECT_EQ(batch.ctx.programExit, kExitScriptRejected);
+  EXPECT_EQ(batch.ui.reports, std::vector<std::string>{"No column is given for the numbering"});
+
+  // A position that does not fit the DIZ is a wrong setting.
+  LoadableJob tooFar;
+  tooFar.ctx.batchMode = BatchMode::Plain;
+  tooFar.WriteScript(kExample);
+  ASSERT_TRUE(ReadScript(tooFar.ctx));
+  CheckLoadedJob(tooFar.ctx);
+  EXPECT_FALSE(tooFar.ctx.LoadCheckPassed);
+  EXPECT_EQ(tooFar.ctx.programExit, kExitJobIncomplete);
+  EXPECT_EQ(tooFar.ui.reports, std::vector<std::string>{"Column number too high"});
 }
 
 TEST(OpenScriptCommand, CancelStillClearsTheSkipListAndIso) {

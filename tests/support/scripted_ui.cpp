@@ -33,10 +33,13 @@ MessageResult ScriptedUi::ShowMessage(const std::string& text, const std::string
   return answer;
 }
 
-std::optional<std::string> ScriptedUi::FileDialog(ShownDialog::Kind kind,
-                                                  const FileDialogRequest& request) {
-  dialogs.push_back(
-      {kind, request.title, request.filter, request.initialName, request.initialDir, {}});
+std::optional<std::string> ScriptedUi::ChooseFile(const FileDialogRequest& request, bool save) {
+  dialogs.push_back({save ? ShownDialog::Save : ShownDialog::Open,
+                     request.title,
+                     request.filter,
+                     request.initialName,
+                     request.initialDir,
+                     {}});
   if (fileAnswers.empty()) {
     ADD_FAILURE() << "unexpected file dialog: " << request.title;
     return std::nullopt;
@@ -46,15 +49,7 @@ std::optional<std::string> ScriptedUi::FileDialog(ShownDialog::Kind kind,
   return answer;
 }
 
-std::optional<std::string> ScriptedUi::OpenFile(const FileDialogRequest& request) {
-  return FileDialog(ShownDialog::Open, request);
-}
-
-std::optional<std::string> ScriptedUi::SaveFile(const FileDialogRequest& request) {
-  return FileDialog(ShownDialog::Save, request);
-}
-
-std::optional<std::string> ScriptedUi::BrowseFolder(const FolderDialogRequest& request) {
+std::optional<std::string> ScriptedUi::ChooseFolder(const FolderDialogRequest& request) {
   dialogs.push_back({ShownDialog::Folder, request.title, {}, {}, request.initialSelection, {}});
   if (folderAnswers.empty()) {
     ADD_FAILURE() << "unexpected folder dialog: " << request.title;
@@ -67,6 +62,10 @@ std::optional<std::string> ScriptedUi::BrowseFolder(const FolderDialogRequest& r
     if (request.onHighlighted) request.onHighlighted(path, status);
   }
   return answer.choice;
+}
+
+void ScriptedUi::Report(const std::string& text) {
+  reports.push_back(text);
 }
 
 void ScriptedUi::ProcessEvents() {

@@ -39,6 +39,7 @@ class ScriptedUi : public Ui {
   std::deque<FolderAnswer> folderAnswers;
 
   std::vector<ShownMessage> messages;
+  std::vector<std::string> reports;  // Report() texts, in order
   std::vector<ShownDialog> dialogs;
   std::vector<std::string> sounds;
   int eventsProcessed = 0;
@@ -47,17 +48,16 @@ class ScriptedUi : public Ui {
 
   MessageResult ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
                             MessageButtons buttons) override;
-  std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
-  std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
-  std::optional<std::string> BrowseFolder(const FolderDialogRequest& request) override;
+  void Report(const std::string& text) override;
   void ProcessEvents() override;
   void PlaySound(const std::string& hostPath, bool wait) override;
 
   // The texts of all messages shown, in order.
   std::vector<std::string> MessageTexts() const;
 
- private:
-  std::optional<std::string> FileDialog(ShownDialog::Kind kind, const FileDialogRequest& request);
+ protected:
+  std::optional<std::string> ChooseFile(const FileDialogRequest& request, bool save) override;
+  std::optional<std::string> ChooseFolder(const FolderDialogRequest& request) override;
 };
 
 }  // namespace kelvo::testing
