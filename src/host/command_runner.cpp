@@ -1,14 +1,18 @@
 #include "host/command_runner.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "host/dospath.h"
+#include "host/stop_signal.h"
 
 extern char** environ;
 
@@ -49,6 +53,45 @@ std::optional<std::vector<Word>> SplitWithOffsets(std::string_view line) {
 
 bool IsInterpreter(std::string_view word) {
   return ProgramTable::KeyOf(word) == "command";
+}
+
+// Waits for the child without a time limit, stopping it (once) when a stop
+// is noted and `onStop` allows. The wait wakes up now and then to look at
+// the stop flag: the handlers restart system calls, so a blocked waitpid
+// would never see it.
+int WaitFor(pid_t pid, OnStop onStop) {
+  int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  bool stopped = false;
+  int status = 0;
+  for (;;) {
+    if (!stopped && onStop == OnStop::Kill && StopSignal()) {
+      ::kill(pid, SIGTERM);
+      stopped = true;
+    }
+    if (pidfd >= 0) {
+      pollfd ready{pidfd, POLLIN, 0};
+      if (::poll(&ready, 1, 100) <= 0) continue;  // timeout or EINTR
+      pid_t r = ::waitpid(pid, &status, 0);
+      if (r == pid) break;
+      if (r < 0 && errno != EINTR) {
+        status = -1;
+        break;
+      }
+    } else {
+      // Kernels before 5.3 have no pidfd: look every 20 ms.
+      pid_t r = ::waitpid(pid, &status, WNOHANG);
+      if (r == pid) break;
+      if (r < 0 && errno != EINTR) {
+        status = -1;
+        break;
+      }
+      timespec pause{0, 20'000'000};
+      ::nanosleep(&pause, nullptr);
+    }
+  }
+  if (pidfd >= 0) ::close(pidfd);
+  if (status == -1) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace
@@ -112,12 +155,12 @@ CommandRunner::~CommandRunner() {
   ReapDetached();
 }
 
-ExecResult CommandRunner::ExecCmd(std::string_view commandLine) {
-  return Start(commandLine, true);
+ExecResult CommandRunner::ExecCmd(std::string_view commandLine, OnStop onStop) {
+  return Start(commandLine, onStop);
 }
 
 ExecResult CommandRunner::StartDetached(std::string_view commandLine) {
-  return Start(commandLine, false);
+  return Start(commandLine, std::nullopt);
 }
 
 std::string CommandRunner::GetShortFileName(std::string_view dosPath) const {
@@ -128,7 +171,7 @@ void CommandRunner::ReapDetached() {
   std::erase_if(detached_, [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
 }
 
-ExecResult CommandRunner::Start(std::string_view commandLine, bool wait) {
+ExecResult CommandRunner::Start(std::string_view commandLine, std::optional<OnStop> wait) {
   ReapDetached();
   ExecResult result;
   auto words = SplitWithOffsets(commandLine);
@@ -179,7 +222,8 @@ ExecResult CommandRunner::Start(std::string_view commandLine, bool wait) {
   if (!cmd.input.empty()) {
     auto host = fs_.HostPath(cmd.input);
     if (!host || (inFd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC)) < 0) {
-      result.error = "can't open '" + cmd.input + "'";
+      result.error =
+          "can't open '" + cmd.input + "': " + (host ? std::strerror(errno) : "path not found");
       return result;
     }
     posix_spawn_file_actions_adddup2(&actions, inFd, 0);
@@ -187,8 +231,12 @@ ExecResult CommandRunner::Start(std::string_view commandLine, bool wait) {
   if (!cmd.output.empty()) {
     auto host = fs_.HostPath(cmd.output);
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (cmd.append ? O_APPEND : O_TRUNC);
-    if (!host || IsReadOnly(*host) || (outFd = ::open(host->c_str(), flags, 0666)) < 0) {
-      result.error = "can't create '" + cmd.output + "'";
+    std::string reason = !host                                              ? "path not found"
+                         : IsReadOnly(*host)                                ? "Read-only file"
+                         : (outFd = ::open(host->c_str(), flags, 0666)) < 0 ? std::strerror(errno)
+                                                                            : "";
+    if (!reason.empty()) {
+      result.error = "can't create '" + cmd.output + "': " + reason;
       return result;
     }
     posix_spawn_file_actions_adddup2(&actions, outFd, 1);
@@ -210,8 +258,19 @@ ExecResult CommandRunner::Start(std::string_view commandLine, bool wait) {
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
 
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  struct AttributesGuard {
+    posix_spawnattr_t* a;
+    ~AttributesGuard() { posix_spawnattr_destroy(a); }
+  } attributesGuard{&attributes};
+  if (wait) {
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+  }
+
   pid_t pid;
-  int rc = ::posix_spawn(&pid, program->c_str(), &actions, nullptr, argv.data(), envp.data());
+  int rc = ::posix_spawn(&pid, program->c_str(), &actions, &attributes, argv.data(), envp.data());
   if (rc != 0) {
     result.error = std::string("can't start '") + *program + "': " + std::strerror(rc);
     return result;
@@ -221,14 +280,7 @@ ExecResult CommandRunner::Start(std::string_view commandLine, bool wait) {
     detached_.push_back(pid);
     return result;
   }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) {
-      result.exitStatus = -1;
-      return result;
-    }
-  }
-  result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.exitStatus = WaitFor(pid, *wait);
   return result;
 }
 

@@ -35,6 +35,11 @@ struct ExecResult {
   std::string error;     // why it did not start
 };
 
+// What a wait does when a stop is noted (stop_signal.h): the archiver and
+// the size tool are stopped; a short step that must not be cut in half (the
+// comment of a finished zip) is let finish.
+enum class OnStop { Kill, Finish };
+
 class CommandRunner {
  public:
   CommandRunner(FileSystem& fs, ProgramTable programs);
@@ -43,7 +48,9 @@ class CommandRunner {
   // Runs the line in the current DOS directory and waits for the program to
   // end, without a time limit. A program that cannot be found or started
   // returns at once; callers that follow the DOS contract ignore the result.
-  ExecResult ExecCmd(std::string_view commandLine);
+  // The program runs in a process group of its own, so that a Ctrl-C at the
+  // terminal reaches this program only, which then stops it as `onStop` says.
+  ExecResult ExecCmd(std::string_view commandLine, OnStop onStop = OnStop::Kill);
   // Starts the program and returns at once (editor, help viewer, links).
   ExecResult StartDetached(std::string_view commandLine);
   // The path itself when it names something, else empty (no 8.3 names here).
@@ -52,7 +59,7 @@ class CommandRunner {
   ProgramTable& Programs() { return programs_; }
 
  private:
-  ExecResult Start(std::string_view commandLine, bool wait);
+  ExecResult Start(std::string_view commandLine, std::optional<OnStop> wait);
   void ReapDetached();
 
   FileSystem& fs_;
