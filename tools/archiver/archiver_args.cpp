@@ -143,7 +143,9 @@ std::optional<std::string> MapEntry(const std::string& entry, const DosToHost& t
 
 }  // namespace
 
-std::string ArgError::Text() const { return host::HostError(verb, object, reason).what(); }
+std::string ArgError::Text() const {
+  return host::HostError(verb, object, reason).what();
+}
 
 std::variant<Request, ArgError> ParseArchiverArgs(Flavour flavour,
                                                   const std::vector<std::string>& args) {
@@ -184,13 +186,14 @@ std::string SevenZipLevel(int level) {
 
 std::string SevenZipSourceArg(const HostSource& source) {
   if (source.driveRoot) return JoinHost(source.hostPath, ".");
-  return source.hostPath;
+  return source.linkTarget.empty() ? source.hostPath : source.linkTarget;
 }
 
 std::string ArchivePrefix(const HostSource& source) {
   if (source.driveRoot) return {};
-  auto slash = source.hostPath.find_last_of('/');
-  return slash == std::string::npos ? source.hostPath : source.hostPath.substr(slash + 1);
+  const std::string packed = SevenZipSourceArg(source);
+  auto slash = packed.find_last_of('/');
+  return slash == std::string::npos ? packed : packed.substr(slash + 1);
 }
 
 std::vector<std::string> ExcludedArchivePaths(const std::vector<std::string>& entries,
@@ -226,6 +229,8 @@ std::vector<std::string> SevenZipArgs(const Request& request, const std::string&
   if (request.assumeYes) args.push_back("-y");
   args.push_back("-bso0");
   args.push_back("-bsp0");
+  // Followed links pack what lies outside the source, and a loop never ends.
+  args.push_back("-snl");
   // Archive paths, matched exactly: "-xr-" keeps 7-Zip from matching the
   // name at every depth, and absolute paths would match nothing.
   for (const auto& path : excludedArchivePaths) args.push_back("-xr-!" + path);
@@ -256,17 +261,25 @@ std::vector<std::string> RarArgs(const Request& request, const std::string& arch
       args.push_back(s);
     }
   }
+  args.push_back("-ol");
   args.push_back(archiveHost);
   for (const auto& s : sourcesHost) args.push_back(s);
   return args;
 }
 
 std::vector<std::string> RarExcludeLines(const std::vector<std::string>& entries,
+                                         const std::vector<HostSource>& sources,
                                          const DosToHost& toHost) {
   std::vector<std::string> lines;
   for (const std::string& entry : entries) {
     auto mapped = MapEntry(entry, toHost);
     if (!mapped) continue;
+    for (const HostSource& source : sources) {
+      auto rel = source.linkTarget.empty() ? std::nullopt : Below(*mapped, source.hostPath);
+      if (!rel) continue;
+      mapped = rel->empty() ? source.linkTarget : JoinHost(source.linkTarget, *rel);
+      break;
+    }
     // A whole directory keeps its "all files" form, in the host's spelling.
     lines.push_back(IsWholeDirectory(dos::FileNamePart(entry)) ? JoinHost(*mapped, "*") : *mapped);
   }
