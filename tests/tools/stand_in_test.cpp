@@ -335,6 +335,26 @@ TEST_F(StandInTest, UnreadableSourceFilesLeaveNoSet) {
   ::chmod(t.Host('d', "src").c_str(), 0755);
 }
 
+TEST_F(StandInTest, NamesHoldingWildcardsAreTakenLiterally) {
+  const TreeMap tree = {
+      {"a*b.txt", "star"}, {"a1b.txt", "one"},      {"q?.txt", "query"},   {"qx.txt", "x"},
+      {"d*r", kDirMark},   {"d*r/in.txt", "in"},    {"dxr", kDirMark},     {"dxr/kept.txt", "kept"},
+      {"sub", kDirMark},   {"sub/a*b.txt", "deep"}, {"*", "a star alone"},
+  };
+  WriteTree(t.Host('d', "r*1"), tree);
+  WriteTree(t.Host('d', "r11"), {{"other.txt", "not the source"}});
+  // Only the trailing "\*.*" of a directory entry is the program's own.
+  TempDrives::WriteFile(t.Host('c', "skip.txt"),
+                        "d:\\r*1\\a*b.txt\r\nd:\\r*1\\q?.txt\r\nd:\\r*1\\d*r\\*.*\r\n"
+                        "d:\\r*1\\sub\\*\r\n\r\n");
+  auto r = Run("wrar", {"a", "-r", "-v0000b", "-m0", "-y", "c:\\K1\\DEMO.rar", "d:\\r*1",
+                        "-x@c:\\skip.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  TreeMap expected = tree;
+  for (const char* gone : {"a*b.txt", "q?.txt", "d*r", "d*r/in.txt"}) expected.erase(gone);
+  EXPECT_EQ(Unpacked(t.Host('c', "K1/DEMO.7z")), Under("r*1", expected));
+}
+
 TEST_F(StandInTest, SymbolicLinksAreStoredAsLinksNotFollowed) {
   WriteTree(t.Host('d', "src"), {{"a.txt", "a"}, {"sub", kDirMark}});
   WriteTree(t.Host('e', "outside"), {{"private.txt", "not for the release"}});

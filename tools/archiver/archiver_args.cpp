@@ -125,20 +125,18 @@ std::string JoinHost(const std::string& dir, const std::string& name) {
   return dir == "/" ? "/" + name : dir + "/" + name;
 }
 
+// The "\*.*" the program writes after a directory entry; any other '*' or
+// '?' is part of a name, which on the host may hold any character.
 bool IsWholeDirectory(std::string_view lastComponent) {
-  return lastComponent == "*.*" || lastComponent == "*";
+  return lastComponent == "*.*";
 }
 
-// The host path an entry names: the directory itself for "dir\*.*", the
-// pattern kept in the last component; nullopt for an entry that names
-// nothing.
+// The host path an entry names, taken literally: the directory itself for
+// "dir\*.*"; nullopt for an entry that names nothing.
 std::optional<std::string> MapEntry(const std::string& entry, const DosToHost& toHost) {
   if (!dos::IsAbsolute(entry)) return std::nullopt;
-  const std::string last = dos::FileNamePart(entry);
-  if (!IsWholeDirectory(last) && !dos::HasWildcard(last)) return toHost(entry);
-  auto dir = toHost(dos::Parent(entry));
-  if (!dir || IsWholeDirectory(last)) return dir;
-  return JoinHost(*dir, last);
+  if (!IsWholeDirectory(dos::FileNamePart(entry))) return toHost(entry);
+  return toHost(dos::Parent(entry));
 }
 
 }  // namespace
@@ -209,7 +207,7 @@ std::vector<std::string> ExcludedArchivePaths(const std::vector<std::string>& en
       std::string prefix = ArchivePrefix(source);
       std::string path;
       if (prefix.empty()) {
-        path = rel->empty() ? "*" : *rel;  // the whole drive
+        path = *rel;  // "" for the whole drive
       } else {
         path = rel->empty() ? prefix : prefix + "/" + *rel;
       }
@@ -231,9 +229,14 @@ std::vector<std::string> SevenZipArgs(const Request& request, const std::string&
   args.push_back("-bsp0");
   // Followed links pack what lies outside the source, and a loop never ends.
   args.push_back("-snl");
+  // Names are names: "a*b.txt" must not also pick "a1b.txt", in a source or
+  // in an exclusion.
+  args.push_back("-spd");
   // Archive paths, matched exactly: "-xr-" keeps 7-Zip from matching the
-  // name at every depth, and absolute paths would match nothing.
-  for (const auto& path : excludedArchivePaths) args.push_back("-xr-!" + path);
+  // name at every depth, and absolute paths would match nothing. The whole
+  // drive is the one pattern, so it turns wildcards back on ("w").
+  for (const auto& path : excludedArchivePaths)
+    args.push_back(path.empty() ? "-xr-w!*" : "-xr-!" + path);
   args.push_back("--");
   args.push_back(archiveHost);
   for (const auto& source : sources) args.push_back(SevenZipSourceArg(source));

@@ -58,10 +58,10 @@ std::string ArchivePrefix(const HostSource& source);
 using DosToHost = std::function<std::optional<std::string>(std::string_view dosPath)>;
 
 // The archive paths that the skip entries leave out of the given sources:
-// "x:\dir\*.*" (or "x:\dir\*") names the directory and all below it, a
-// pattern names the matching items of its directory, anything else that one
-// item. Relative entries, empty lines and entries outside every source name
-// nothing.
+// "x:\dir\*.*" names the directory and all below it ("" when that is a
+// whole drive), any other entry exactly the one item it spells, '*' and '?'
+// included. Relative entries, empty lines and entries outside every source
+// name nothing.
 std::vector<std::string> ExcludedArchivePaths(const std::vector<std::string>& entries,
                                               const std::vector<HostSource>& sources,
                                               const DosToHost& toHost);
