@@ -149,9 +149,20 @@ std::vector<std::string> FileSystem::List(std::string_view dosPattern, bool want
   std::vector<std::string> names;
   auto hostDir = drives_.ToHost(dir);
   if (!hostDir) return names;
-  DIR* d = ::opendir(hostDir->c_str());
-  if (!d) return names;
-  while (dirent* e = ::readdir(d)) {
+  std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(hostDir->c_str()), ::closedir);
+  if (!d) {
+    // No such directory is DOS's "file not found": nothing matches. One
+    // that is there but cannot be read must not pass for empty.
+    if (errno == ENOENT || errno == ENOTDIR) return names;
+    ThrowErrno("list", dir, errno);
+  }
+  for (;;) {
+    errno = 0;
+    dirent* e = ::readdir(d.get());
+    if (!e) {
+      if (errno != 0) ThrowErrno("list", dir, errno);
+      break;
+    }
     std::string name = e->d_name;
     if (name == "." || name == "..") continue;
     if (!dos::MatchWildcard(pattern, name)) continue;
@@ -160,7 +171,6 @@ std::vector<std::string> FileSystem::List(std::string_view dosPattern, bool want
     if ((wantDirs && S_ISDIR(st.st_mode)) || (wantFiles && S_ISREG(st.st_mode)))
       names.push_back(name);
   }
-  ::closedir(d);
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -52,7 +52,9 @@ class FileSystem {
 
   // Names (not paths) of the ordinary files, or of the directories, matching
   // a DOS pattern such as "c:\dir\*.*", "c:\dir\name*", "d:\*.iso"; sorted
-  // by name so that a listing has a fixed order.
+  // by name so that a listing has a fixed order. A directory that is not
+  // there lists nothing; one that cannot be read throws HostError ("can't
+  // list"), and so do ExistsAsFile with a pattern and ExistsWithDirectories.
   std::vector<std::string> ListFiles(std::string_view dosPattern) const;
   std::vector<std::string> ListDirectories(std::string_view dosPattern) const;
 

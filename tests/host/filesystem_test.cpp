@@ -49,6 +49,34 @@ TEST_F(FileSystemTest, ExistenceTests) {
   EXPECT_FALSE(fs.ExistsWithDirectories("q:\\"));
 }
 
+TEST_F(FileSystemTest, ADirectoryThatCannotBeReadIsAnErrorNotEmpty) {
+  TempDrives::WriteFile(t.Host('d', "a.txt"), "x");
+  // A link to itself cannot be opened, not even by root.
+  std::filesystem::create_directory_symlink("loop", t.Host('d', "loop"));
+  try {
+    fs.ListFiles("d:\\loop\\*.*");
+    ADD_FAILURE() << "listed an unreadable directory";
+  } catch (const HostError& e) {
+    EXPECT_STREQ(e.what(), "can't list 'd:\\loop': Too many levels of symbolic links");
+  }
+  EXPECT_THROW(fs.ExistsWithDirectories("d:\\loop\\"), HostError);
+  EXPECT_THROW(fs.ExistsWithDirectories("d:\\loop\\*.*"), HostError);
+  EXPECT_THROW(fs.ExistsAsFile("d:\\loop\\*.txt"), HostError);
+
+  // Nothing of that name is DOS's "file not found": an empty listing.
+  EXPECT_TRUE(fs.ListFiles("d:\\missing\\*.*").empty());
+  EXPECT_TRUE(fs.ListFiles("d:\\a.txt\\*.*").empty());  // a file where the directory would be
+  EXPECT_FALSE(fs.ExistsAsFile("d:\\missing\\*.txt"));
+  EXPECT_FALSE(fs.ExistsWithDirectories("d:\\missing\\"));
+  EXPECT_FALSE(fs.ExistsWithDirectories("d:\\loop"));  // the link's own entry is no directory
+
+  if (::geteuid() == 0) return;  // root opens any directory
+  std::filesystem::create_directories(t.Host('d', "locked"));
+  ::chmod(t.Host('d', "locked").c_str(), 0);
+  EXPECT_THROW(fs.ListFiles("d:\\locked\\*.*"), HostError);
+  ::chmod(t.Host('d', "locked").c_str(), 0755);
+}
+
 TEST_F(FileSystemTest, LowersAChosenPathOnlyWhenItStillNamesTheFile) {
   TempDrives::WriteFile(t.Host('d', "Rel/Demo.KVO"), "x");
   TempDrives::WriteFile(t.Host('d', "Two/a.txt"), "1");
