@@ -258,6 +258,32 @@ std::optional<std::uint64_t> FileSystem::FreeBytes(std::string_view driveOrPath)
   return static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
 }
 
+std::optional<std::string> FileSystem::ReadWholeFile(std::string_view dosPath,
+                                                     std::uint64_t limit) const {
+  std::string host = RequireHostPath(dosPath, "open");
+  Fd in{::open(host.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (in.fd < 0) ThrowErrno("open", dosPath, errno);
+  struct stat st;
+  if (::fstat(in.fd, &st) != 0) ThrowErrno("read", dosPath, errno);
+  if (S_ISDIR(st.st_mode)) throw HostError("read", dosPath, "Is a directory");
+  std::string bytes;
+  char buffer[1 << 16];
+  for (;;) {
+    // The size is what the reads give, not what fstat said a moment ago;
+    // one byte past the limit tells a longer file.
+    const std::uint64_t room = limit - bytes.size() + 1;
+    ssize_t n =
+        ::read(in.fd, buffer, static_cast<size_t>(std::min<std::uint64_t>(sizeof buffer, room)));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno("read", dosPath, errno);
+    }
+    if (n == 0) return bytes;
+    bytes.append(buffer, static_cast<size_t>(n));
+    if (bytes.size() > limit) return std::nullopt;
+  }
+}
+
 std::unique_ptr<LineReader> FileSystem::OpenRead(std::string_view dosPath) const {
   return std::make_unique<LineReader>(RequireHostPath(dosPath, "open"), dosPath);
 }

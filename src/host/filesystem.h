@@ -67,6 +67,10 @@ class FileSystem {
   // Free bytes of the volume holding a drive ("d", "d:") or path.
   std::optional<std::uint64_t> FreeBytes(std::string_view driveOrPath) const;
 
+  // The bytes of a file of at most `limit` bytes; nullopt for a longer one,
+  // of which no more than `limit` + 1 bytes are read. Throws HostError.
+  std::optional<std::string> ReadWholeFile(std::string_view dosPath, std::uint64_t limit) const;
+
   std::unique_ptr<LineReader> OpenRead(std::string_view dosPath) const;
   std::unique_ptr<LineWriter> OpenWrite(std::string_view dosPath,
                                         LineWriter::Mode mode = LineWriter::Mode::Truncate);

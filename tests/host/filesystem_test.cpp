@@ -130,6 +130,22 @@ TEST_F(FileSystemTest, CopyDeleteAndReadOnly) {
   EXPECT_THROW(fs.DeleteFile("c:\\copy.diz"), HostError);
 }
 
+TEST_F(FileSystemTest, ReadsASmallFileWholeAndNoMoreThanTheLimit) {
+  const std::string bytes("\xB0\r\n\0\x1A end", 9);
+  TempDrives::WriteFile(t.Host('d', "a.nfo"), bytes);
+  EXPECT_EQ(fs.ReadWholeFile("D:\\A.NFO", 9), bytes);
+  EXPECT_EQ(fs.ReadWholeFile("d:\\a.nfo", 8), std::nullopt);
+  TempDrives::WriteFile(t.Host('d', "empty.nfo"), "");
+  EXPECT_EQ(fs.ReadWholeFile("d:\\empty.nfo", 0), "");
+  std::string big(200000, 'x');
+  TempDrives::WriteFile(t.Host('d', "big.nfo"), big);
+  EXPECT_EQ(fs.ReadWholeFile("d:\\big.nfo", 200000), big);
+  EXPECT_EQ(fs.ReadWholeFile("d:\\big.nfo", 199999), std::nullopt);
+  EXPECT_THROW(fs.ReadWholeFile("d:\\missing.nfo", 100), HostError);
+  EXPECT_THROW(fs.ReadWholeFile("d:\\", 100), HostError);
+  EXPECT_THROW(fs.ReadWholeFile("q:\\a.nfo", 100), HostError);
+}
+
 TEST_F(FileSystemTest, DirectoriesLengthsAndFreeSpace) {
   fs.MakeDir("c:\\Kelvo001");
   EXPECT_TRUE(fs.IsDirectory("c:\\kelvo001"));
