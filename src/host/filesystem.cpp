@@ -179,10 +179,6 @@ std::vector<std::string> FileSystem::ListFiles(std::string_view dosPattern) cons
   return List(dosPattern, false, true);
 }
 
-std::vector<std::string> FileSystem::ListDirectories(std::string_view dosPattern) const {
-  return List(dosPattern, true, false);
-}
-
 void FileSystem::MakeDir(std::string_view dosDir) {
   std::string host = RequireHostPath(dosDir, "make directory");
   if (::mkdir(host.c_str(), 0777) != 0) ThrowErrno("make directory", dosDir, errno);

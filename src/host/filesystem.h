@@ -50,13 +50,12 @@ class FileSystem {
   // Both paths name the same existing file or directory.
   bool SameFile(std::string_view a, std::string_view b) const;
 
-  // Names (not paths) of the ordinary files, or of the directories, matching
-  // a DOS pattern such as "c:\dir\*.*", "c:\dir\name*", "d:\*.iso"; sorted
-  // by name so that a listing has a fixed order. A directory that is not
-  // there lists nothing; one that cannot be read throws HostError ("can't
-  // list"), and so do ExistsAsFile with a pattern and ExistsWithDirectories.
+  // Names (not paths) of the ordinary files matching a DOS pattern such as
+  // "c:\dir\*.*", "c:\dir\name*", "d:\*.iso"; sorted by name so that a
+  // listing has a fixed order. A directory that is not there lists nothing;
+  // one that cannot be read throws HostError ("can't list"), and so do
+  // ExistsAsFile with a pattern and ExistsWithDirectories.
   std::vector<std::string> ListFiles(std::string_view dosPattern) const;
-  std::vector<std::string> ListDirectories(std::string_view dosPattern) const;
 
   void MakeDir(std::string_view dosDir);
   void RemoveDir(std::string_view dosDir);                    // only an empty directory

@@ -27,7 +27,10 @@ TEST_F(FileSystemTest, ListsByPatternInNameOrder) {
   EXPECT_EQ(fs.ListFiles("d:\\w\\*.*"),
             (std::vector<std::string>{"A.r00", "DEMO01.zip", "b.rar", "c.txt", "demo02.zip"}));
   EXPECT_EQ(fs.ListFiles("D:\\W\\demo*"), (std::vector<std::string>{"DEMO01.zip", "demo02.zip"}));
-  EXPECT_EQ(fs.ListDirectories("d:\\w\\*.*"), (std::vector<std::string>{"demo_dir", "sub"}));
+  // Directories are no files, but they are found with directories.
+  EXPECT_TRUE(fs.ListFiles("d:\\w\\sub*").empty());
+  EXPECT_TRUE(fs.ExistsWithDirectories("d:\\w\\sub*"));
+  EXPECT_TRUE(fs.ExistsWithDirectories("d:\\w\\DEMO_D*"));
   EXPECT_TRUE(fs.ListFiles("d:\\missing\\*.*").empty());
   EXPECT_TRUE(fs.ListFiles("q:\\*.*").empty());
 }
