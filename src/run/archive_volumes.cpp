@@ -56,9 +56,8 @@ std::optional<ArchiveStep> CheckVolumeEstimate(Context& ctx) {
     step.Extension = job.Archiver == ArchiverKind::Rar ? ".rar" : ".ace";
     return step;
   }
-  job.VolumeBytes = VolumeBytesFor(job.ArchiveSize);
-  const float estimate = EstimateVolumes(job.SourceSize, job.VolumeBytes);
-  job.ThreeDigitNumbering = estimate > 99.0f;
+  const float estimate = EstimateJobVolumes(job);
+  job.ThreeDigitNumbering = NeedsThreeDigitNumbers(estimate);
   if (job.Archiver == ArchiverKind::Rar) {
     step.Extension = job.ThreeDigitNumbering ? ".001" : ".rar";
   } else {
