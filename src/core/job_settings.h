@@ -56,7 +56,8 @@ bool NeedsThreeDigitNumbers(float estimatedVolumes);
 // The rule for an archive size and source size; one archive has no numbers.
 bool ThreeDigitNumberingFor(std::int16_t archiveSize, float sourceSize);
 
-// The decimal digits with one leading space for 0 or more, "-n" below 0.
+// The decimal digits with one leading space for 0 or more, "-n" below 0: the
+// blank holds the sign's place, and saved scripts (" Size: 3") carry it.
 std::string NumberText(long long n);
 
 }  // namespace kelvo

@@ -20,7 +20,8 @@ void LimitBaseName(Context& ctx, int limit) {
 enum class EstimateFor { ArchiveSizeChange, NewSource };
 
 // "<n.nn> files", or "1.00 file" for one archive and for one volume or less;
-// after a change of the archive size one volume reads " 1.00 file".
+// after a change of the archive size one volume reads " 1.00 file". The
+// blank is no slip: both spellings stay exactly as users have always seen.
 std::string EstimateText(std::int16_t archiveSize, float volumes, EstimateFor asker) {
   if (archiveSize == 0) return "1.00 file";
   if (volumes > 1.0f) return HundredthsText(volumes) + " files";
@@ -32,6 +33,7 @@ std::string EstimateText(std::int16_t archiveSize, float volumes, EstimateFor as
 std::string ArchiveSizeTextFor(std::int16_t archiveSize) {
   if (archiveSize == 0) return "1 Max file";
   if (archiveSize == kFloppyArchiveSize) return "1.44 M";
+  // The scroll bar's text as it has always read (".5 M", "1. M"), not tidied.
   // Thousands of bytes shown in megabytes: whole part (none for 0), the
   // point, and 5 for a half.
   int whole = archiveSize / 2;

@@ -64,7 +64,8 @@ void CreateText(Context& ctx, const std::string& draft, std::string& chosenPath)
     return;
   }
   ctx.ui.ProcessEvents();
-  // The draft path holds a trailing blank on the editor's line.
+  // A new draft's editor line has always ended in a blank; the split at
+  // blanks drops it, so it stays.
   StartEditor(ctx, EditorCommandLine(draft) + " ");
   chosenPath = ctx.fs.LowerChosenPath(draft);
 }
@@ -135,6 +136,7 @@ void BrowseNfo(Context& ctx) {
   request.title = "Add *.nfo";
   request.filter = "A nfo (*.nfo)|*.nfo|";
   request.initialName = "*.nfo";
+  // The NFO is looked for beside the DIZ: its path, even when none is chosen.
   request.initialDir = ctx.job.DizPath;
   auto chosen = ctx.ui.OpenFile(request);
   if (!chosen) {

@@ -99,6 +99,7 @@ std::optional<ArgError> ApplySwitch(Flavour flavour, const std::string& word, Re
           unit = 1;
         }
         if (!AllDigits(rest)) return UnknownSwitch(word);
+        // "-v0000b" is the run's RAR line for one archive: no volumes.
         rest.erase(0, std::min(rest.find_first_not_of('0'), rest.size()));
         // Past 10^15 bytes a volume size means nothing; this also keeps the
         // product inside 64 bits.
