@@ -12,9 +12,18 @@ float EstimateVolumes(float sourceSize, float volumeBytes) {
   return bytes / volumeBytes;
 }
 
+float EstimateJobVolumes(JobSettings& job) {
+  job.VolumeBytes = VolumeBytesFor(job.ArchiveSize);
+  return EstimateVolumes(job.SourceSize, job.VolumeBytes);
+}
+
+bool NeedsThreeDigitNumbers(float estimatedVolumes) {
+  return estimatedVolumes > 99.0f;
+}
+
 bool ThreeDigitNumberingFor(std::int16_t archiveSize, float sourceSize) {
   if (archiveSize == 0) return false;
-  return EstimateVolumes(sourceSize, VolumeBytesFor(archiveSize)) > 99.0f;
+  return NeedsThreeDigitNumbers(EstimateVolumes(sourceSize, VolumeBytesFor(archiveSize)));
 }
 
 std::string NumberText(long long n) {

@@ -51,12 +51,19 @@ constexpr int kThreeDigitNameLimit = 5;
 
 // ArchiveSize * 500,000 in single precision, as the estimate uses it.
 float VolumeBytesFor(std::int16_t archiveSize);
-// More than 99 volumes estimated: numbers get three digits.
-bool ThreeDigitNumberingFor(std::int16_t archiveSize, float sourceSize);
 // (SourceSize * 1,000,000) / VolumeBytes in single precision, not rounded.
 float EstimateVolumes(float sourceSize, float volumeBytes);
+// Sets VolumeBytes for the job's ArchiveSize (not 0) and returns the volumes
+// its SourceSize gives at that size.
+float EstimateJobVolumes(JobSettings& job);
+// The one rule for the numbers' width: more than 99 volumes estimated gives
+// three-digit numbers.
+bool NeedsThreeDigitNumbers(float estimatedVolumes);
+// The rule for an archive size and source size; one archive has no numbers.
+bool ThreeDigitNumberingFor(std::int16_t archiveSize, float sourceSize);
 
-// The decimal digits with one leading space for 0 or more, "-n" below 0.
+// The decimal digits with one leading space for 0 or more, "-n" below 0: the
+// blank holds the sign's place, and saved scripts (" Size: 3") carry it.
 std::string NumberText(long long n);
 
 }  // namespace kelvo

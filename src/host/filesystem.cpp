@@ -149,9 +149,20 @@ std::vector<std::string> FileSystem::List(std::string_view dosPattern, bool want
   std::vector<std::string> names;
   auto hostDir = drives_.ToHost(dir);
   if (!hostDir) return names;
-  DIR* d = ::opendir(hostDir->c_str());
-  if (!d) return names;
-  while (dirent* e = ::readdir(d)) {
+  std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(hostDir->c_str()), ::closedir);
+  if (!d) {
+    // No such directory is DOS's "file not found": nothing matches. One
+    // that is there but cannot be read must not pass for empty.
+    if (errno == ENOENT || errno == ENOTDIR) return names;
+    ThrowErrno("list", dir, errno);
+  }
+  for (;;) {
+    errno = 0;
+    dirent* e = ::readdir(d.get());
+    if (!e) {
+      if (errno != 0) ThrowErrno("list", dir, errno);
+      break;
+    }
     std::string name = e->d_name;
     if (name == "." || name == "..") continue;
     if (!dos::MatchWildcard(pattern, name)) continue;
@@ -160,17 +171,12 @@ std::vector<std::string> FileSystem::List(std::string_view dosPattern, bool want
     if ((wantDirs && S_ISDIR(st.st_mode)) || (wantFiles && S_ISREG(st.st_mode)))
       names.push_back(name);
   }
-  ::closedir(d);
   std::sort(names.begin(), names.end());
   return names;
 }
 
 std::vector<std::string> FileSystem::ListFiles(std::string_view dosPattern) const {
   return List(dosPattern, false, true);
-}
-
-std::vector<std::string> FileSystem::ListDirectories(std::string_view dosPattern) const {
-  return List(dosPattern, true, false);
 }
 
 void FileSystem::MakeDir(std::string_view dosDir) {
@@ -246,6 +252,32 @@ std::optional<std::uint64_t> FileSystem::FreeBytes(std::string_view driveOrPath)
     probe = slash == 0 ? "/" : probe.substr(0, slash);
   }
   return static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+}
+
+std::optional<std::string> FileSystem::ReadWholeFile(std::string_view dosPath,
+                                                     std::uint64_t limit) const {
+  std::string host = RequireHostPath(dosPath, "open");
+  Fd in{::open(host.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (in.fd < 0) ThrowErrno("open", dosPath, errno);
+  struct stat st;
+  if (::fstat(in.fd, &st) != 0) ThrowErrno("read", dosPath, errno);
+  if (S_ISDIR(st.st_mode)) throw HostError("read", dosPath, "Is a directory");
+  std::string bytes;
+  char buffer[1 << 16];
+  for (;;) {
+    // The size is what the reads give, not what fstat said a moment ago;
+    // one byte past the limit tells a longer file.
+    const std::uint64_t room = limit - bytes.size() + 1;
+    ssize_t n =
+        ::read(in.fd, buffer, static_cast<size_t>(std::min<std::uint64_t>(sizeof buffer, room)));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno("read", dosPath, errno);
+    }
+    if (n == 0) return bytes;
+    bytes.append(buffer, static_cast<size_t>(n));
+    if (bytes.size() > limit) return std::nullopt;
+  }
 }
 
 std::unique_ptr<LineReader> FileSystem::OpenRead(std::string_view dosPath) const {

@@ -50,11 +50,12 @@ class FileSystem {
   // Both paths name the same existing file or directory.
   bool SameFile(std::string_view a, std::string_view b) const;
 
-  // Names (not paths) of the ordinary files, or of the directories, matching
-  // a DOS pattern such as "c:\dir\*.*", "c:\dir\name*", "d:\*.iso"; sorted
-  // by name so that a listing has a fixed order.
+  // Names (not paths) of the ordinary files matching a DOS pattern such as
+  // "c:\dir\*.*", "c:\dir\name*", "d:\*.iso"; sorted by name so that a
+  // listing has a fixed order. A directory that is not there lists nothing;
+  // one that cannot be read throws HostError ("can't list"), and so do
+  // ExistsAsFile with a pattern and ExistsWithDirectories.
   std::vector<std::string> ListFiles(std::string_view dosPattern) const;
-  std::vector<std::string> ListDirectories(std::string_view dosPattern) const;
 
   void MakeDir(std::string_view dosDir);
   void RemoveDir(std::string_view dosDir);                    // only an empty directory
@@ -64,6 +65,10 @@ class FileSystem {
   std::uint64_t FileLength(std::string_view dosPath) const;
   // Free bytes of the volume holding a drive ("d", "d:") or path.
   std::optional<std::uint64_t> FreeBytes(std::string_view driveOrPath) const;
+
+  // The bytes of a file of at most `limit` bytes; nullopt for a longer one,
+  // of which no more than `limit` + 1 bytes are read. Throws HostError.
+  std::optional<std::string> ReadWholeFile(std::string_view dosPath, std::uint64_t limit) const;
 
   std::unique_ptr<LineReader> OpenRead(std::string_view dosPath) const;
   std::unique_ptr<LineWriter> OpenWrite(std::string_view dosPath,

@@ -42,13 +42,6 @@ bool LineReader::Next(std::string& line) {
   return true;
 }
 
-bool LineReader::AtEnd() {
-  int c = std::getc(file_);
-  if (c == EOF) return true;
-  std::ungetc(c, file_);
-  return false;
-}
-
 LineWriter::LineWriter(const std::string& hostPath, Mode mode, std::string_view shownName)
     : file_(nullptr), name_(shownName.empty() ? hostPath : std::string(shownName)) {
   if (IsReadOnly(hostPath)) throw HostError("write", name_, "Read-only file");

@@ -20,7 +20,6 @@ class LineReader {
 
   // The next line without its end; false at the end of the file.
   bool Next(std::string& line);
-  bool AtEnd();
 
  private:
   std::FILE* file_;

@@ -28,6 +28,8 @@ std::string VolumeSwitch(ArchiverKind archiver, std::int16_t archiveSize) {
   // Size step 3 is the 1.44 MB floppy, not 1.5 MB.
   if (archiver == ArchiverKind::Rar && volumeSwitch == "-v1500000") volumeSwitch = "-v1440000";
   if (archiver == ArchiverKind::Ace && volumeSwitch == "-v1500") volumeSwitch = "-v1440";
+  // RAR at size 0 reads "-v0000b" (no volumes to the stand-in); the line has
+  // always carried it.
   if (archiver == ArchiverKind::Rar) volumeSwitch += "b";
   if (archiver == ArchiverKind::Ace && digits == "0") volumeSwitch.clear();
   return volumeSwitch;
@@ -41,6 +43,9 @@ std::string ArchiverOptions(ArchiverKind archiver, std::int16_t archiveSize,
 std::string ArchiverCommandLine(ArchiverKind archiver, const std::string& options,
                                 const std::string& archivePath, const std::string& source,
                                 const std::string& excludeSwitch) {
+  // Word for word as the lines have always read: "-y" after RAR's options but
+  // before ACE's, two blanks before "-m" for ACE without volumes, and a last
+  // blank without a skip list. The runner's split at blanks drops the extras.
   if (archiver == ArchiverKind::Rar)
     return "wrar.exe a -r " + options + " -y" + " " + archivePath + " " + source + " " +
            excludeSwitch;
@@ -56,9 +61,8 @@ std::optional<ArchiveStep> CheckVolumeEstimate(Context& ctx) {
     step.Extension = job.Archiver == ArchiverKind::Rar ? ".rar" : ".ace";
     return step;
   }
-  job.VolumeBytes = VolumeBytesFor(job.ArchiveSize);
-  const float estimate = EstimateVolumes(job.SourceSize, job.VolumeBytes);
-  job.ThreeDigitNumbering = estimate > 99.0f;
+  const float estimate = EstimateJobVolumes(job);
+  job.ThreeDigitNumbering = NeedsThreeDigitNumbers(estimate);
   if (job.Archiver == ArchiverKind::Rar) {
     step.Extension = job.ThreeDigitNumbering ? ".001" : ".rar";
   } else {

@@ -27,6 +27,7 @@ namespace kelvo {
 
 inline constexpr const char* kSkipFile = "c:\\skip.txt";
 inline constexpr const char* kExcludeSwitch = "-x@c:\\skip.txt";
+// "achive" is the message's own spelling, kept word for word as users know it.
 inline constexpr const char* kVolumeLimitMessage =
     "Can't have more than 999 files in the set\r"
     "Raise the achive size, or choose a source with a smaller size";

@@ -426,7 +426,12 @@ std::int16_t ZipComponent::Collect() {
     std::string dir = dos::Parent(abs);
     if (!fs_.IsDirectory(dir))
       return Fail(kFileNotFound, Message("find", dir, "No such directory"));
-    auto names = fs_.ListFiles(abs);
+    std::vector<std::string> names;
+    try {
+      names = fs_.ListFiles(abs);
+    } catch (const host::HostError& e) {
+      return Fail(kFileNotFound, e.what());
+    }
     if (names.empty()) return Fail(kFileNotFound, Message("find", abs, "no file matches"));
     for (const auto& match : names) files.push_back(dos::Join(dir, match));
   }

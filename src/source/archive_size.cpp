@@ -12,11 +12,24 @@ void LimitBaseName(Context& ctx, int limit) {
   if (ctx.job.ZipBaseName.size() > static_cast<size_t>(limit)) ctx.job.ZipBaseName.resize(limit);
 }
 
+// Who asks for the estimate text: it reads one volume differently for each.
+enum class EstimateFor { ArchiveSizeChange, NewSource };
+
+// "<n.nn> files", or "1.00 file" for one archive and for one volume or less;
+// after a change of the archive size one volume reads " 1.00 file". The
+// blank is no slip: both spellings stay exactly as users have always seen.
+std::string EstimateText(std::int16_t archiveSize, float volumes, EstimateFor asker) {
+  if (archiveSize == 0) return "1.00 file";
+  if (volumes > 1.0f) return HundredthsText(volumes) + " files";
+  return asker == EstimateFor::ArchiveSizeChange ? " 1.00 file" : "1.00 file";
+}
+
 }  // namespace
 
 std::string ArchiveSizeTextFor(std::int16_t archiveSize) {
   if (archiveSize == 0) return "1 Max file";
   if (archiveSize == kFloppyArchiveSize) return "1.44 M";
+  // The scroll bar's text as it has always read (".5 M", "1. M"), not tidied.
   // Thousands of bytes shown in megabytes: whole part (none for 0), the
   // point, and 5 for a half.
   int whole = archiveSize / 2;
@@ -57,7 +70,7 @@ void UpdateArchiveSize(Context& ctx) {
 
   view.ArchiveSizeText = ArchiveSizeTextFor(job.ArchiveSize);
   if (job.ArchiveSize == 0) {
-    view.EstimateText = "1.00 file";
+    view.EstimateText = EstimateText(0, 0.0f, EstimateFor::ArchiveSizeChange);
     job.ThreeDigitNumbering = false;
     LimitBaseName(ctx, kSingleArchiveNameLimit);
     return;
@@ -66,10 +79,9 @@ void UpdateArchiveSize(Context& ctx) {
     // Nothing measured: the earlier numbering stands.
     view.EstimateText.clear();
   } else {
-    job.VolumeBytes = VolumeBytesFor(job.ArchiveSize);
-    float files = EstimateVolumes(job.SourceSize, job.VolumeBytes);
-    job.ThreeDigitNumbering = files > 99.0f;
-    view.EstimateText = files > 1.0f ? HundredthsText(files) + " files" : " 1.00 file";
+    const float volumes = EstimateJobVolumes(job);
+    job.ThreeDigitNumbering = NeedsThreeDigitNumbers(volumes);
+    view.EstimateText = EstimateText(job.ArchiveSize, volumes, EstimateFor::ArchiveSizeChange);
   }
   LimitBaseName(ctx, job.ThreeDigitNumbering ? kThreeDigitNameLimit : kTwoDigitNameLimit);
 }
@@ -85,13 +97,12 @@ void SetArchiveSize(Context& ctx, std::int16_t archiveSize) {
 void RefreshEstimate(Context& ctx) {
   JobSettings& job = ctx.job;
   if (job.ArchiveSize == 0) {
-    ctx.view.EstimateText = "1.00 file";
+    ctx.view.EstimateText = EstimateText(0, 0.0f, EstimateFor::NewSource);
     return;
   }
   if (job.SourceSize == 0.0f) return;
-  job.VolumeBytes = VolumeBytesFor(job.ArchiveSize);
-  float files = EstimateVolumes(job.SourceSize, job.VolumeBytes);
-  ctx.view.EstimateText = files > 1.0f ? HundredthsText(files) + " files" : "1.00 file";
+  ctx.view.EstimateText =
+      EstimateText(job.ArchiveSize, EstimateJobVolumes(job), EstimateFor::NewSource);
 }
 
 }  // namespace kelvo

@@ -1,5 +1,7 @@
 #include "texts/diz_nfo.h"
 
+#include <optional>
+
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "texts/text_files.h"
@@ -15,6 +17,34 @@ constexpr size_t kTagKeyLength = 40;
 
 constexpr const char* kDizFromAppDir = "The file_id.diz can't be from your application directory";
 constexpr const char* kNfoFromAppDir = "The nfo can't be from your application directory";
+
+// A SAUCE record: the end-of-file byte, optionally "COMNT" and 64-byte comment
+// lines (their count at offset 104 of the record), then the 128-byte record.
+constexpr std::size_t kSauceRecordBytes = 128;
+constexpr std::size_t kSauceCommentCountAt = 104;
+constexpr std::size_t kSauceCommentLineBytes = 64;
+constexpr std::string_view kSauceMark = "SAUCE00";
+constexpr std::string_view kSauceCommentMark = "COMNT";
+constexpr char kEndOfFile = '\x1A';
+
+// Where a well-formed SAUCE tail begins (at its end-of-file byte); npos when
+// the file does not end in one.
+std::size_t SauceTailStart(std::string_view bytes) {
+  if (bytes.size() < kSauceRecordBytes) return std::string_view::npos;
+  const std::size_t record = bytes.size() - kSauceRecordBytes;
+  if (bytes.substr(record, kSauceMark.size()) != kSauceMark) return std::string_view::npos;
+  const std::size_t comments = static_cast<unsigned char>(bytes[record + kSauceCommentCountAt]);
+  std::size_t start = record;
+  if (comments > 0) {
+    const std::size_t block = kSauceCommentMark.size() + comments * kSauceCommentLineBytes;
+    if (block > record) return std::string_view::npos;
+    start = record - block;
+    if (bytes.substr(start, kSauceCommentMark.size()) != kSauceCommentMark)
+      return std::string_view::npos;
+  }
+  if (start == 0 || bytes[start - 1] != kEndOfFile) return std::string_view::npos;
+  return start - 1;
+}
 
 std::string NfoCopyPath(const Context& ctx, const std::string& nfoPath) {
   return ctx.AppFile(dos::FileNamePart(nfoPath));
@@ -34,7 +64,8 @@ void CreateText(Context& ctx, const std::string& draft, std::string& chosenPath)
     return;
   }
   ctx.ui.ProcessEvents();
-  // The draft path holds a trailing blank on the editor's line.
+  // A new draft's editor line has always ended in a blank; the split at
+  // blanks drops it, so it stays.
   StartEditor(ctx, EditorCommandLine(draft) + " ");
   chosenPath = ctx.fs.LowerChosenPath(draft);
 }
@@ -105,6 +136,7 @@ void BrowseNfo(Context& ctx) {
   request.title = "Add *.nfo";
   request.filter = "A nfo (*.nfo)|*.nfo|";
   request.initialName = "*.nfo";
+  // The NFO is looked for beside the DIZ: its path, even when none is chosen.
   request.initialDir = ctx.job.DizPath;
   auto chosen = ctx.ui.OpenFile(request);
   if (!chosen) {
@@ -130,18 +162,38 @@ void CopyDizForZip(Context& ctx) {
 void CopyNfoForZip(Context& ctx) {
   if (ctx.job.NfoPath.empty()) return;
   ctx.run.NfoCopyName = dos::FileNamePart(ctx.job.NfoPath);
+  // Read before the copy is opened: a missing NFO leaves the old copy alone.
+  const std::optional<std::string> whole =
+      ctx.fs.ReadWholeFile(ctx.job.NfoPath, kNfoWholeReadLimit);
   LineCopy copy = OpenLineCopy(ctx.fs, ctx.job.NfoPath, ctx.AppFile(ctx.run.NfoCopyName));
-  std::string line;
   bool tagged = false;
-  while (!tagged && copy.in->Next(line)) {
+  auto copyLine = [&](const std::string& line) {
     copy.out->WriteLine(line);
     tagged = IsNfoTagLine(line);
     ctx.ui.ProcessEvents();
+  };
+  // A SAUCE record must stay the file's last bytes, and its bytes are no
+  // lines: only the text before it is copied line by line and tagged.
+  std::string_view sauce;
+  if (whole) {
+    std::string_view text = *whole;
+    if (std::size_t start = SauceTailStart(text); start != std::string_view::npos) {
+      sauce = text.substr(start);
+      text = text.substr(0, start);
+    }
+    for (const std::string& line : host::SplitLines(text)) {
+      if (tagged) break;
+      copyLine(line);
+    }
+  } else {
+    std::string line;
+    while (!tagged && copy.in->Next(line)) copyLine(line);
   }
   if (!tagged) {
     copy.out->WriteLine("");
     copy.out->WriteLine(NfoTagLine());
   }
+  copy.out->WriteRaw(sauce);
   copy.out->Close();
 }
 

@@ -2,6 +2,7 @@
 // the copies that go into each zip.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -35,12 +36,17 @@ void EditNfo(Context& ctx);
 void BrowseDiz(Context& ctx);
 void BrowseNfo(Context& ctx);
 
+// An NFO up to this size is read whole, so that a SAUCE record at its end can
+// be kept out of the line copy; a larger one is copied as lines alone.
+inline constexpr std::uint64_t kNfoWholeReadLimit = std::uint64_t{1} << 20;
+
 // The copies of a run; both throw HostError, which ends the run.
 // CopyDizForZip: DizPath to the work copy, unchanged.
 void CopyDizForZip(Context& ctx);
 // CopyNfoForZip: NfoPath to the application directory under its own name,
-// cut after a tag line or closed by an empty line and NfoTagLine. Sets
-// run.NfoCopyName; nothing without an NFO.
+// cut after a tag line or closed by an empty line and NfoTagLine; a SAUCE
+// record at the end stays there, byte for byte. Sets run.NfoCopyName;
+// nothing without an NFO.
 void CopyNfoForZip(Context& ctx);
 
 }  // namespace kelvo::texts

@@ -95,8 +95,8 @@ std::string SettingsFile(const Context& ctx) {
 }
 
 void ReadSettingsFile(Context& ctx) {
-  if (!ctx.fs.ExistsAsFile(SettingsFile(ctx))) return;
   try {
+    if (!ctx.fs.ExistsAsFile(SettingsFile(ctx))) return;
     auto lines = ReadSettingsLines(ctx);
     ctx.settings = {lines[0], lines[1], lines[2]};
     ctx.job.ZipCommentPath = lines[3];

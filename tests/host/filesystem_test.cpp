@@ -27,7 +27,10 @@ TEST_F(FileSystemTest, ListsByPatternInNameOrder) {
   EXPECT_EQ(fs.ListFiles("d:\\w\\*.*"),
             (std::vector<std::string>{"A.r00", "DEMO01.zip", "b.rar", "c.txt", "demo02.zip"}));
   EXPECT_EQ(fs.ListFiles("D:\\W\\demo*"), (std::vector<std::string>{"DEMO01.zip", "demo02.zip"}));
-  EXPECT_EQ(fs.ListDirectories("d:\\w\\*.*"), (std::vector<std::string>{"demo_dir", "sub"}));
+  // Directories are no files, but they are found with directories.
+  EXPECT_TRUE(fs.ListFiles("d:\\w\\sub*").empty());
+  EXPECT_TRUE(fs.ExistsWithDirectories("d:\\w\\sub*"));
+  EXPECT_TRUE(fs.ExistsWithDirectories("d:\\w\\DEMO_D*"));
   EXPECT_TRUE(fs.ListFiles("d:\\missing\\*.*").empty());
   EXPECT_TRUE(fs.ListFiles("q:\\*.*").empty());
 }
@@ -47,6 +50,34 @@ TEST_F(FileSystemTest, ExistenceTests) {
   EXPECT_TRUE(fs.ExistsWithDirectories("d:\\src\\empty"));
   EXPECT_FALSE(fs.ExistsWithDirectories("d:\\nothing"));
   EXPECT_FALSE(fs.ExistsWithDirectories("q:\\"));
+}
+
+TEST_F(FileSystemTest, ADirectoryThatCannotBeReadIsAnErrorNotEmpty) {
+  TempDrives::WriteFile(t.Host('d', "a.txt"), "x");
+  // A link to itself cannot be opened, not even by root.
+  std::filesystem::create_directory_symlink("loop", t.Host('d', "loop"));
+  try {
+    fs.ListFiles("d:\\loop\\*.*");
+    ADD_FAILURE() << "listed an unreadable directory";
+  } catch (const HostError& e) {
+    EXPECT_STREQ(e.what(), "can't list 'd:\\loop': Too many levels of symbolic links");
+  }
+  EXPECT_THROW(fs.ExistsWithDirectories("d:\\loop\\"), HostError);
+  EXPECT_THROW(fs.ExistsWithDirectories("d:\\loop\\*.*"), HostError);
+  EXPECT_THROW(fs.ExistsAsFile("d:\\loop\\*.txt"), HostError);
+
+  // Nothing of that name is DOS's "file not found": an empty listing.
+  EXPECT_TRUE(fs.ListFiles("d:\\missing\\*.*").empty());
+  EXPECT_TRUE(fs.ListFiles("d:\\a.txt\\*.*").empty());  // a file where the directory would be
+  EXPECT_FALSE(fs.ExistsAsFile("d:\\missing\\*.txt"));
+  EXPECT_FALSE(fs.ExistsWithDirectories("d:\\missing\\"));
+  EXPECT_FALSE(fs.ExistsWithDirectories("d:\\loop"));  // the link's own entry is no directory
+
+  if (::geteuid() == 0) return;  // root opens any directory
+  std::filesystem::create_directories(t.Host('d', "locked"));
+  ::chmod(t.Host('d', "locked").c_str(), 0);
+  EXPECT_THROW(fs.ListFiles("d:\\locked\\*.*"), HostError);
+  ::chmod(t.Host('d', "locked").c_str(), 0755);
 }
 
 TEST_F(FileSystemTest, LowersAChosenPathOnlyWhenItStillNamesTheFile) {
@@ -100,6 +131,22 @@ TEST_F(FileSystemTest, CopyDeleteAndReadOnly) {
   fs.DeleteFile("c:\\copy.diz");
   EXPECT_FALSE(fs.Exists("c:\\copy.diz"));
   EXPECT_THROW(fs.DeleteFile("c:\\copy.diz"), HostError);
+}
+
+TEST_F(FileSystemTest, ReadsASmallFileWholeAndNoMoreThanTheLimit) {
+  const std::string bytes("\xB0\r\n\0\x1A end", 9);
+  TempDrives::WriteFile(t.Host('d', "a.nfo"), bytes);
+  EXPECT_EQ(fs.ReadWholeFile("D:\\A.NFO", 9), bytes);
+  EXPECT_EQ(fs.ReadWholeFile("d:\\a.nfo", 8), std::nullopt);
+  TempDrives::WriteFile(t.Host('d', "empty.nfo"), "");
+  EXPECT_EQ(fs.ReadWholeFile("d:\\empty.nfo", 0), "");
+  std::string big(200000, 'x');
+  TempDrives::WriteFile(t.Host('d', "big.nfo"), big);
+  EXPECT_EQ(fs.ReadWholeFile("d:\\big.nfo", 200000), big);
+  EXPECT_EQ(fs.ReadWholeFile("d:\\big.nfo", 199999), std::nullopt);
+  EXPECT_THROW(fs.ReadWholeFile("d:\\missing.nfo", 100), HostError);
+  EXPECT_THROW(fs.ReadWholeFile("d:\\", 100), HostError);
+  EXPECT_THROW(fs.ReadWholeFile("q:\\a.nfo", 100), HostError);
 }
 
 TEST_F(FileSystemTest, DirectoriesLengthsAndFreeSpace) {

@@ -273,6 +273,42 @@ TEST_F(ZipComponentTest, UnreadableFileIsFoundBeforeWriting) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
+TEST_F(ZipComponentTest, AnUnreadableDirectoryPatternFailsTheAdd) {
+  Write('d', "src/a.txt", "a");
+  Write('d', "locked/b.txt", "b");
+  ::chmod(t.Host('d', "locked").c_str(), 0);
+  auto check = [&] {
+    // Reported as the add's own failure, not thrown past it.
+    return AddTo("d:\\zips\\demo01", "d:\\src\\a.txt\rd:\\locked\\*.*\r") ==
+               zip_result::kFileNotFound &&
+           zip.LastError().starts_with("can't list 'd:\\locked': ") &&
+           DirNames(t.Host('d', "zips")).empty();
+  };
+  if (::geteuid() != 0) {
+    EXPECT_TRUE(check());
+    ::chmod(t.Host('d', "locked").c_str(), 0755);
+    return;
+  }
+  // Root opens every directory: check as an ordinary user, in a child.
+  for (const auto& dir : {t.root(), t.Host('d'), t.Host('d', "src"), t.Host('d', "zips")})
+    ::chmod(dir.c_str(), 0777);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+    try {
+      ::_exit(check() ? 0 : 1);
+    } catch (...) {
+      ::_exit(3);
+    }
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  ::chmod(t.Host('d', "locked").c_str(), 0755);
+}
+
 TEST_F(ZipComponentTest, AFullDiskLeavesTheOldZip) {
   Write('d', "src/a.txt", "a");
   ASSERT_EQ(AddTo("d:\\zips\\demo01", "d:\\src\\a.txt\r"), 0);

@@ -10,6 +10,36 @@ namespace {
 // CP437 box art and accents: bytes that a re-encoding would change.
 const std::string kArt = "\xC9\xCD\xCD\xBB \x82t\x82 \xB0\xB1\xB2\xDB\x1A";
 const std::string kTag = std::string(28, ' ') + "Packaged with Kelvo32 by KVO";
+
+// A SAUCE record with `comments` comment lines, its fields holding CR, LF,
+// NUL and 0x1A as real records may.
+std::string SauceRecord(unsigned char comments) {
+  std::string record = "SAUCE00Title\r\nof two lines";
+  record.resize(90, ' ');
+  record += std::string("\x0D\x0A\x00\x1A", 4);  // the file size field
+  record.resize(128, '\0');
+  record[104] = static_cast<char>(comments);
+  return record;
+}
+
+// "COMNT" and `lines` lines of 64 bytes.
+std::string CommentBlock(int lines) {
+  std::string block = "COMNT";
+  for (int i = 0; i < lines; ++i) {
+    std::string line = "comment " + std::to_string(i) + "\r\n\n\r";
+    line.resize(64, '\xB0');
+    block += line;
+  }
+  return block;
+}
+
+// The copy of a text without a SAUCE record: its lines with CR LF, then an
+// empty line and the tag.
+std::string TaggedLines(const std::string& bytes) {
+  std::string out;
+  for (const auto& line : host::SplitLines(bytes)) out += line + "\r\n";
+  return out + "\r\n" + kTag + "\r\n";
+}
 }  // namespace
 
 using DizNfoTest = TextsTest;
@@ -154,6 +184,72 @@ TEST_F(DizNfoTest, CopyNfoStopsAfterATagInTheMiddle) {
   CopyNfoForZip(ctx);
   EXPECT_EQ(Read("c:\\app\\demo.nfo"),
             "top\r\n" + std::string(28, ' ') + "Packaged with Kelvo32 by XYZ\r\n");
+}
+
+TEST_F(DizNfoTest, CopyNfoTagsTheTextAndKeepsASauceRecordLast) {
+  ctx.job.NfoPath = "d:\\rel\\demo.nfo";
+  struct Case {
+    const char* what;
+    std::string text, tail;
+  };
+  const Case cases[] = {
+      {"no comment", kArt + "\r\nlast\n", "\x1A" + SauceRecord(0)},
+      {"two comment lines", "top\rlast", "\x1A" + CommentBlock(2) + SauceRecord(2)},
+      {"nothing but the record", "", "\x1A" + SauceRecord(0)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Write("d:\\rel\\demo.nfo", c.text + c.tail);
+    CopyNfoForZip(ctx);
+    const std::string copy = Read("c:\\app\\demo.nfo");
+    EXPECT_EQ(copy, TaggedLines(c.text) + c.tail);
+    // Chosen again, the copy comes out as it went in.
+    Write("d:\\rel\\demo.nfo", copy);
+    CopyNfoForZip(ctx);
+    EXPECT_EQ(Read("c:\\app\\demo.nfo"), copy);
+  }
+
+  // A tag already in the text ends the text there; the record still follows.
+  Write("d:\\rel\\demo.nfo", "top\r\n" + kTag + "\r\nold trailer\r\n\x1A" + SauceRecord(0));
+  CopyNfoForZip(ctx);
+  EXPECT_EQ(Read("c:\\app\\demo.nfo"), "top\r\n" + kTag + "\r\n\x1A" + SauceRecord(0));
+}
+
+TEST_F(DizNfoTest, CopyNfoTakesOnlyAWellFormedSauceTailAsARecord) {
+  ctx.job.NfoPath = "d:\\rel\\demo.nfo";
+  std::string version1 = SauceRecord(0);
+  version1[6] = '1';
+  const std::pair<const char*, std::string> tails[] = {
+      {"no end-of-file byte", "\r\n" + SauceRecord(0)},
+      {"comment lines not counted", "\x1A" + CommentBlock(1) + SauceRecord(0)},
+      {"no end-of-file byte before the comments", "\r\n" + CommentBlock(1) + SauceRecord(1)},
+      {"comment block without its mark",
+       "\x1A" + CommentBlock(1).replace(0, 5, "CMNT!") + SauceRecord(1)},
+      {"more comments than the file holds", "\x1A" + SauceRecord(200)},
+      {"another version", "\x1A" + version1},
+      {"record cut short", "\x1A" + SauceRecord(0).substr(0, 127)},
+  };
+  for (const auto& [what, tail] : tails) {
+    SCOPED_TRACE(what);
+    Write("d:\\rel\\demo.nfo", "text" + tail);
+    CopyNfoForZip(ctx);
+    EXPECT_EQ(Read("c:\\app\\demo.nfo"), TaggedLines("text" + tail));
+  }
+  // A file of 127 bytes or fewer holds no record.
+  Write("d:\\rel\\demo.nfo", SauceRecord(0).substr(0, 100));
+  CopyNfoForZip(ctx);
+  EXPECT_EQ(Read("c:\\app\\demo.nfo"), TaggedLines(SauceRecord(0).substr(0, 100)));
+}
+
+TEST_F(DizNfoTest, CopyNfoOfAnOversizedFileIsLinesAlone) {
+  // Past the size read whole, the file is copied line by line as it comes.
+  std::string line(99, 'x');
+  std::string text;
+  while (text.size() <= kNfoWholeReadLimit) text += line + "\n";
+  Write("d:\\rel\\big.nfo", text + "\x1A" + SauceRecord(0));
+  ctx.job.NfoPath = "d:\\rel\\big.nfo";
+  CopyNfoForZip(ctx);
+  EXPECT_EQ(Read("c:\\app\\big.nfo"), TaggedLines(text + "\x1A" + SauceRecord(0)));
 }
 
 TEST_F(DizNfoTest, CopyNfoFailuresLeaveFilesIntact) {

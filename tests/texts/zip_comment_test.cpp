@@ -1,5 +1,7 @@
 #include "texts/zip_comment.h"
 
+#include <filesystem>
+
 #include "texts/texts_fixture.h"
 
 namespace kelvo::texts {
@@ -117,6 +119,16 @@ TEST_F(ZipCommentTest, StartFollowsTheRememberedCopy) {
   EXPECT_EQ(ctx.settings.Line1, "short");
   EXPECT_EQ(ctx.settings.Line3, "");
   EXPECT_EQ(ctx.job.ZipCommentPath, "");
+}
+
+TEST_F(ZipCommentTest, AStartThatCannotLookForTheSettingsFileReadsNone) {
+  // A '*' in the folder's name makes the look a listing, and a folder that
+  // links to itself cannot be listed.
+  std::filesystem::create_directory_symlink("a*p", Host("c:\\a*p"));
+  Context odd(app.fs, app.runner, app.ui, app.clock, "c:\\a*p");
+  odd.job.ZipCommentPath = "as before";
+  EXPECT_NO_THROW(ReadSettingsFile(odd));
+  EXPECT_EQ(odd.job.ZipCommentPath, "as before");
 }
 
 TEST_F(ZipCommentTest, TurningOffWithoutASettingsFileStillDeletesTheCopy) {

@@ -53,7 +53,8 @@ TEST(SevenZipFor, TheRunsCommandLinesForEachArchiveSize) {
                         {"-v2000000b", "-v2000", "-v2000000b"},
                         {"-v99500000b", "-v99500", "-v99500000b"}};
   for (const auto& size : sizes) {
-    Words out = {"a", "-t7z", "-mx3", size.sevenZip, "-y", "-bso0", "-bsp0", "--", set, "/D/src"};
+    Words out = {"a",     "-t7z", "-mx3", size.sevenZip, "-y", "-bso0",
+                 "-bsp0", "-snl", "-spd", "--",          set,  "/D/src"};
     if (!*size.sevenZip) out.erase(out.begin() + 3);
     EXPECT_EQ(SevenZipFor(Flavour::Rar, {"a", "-r", size.rar, "-m3", "-y", a, "d:\\src"}), out);
     Words ace = {"a", "-r", "-y", size.ace, "-m3", e, "d:\\src"};
@@ -70,19 +71,20 @@ TEST(SevenZipFor, TheRunsCommandLinesForEachArchiveSize) {
       // A RAR size without "b" counts thousands, as ACE's does.
       {Flavour::Rar,
        {"a", "-v1440", a, "d:\\src"},
-       {"a", "-t7z", "-mx3", "-v1440000b", "-bso0", "-bsp0", "--", set, "/D/src"}},
+       {"a", "-t7z", "-mx3", "-v1440000b", "-bso0", "-bsp0", "-snl", "-spd", "--", set, "/D/src"}},
       // The three-digit name, a drive root, a CD image, switches after the
       // files and in capitals; no -y asked, none given.
       {Flavour::Rar,
        {"A", "c:\\Kelvo001\\DEMO.001", "d:\\", "-V1440000B", "-M5"},
-       {"a", "-t7z", "-mx9", "-v1440000b", "-bso0", "-bsp0", "--", set, "/D/."}},
+       {"a", "-t7z", "-mx9", "-v1440000b", "-bso0", "-bsp0", "-snl", "-spd", "--", set, "/D/."}},
       {Flavour::Ace,
        {"a", "-y", "-v10000", "-m0", e, "e:\\cd\\demo.iso"},
-       {"a", "-t7z", "-mx0", "-v10000000b", "-y", "-bso0", "-bsp0", "--", set, "/E/cd/demo.iso"}},
+       {"a", "-t7z", "-mx0", "-v10000000b", "-y", "-bso0", "-bsp0", "-snl", "-spd", "--", set,
+        "/E/cd/demo.iso"}},
       // "--" ends the switches.
       {Flavour::Rar,
        {"a", "-y", "--", a, "-x@odd"},
-       {"a", "-t7z", "-mx3", "-y", "-bso0", "-bsp0", "--", set, "/CWD/-x@odd"}},
+       {"a", "-t7z", "-mx3", "-y", "-bso0", "-bsp0", "-snl", "-spd", "--", set, "/CWD/-x@odd"}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(::testing::PrintToString(row.in));
@@ -109,13 +111,20 @@ TEST(SevenZipFor, TheDefaultLineWithItsSkipList) {
       "a", "-r", "-v1440000b", "-m3", "-y", "c:\\Kelvo001\\DEMO.rar", "d:\\src", "-x@c:\\skip.txt"};
   Words entries = {"d:\\src\\save\\*.*", "d:\\src\\readme.txt"};
   EXPECT_EQ(SevenZipFor(Flavour::Rar, in, entries),
-            (Words{"a", "-t7z", "-mx3", "-v1440000b", "-y", "-bso0", "-bsp0", "-xr-!src/save",
-                   "-xr-!src/readme.txt", "--", "/C/Kelvo001/DEMO.7z", "/D/src"}));
+            (Words{"a", "-t7z", "-mx3", "-v1440000b", "-y", "-bso0", "-bsp0", "-snl", "-spd",
+                   "-xr-!src/save", "-xr-!src/readme.txt", "--", "/C/Kelvo001/DEMO.7z", "/D/src"}));
   auto request = std::get<Request>(ParseArchiverArgs(Flavour::Rar, in));
   EXPECT_EQ(request.excludeList, "c:\\skip.txt");
   EXPECT_TRUE(request.recurse);
   EXPECT_TRUE(request.assumeYes);
   EXPECT_EQ(request.switches, (Words{"-r", "-v1440000b", "-m3", "-y", "-x@c:\\skip.txt"}));
+}
+
+TEST(SevenZipFor, ExclusionsAreLiteralSaveTheWholeDrive) {
+  Words in = {"a", "-r", "c:\\K\\DEMO.rar", "d:\\", "-x@c:\\skip.txt"};
+  EXPECT_EQ(SevenZipFor(Flavour::Rar, in, {"d:\\a*b.txt", "d:\\*.*"}),
+            (Words{"a", "-t7z", "-mx3", "-bso0", "-bsp0", "-snl", "-spd", "-xr-!a*b.txt", "-xr-w!*",
+                   "--", "/C/K/DEMO.7z", "/D/."}));
 }
 
 TEST(ParseArchiverArgs, BadInputIsOneCantLine) {
@@ -162,16 +171,20 @@ TEST(ExcludedArchivePaths, EntriesBecomeExactArchivePaths) {
   const Row rows[] = {
       // A directory entry names the directory itself (and so all below it).
       {{"d:\\games\\src\\save\\*.*"}, dir, {"src/save"}},
-      {{"d:\\games\\src\\a\\b c\\*"}, dir, {"src/a/b c"}},
+      {{"d:\\games\\src\\a*b\\*.*"}, dir, {"src/a*b"}},
       {{"d:\\games\\src\\read me.txt"}, dir, {"src/read me.txt"}},
-      {{"d:\\games\\src\\logs\\*.bak"}, dir, {"src/logs/*.bak"}},
+      // Any other '*' or '?' is part of a name, matched as it stands.
+      {{"d:\\games\\src\\logs\\*.bak", "d:\\games\\src\\q?.txt"},
+       dir,
+       {"src/logs/*.bak", "src/q?.txt"}},
+      {{"d:\\games\\src\\a\\b c\\*"}, dir, {"src/a/b c/*"}},
       // Outside the source, relative, blank, unmapped: nothing.
       {{"d:\\games\\srcx\\a.txt", "d:\\games\\a.txt", "src\\save\\*.*", "", "q:\\src\\a"}, dir, {}},
       // The source itself, and a doubled entry.
       {{"d:\\games\\src\\*.*", "d:\\games\\src\\x", "d:\\games\\src\\x"}, dir, {"src", "src/x"}},
       // A drive root has no prefix; the whole drive is everything.
       {{"d:\\save\\*.*", "d:\\top.txt"}, root, {"save", "top.txt"}},
-      {{"d:\\*.*"}, root, {"*"}},
+      {{"d:\\*.*"}, root, {""}},
       // A CD image is one file.
       {{"e:\\cd\\demo.iso", "e:\\cd\\other.iso"}, image, {"demo.iso"}},
       // UTF-8 and bytes above 0x80 pass through.
@@ -183,6 +196,10 @@ TEST(ExcludedArchivePaths, EntriesBecomeExactArchivePaths) {
     SCOPED_TRACE(::testing::PrintToString(row.entries));
     EXPECT_EQ(ExcludedArchivePaths(row.entries, row.sources, FakeHost), row.paths);
   }
+  // A linked source is stored under the name of what it links to.
+  EXPECT_EQ(
+      ExcludedArchivePaths({"d:\\rel\\a\\*.*"}, {{"/D/rel", false, "/D/build/r42"}}, FakeHost),
+      Words{"r42/a"});
   // Two sources: each entry goes with the source it is under.
   EXPECT_EQ(ExcludedArchivePaths({"e:\\b\\x\\*.*", "d:\\a\\y"}, {{"/D/a", false}, {"/E/b", false}},
                                  FakeHost),
@@ -194,11 +211,15 @@ TEST(RarArgs, SameSwitchesWithHostPaths) {
       ParseArchiverArgs(Flavour::Rar, {"a", "-r", "-v1440000b", "-m3", "-y",
                                        "c:\\Kelvo001\\DEMO.rar", "d:\\src", "-x@c:\\skip.txt"}));
   EXPECT_EQ(RarArgs(request, "/C/Kelvo001/DEMO.rar", {"/D/src"}, "/tmp/list"),
-            (Words{"a", "-r", "-v1440000b", "-m3", "-y", "-x@/tmp/list", "/C/Kelvo001/DEMO.rar",
-                   "/D/src"}));
-  EXPECT_EQ(
-      RarExcludeLines({"d:\\src\\save\\*.*", "d:\\src\\a.txt", "", "rel\\x", "q:\\x"}, FakeHost),
-      (Words{"/D/src/save/*", "/D/src/a.txt"}));
+            (Words{"a", "-r", "-v1440000b", "-m3", "-y", "-x@/tmp/list", "-ol",
+                   "/C/Kelvo001/DEMO.rar", "/D/src"}));
+  EXPECT_EQ(RarExcludeLines({"d:\\src\\save\\*.*", "d:\\src\\a.txt", "", "rel\\x", "q:\\x"},
+                            {{"/D/src", false}}, FakeHost),
+            (Words{"/D/src/save/*", "/D/src/a.txt"}));
+  // rar is given what a linked source names; its entries follow.
+  EXPECT_EQ(RarExcludeLines({"d:\\rel\\save\\*.*", "d:\\rel", "d:\\other\\a"},
+                            {{"/D/rel", false, "/D/build/r42"}}, FakeHost),
+            (Words{"/D/build/r42/save/*", "/D/build/r42", "/D/other/a"}));
 }
 
 TEST(ArchiveNames, TheSetTakesTheArchiveStem) {

@@ -91,6 +91,28 @@ class StandInTest : public ::testing::Test {
 
   ToolResult Run(const std::string& tool, const Words& args) { return Wait(Start(tool, args)); }
 
+  // Like Run, but a tool still busy after `limit` is stopped (it passes the
+  // signal on to its archiver) and reported as timed out.
+  ToolResult RunAtMost(const std::string& tool, const Words& args, std::chrono::seconds limit,
+                       bool& timedOut) {
+    pid_t pid = Start(tool, args);
+    timedOut = false;
+    const auto end = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (pid > 0 && ::waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > end) {
+        timedOut = true;
+        ::kill(pid, SIGTERM);
+        return Wait(pid);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ToolResult result;
+    result.status = pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.err = TempDrives::ReadFile(errFile);
+    return result;
+  }
+
   // Replaces the PATH's 7zz by a shell script.
   void Fake7zz(const std::string& script) {
     std::filesystem::remove(bin + "/7zz");
@@ -313,6 +335,78 @@ TEST_F(StandInTest, UnreadableSourceFilesLeaveNoSet) {
   ::chmod(t.Host('d', "src").c_str(), 0755);
 }
 
+TEST_F(StandInTest, NamesHoldingWildcardsAreTakenLiterally) {
+  const TreeMap tree = {
+      {"a*b.txt", "star"}, {"a1b.txt", "one"},      {"q?.txt", "query"},   {"qx.txt", "x"},
+      {"d*r", kDirMark},   {"d*r/in.txt", "in"},    {"dxr", kDirMark},     {"dxr/kept.txt", "kept"},
+      {"sub", kDirMark},   {"sub/a*b.txt", "deep"}, {"*", "a star alone"},
+  };
+  WriteTree(t.Host('d', "r*1"), tree);
+  WriteTree(t.Host('d', "r11"), {{"other.txt", "not the source"}});
+  // Only the trailing "\*.*" of a directory entry is the program's own.
+  TempDrives::WriteFile(t.Host('c', "skip.txt"),
+                        "d:\\r*1\\a*b.txt\r\nd:\\r*1\\q?.txt\r\nd:\\r*1\\d*r\\*.*\r\n"
+                        "d:\\r*1\\sub\\*\r\n\r\n");
+  auto r = Run("wrar", {"a", "-r", "-v0000b", "-m0", "-y", "c:\\K1\\DEMO.rar", "d:\\r*1",
+                        "-x@c:\\skip.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  TreeMap expected = tree;
+  for (const char* gone : {"a*b.txt", "q?.txt", "d*r", "d*r/in.txt"}) expected.erase(gone);
+  EXPECT_EQ(Unpacked(t.Host('c', "K1/DEMO.7z")), Under("r*1", expected));
+}
+
+TEST_F(StandInTest, SymbolicLinksAreStoredAsLinksNotFollowed) {
+  WriteTree(t.Host('d', "src"), {{"a.txt", "a"}, {"sub", kDirMark}});
+  WriteTree(t.Host('e', "outside"), {{"private.txt", "not for the release"}});
+  // Two loops: followed, every path through them is a new path, without end.
+  std::filesystem::create_directory_symlink(".", t.Host('d', "src/loop"));
+  std::filesystem::create_directory_symlink("..", t.Host('d', "src/sub/up"));
+  std::filesystem::create_directory_symlink(t.Host('e', "outside"), t.Host('d', "src/sub/out"));
+  std::filesystem::create_symlink("../a.txt", t.Host('d', "src/sub/a.lnk"));
+  bool timedOut = false;
+  auto r = RunAtMost("wrar", {"a", "-r", "-v100000b", "-m0", "-y", "c:\\K1\\DEMO.rar", "d:\\src"},
+                     std::chrono::seconds(20), timedOut);
+  ASSERT_FALSE(timedOut) << "the archiver followed the link loop";
+  ASSERT_EQ(r.status, 0) << r.err.substr(0, 500);
+  EXPECT_EQ(r.err, "");
+
+  // Unpacked with links allowed, each link comes back as the link it was.
+  std::string out = t.Host('e', "out");
+  ASSERT_EQ(RunProgram({"7zz", "x", "-snld", "-y", "-bso0", "-bsp0", "-o" + out,
+                        t.Host('c', "K1/DEMO.7z.001")}),
+            0);
+  namespace fs = std::filesystem;
+  EXPECT_TRUE(fs::is_symlink(out + "/src/loop"));
+  EXPECT_EQ(fs::read_symlink(out + "/src/loop"), ".");
+  EXPECT_EQ(fs::read_symlink(out + "/src/sub/up"), "..");
+  EXPECT_TRUE(fs::is_symlink(out + "/src/sub/a.lnk"));
+  EXPECT_EQ(fs::read_symlink(out + "/src/sub/a.lnk"), "../a.txt");
+  ASSERT_TRUE(fs::is_symlink(out + "/src/sub/out"));
+  EXPECT_TRUE(fs::read_symlink(out + "/src/sub/out").string().ends_with(t.Host('e', "outside")));
+  // Nothing of the outside directory is in the set.
+  std::error_code ec;
+  EXPECT_FALSE(fs::exists(out + "/src/sub/out/private.txt", ec));
+}
+
+TEST_F(StandInTest, ALinkNamedAsTheSourceStillPacksWhatItNames) {
+  namespace fs = std::filesystem;
+  WriteTree(t.Host('d', "build/r42"), {{"f.txt", "f"}, {"skip.me", "s"}, {"self", kDirMark}});
+  fs::create_directory_symlink(".", t.Host('d', "build/r42/self/up"));
+  fs::create_directory_symlink(t.Host('d', "build/r42"), t.Host('d', "rel"));
+  TempDrives::WriteFile(t.Host('c', "skip.txt"), "d:\\rel\\skip.me\r\n");
+  auto r = Run("wrar", {"a", "-r", "-v0000b", "-m0", "-y", "c:\\K1\\DEMO.rar", "d:\\rel",
+                        "-x@c:\\skip.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The set holds the directory's files under the directory's own name.
+  std::string out = t.Host('e', "out");
+  ASSERT_EQ(RunProgram({"7zz", "x", "-snld", "-y", "-bso0", "-bsp0", "-o" + out,
+                        t.Host('c', "K1/DEMO.7z")}),
+            0);
+  EXPECT_EQ(TempDrives::ReadFile(out + "/r42/f.txt"), "f");
+  EXPECT_FALSE(fs::exists(out + "/r42/skip.me"));
+  EXPECT_TRUE(fs::is_symlink(out + "/r42/self/up"));
+}
+
 TEST_F(StandInTest, ARealRarOnThePathGetsTheSameSwitchesWithHostPaths) {
   WriteTree(t.Host('d', "Src"), {{"a.txt", "a"}});
   std::filesystem::create_symlink(std::string(KELVO_TEST_BIN_DIR) + "/argv_recorder", bin + "/rar");
@@ -324,15 +418,16 @@ TEST_F(StandInTest, ARealRarOnThePathGetsTheSameSwitchesWithHostPaths) {
   ::unsetenv("KELVO_RECORD");
   ASSERT_EQ(r.status, 0) << r.err;
   Words recorded = host::SplitLines(TempDrives::ReadFile(record));
-  ASSERT_EQ(recorded.size(), 9u);
+  ASSERT_EQ(recorded.size(), 10u);
   EXPECT_EQ(Words(recorded.begin(), recorded.begin() + 5),
             (Words{"a", "-r", "-v1440000b", "-m3", "-y"}));
   // The list is a private host copy, gone once rar has ended.
   EXPECT_TRUE(recorded[5].starts_with("-x@/")) << recorded[5];
   EXPECT_FALSE(std::filesystem::exists(recorded[5].substr(3)));
-  EXPECT_EQ(recorded[6], t.Host('c', "Kelvo001/DEMO.rar"));
-  EXPECT_EQ(recorded[7], t.Host('d', "Src"));
-  EXPECT_EQ(recorded[8], "cwd=" + t.Host('e'));
+  EXPECT_EQ(recorded[6], "-ol");  // links stored as links
+  EXPECT_EQ(recorded[7], t.Host('c', "Kelvo001/DEMO.rar"));
+  EXPECT_EQ(recorded[8], t.Host('d', "Src"));
+  EXPECT_EQ(recorded[9], "cwd=" + t.Host('e'));
 
   // ACE never goes to rar.
   r = Run("wace", {"a", "-r", "-y", "-m0", "c:\\K2\\DEMO.ace", "d:\\src"});

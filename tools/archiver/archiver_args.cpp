@@ -99,6 +99,7 @@ std::optional<ArgError> ApplySwitch(Flavour flavour, const std::string& word, Re
           unit = 1;
         }
         if (!AllDigits(rest)) return UnknownSwitch(word);
+        // "-v0000b" is the run's RAR line for one archive: no volumes.
         rest.erase(0, std::min(rest.find_first_not_of('0'), rest.size()));
         // Past 10^15 bytes a volume size means nothing; this also keeps the
         // product inside 64 bits.
@@ -125,25 +126,25 @@ std::string JoinHost(const std::string& dir, const std::string& name) {
   return dir == "/" ? "/" + name : dir + "/" + name;
 }
 
+// The "\*.*" the program writes after a directory entry; any other '*' or
+// '?' is part of a name, which on the host may hold any character.
 bool IsWholeDirectory(std::string_view lastComponent) {
-  return lastComponent == "*.*" || lastComponent == "*";
+  return lastComponent == "*.*";
 }
 
-// The host path an entry names: the directory itself for "dir\*.*", the
-// pattern kept in the last component; nullopt for an entry that names
-// nothing.
+// The host path an entry names, taken literally: the directory itself for
+// "dir\*.*"; nullopt for an entry that names nothing.
 std::optional<std::string> MapEntry(const std::string& entry, const DosToHost& toHost) {
   if (!dos::IsAbsolute(entry)) return std::nullopt;
-  const std::string last = dos::FileNamePart(entry);
-  if (!IsWholeDirectory(last) && !dos::HasWildcard(last)) return toHost(entry);
-  auto dir = toHost(dos::Parent(entry));
-  if (!dir || IsWholeDirectory(last)) return dir;
-  return JoinHost(*dir, last);
+  if (!IsWholeDirectory(dos::FileNamePart(entry))) return toHost(entry);
+  return toHost(dos::Parent(entry));
 }
 
 }  // namespace
 
-std::string ArgError::Text() const { return host::HostError(verb, object, reason).what(); }
+std::string ArgError::Text() const {
+  return host::HostError(verb, object, reason).what();
+}
 
 std::variant<Request, ArgError> ParseArchiverArgs(Flavour flavour,
                                                   const std::vector<std::string>& args) {
@@ -184,13 +185,14 @@ std::string SevenZipLevel(int level) {
 
 std::string SevenZipSourceArg(const HostSource& source) {
   if (source.driveRoot) return JoinHost(source.hostPath, ".");
-  return source.hostPath;
+  return source.linkTarget.empty() ? source.hostPath : source.linkTarget;
 }
 
 std::string ArchivePrefix(const HostSource& source) {
   if (source.driveRoot) return {};
-  auto slash = source.hostPath.find_last_of('/');
-  return slash == std::string::npos ? source.hostPath : source.hostPath.substr(slash + 1);
+  const std::string packed = SevenZipSourceArg(source);
+  auto slash = packed.find_last_of('/');
+  return slash == std::string::npos ? packed : packed.substr(slash + 1);
 }
 
 std::vector<std::string> ExcludedArchivePaths(const std::vector<std::string>& entries,
@@ -206,7 +208,7 @@ std::vector<std::string> ExcludedArchivePaths(const std::vector<std::string>& en
       std::string prefix = ArchivePrefix(source);
       std::string path;
       if (prefix.empty()) {
-        path = rel->empty() ? "*" : *rel;  // the whole drive
+        path = *rel;  // "" for the whole drive
       } else {
         path = rel->empty() ? prefix : prefix + "/" + *rel;
       }
@@ -226,9 +228,16 @@ std::vector<std::string> SevenZipArgs(const Request& request, const std::string&
   if (request.assumeYes) args.push_back("-y");
   args.push_back("-bso0");
   args.push_back("-bsp0");
+  // Followed links pack what lies outside the source, and a loop never ends.
+  args.push_back("-snl");
+  // Names are names: "a*b.txt" must not also pick "a1b.txt", in a source or
+  // in an exclusion.
+  args.push_back("-spd");
   // Archive paths, matched exactly: "-xr-" keeps 7-Zip from matching the
-  // name at every depth, and absolute paths would match nothing.
-  for (const auto& path : excludedArchivePaths) args.push_back("-xr-!" + path);
+  // name at every depth, and absolute paths would match nothing. The whole
+  // drive is the one pattern, so it turns wildcards back on ("w").
+  for (const auto& path : excludedArchivePaths)
+    args.push_back(path.empty() ? "-xr-w!*" : "-xr-!" + path);
   args.push_back("--");
   args.push_back(archiveHost);
   for (const auto& source : sources) args.push_back(SevenZipSourceArg(source));
@@ -256,17 +265,25 @@ std::vector<std::string> RarArgs(const Request& request, const std::string& arch
       args.push_back(s);
     }
   }
+  args.push_back("-ol");
   args.push_back(archiveHost);
   for (const auto& s : sourcesHost) args.push_back(s);
   return args;
 }
 
 std::vector<std::string> RarExcludeLines(const std::vector<std::string>& entries,
+                                         const std::vector<HostSource>& sources,
                                          const DosToHost& toHost) {
   std::vector<std::string> lines;
   for (const std::string& entry : entries) {
     auto mapped = MapEntry(entry, toHost);
     if (!mapped) continue;
+    for (const HostSource& source : sources) {
+      auto rel = source.linkTarget.empty() ? std::nullopt : Below(*mapped, source.hostPath);
+      if (!rel) continue;
+      mapped = rel->empty() ? source.linkTarget : JoinHost(source.linkTarget, *rel);
+      break;
+    }
     // A whole directory keeps its "all files" form, in the host's spelling.
     lines.push_back(IsWholeDirectory(dos::FileNamePart(entry)) ? JoinHost(*mapped, "*") : *mapped);
   }

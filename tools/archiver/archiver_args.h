@@ -44,10 +44,13 @@ std::string SevenZipLevel(int level);
 struct HostSource {
   std::string hostPath;  // absolute, no trailing '/' (except "/")
   bool driveRoot = false;
+  // A source that is itself a symbolic link: the real path it names. Links
+  // are stored as links, so the link itself would be packed, not its files.
+  std::string linkTarget = {};
 };
 
 // The source argument: a drive root is packed as its contents ("<root>/."),
-// anything else under its own name.
+// a linked source as what it names, anything else under its own name.
 std::string SevenZipSourceArg(const HostSource& source);
 // The name 7-Zip stores a source's items under ("" for a drive root).
 std::string ArchivePrefix(const HostSource& source);
@@ -55,10 +58,10 @@ std::string ArchivePrefix(const HostSource& source);
 using DosToHost = std::function<std::optional<std::string>(std::string_view dosPath)>;
 
 // The archive paths that the skip entries leave out of the given sources:
-// "x:\dir\*.*" (or "x:\dir\*") names the directory and all below it, a
-// pattern names the matching items of its directory, anything else that one
-// item. Relative entries, empty lines and entries outside every source name
-// nothing.
+// "x:\dir\*.*" names the directory and all below it ("" when that is a
+// whole drive), any other entry exactly the one item it spells, '*' and '?'
+// included. Relative entries, empty lines and entries outside every source
+// name nothing.
 std::vector<std::string> ExcludedArchivePaths(const std::vector<std::string>& entries,
                                               const std::vector<HostSource>& sources,
                                               const DosToHost& toHost);
@@ -74,14 +77,17 @@ std::string SevenZipArchiveName(std::string_view archiveFileName);
 // The archive name without its extension: the stem every volume starts with.
 std::string ArchiveStem(std::string_view archiveFileName);
 
-// A real rar: the same switches in the same order, the paths mapped, and the
-// exclude list replaced by `hostListPath` (written from RarExcludeLines).
+// A real rar: the same switches in the same order, then "-ol" (links stored
+// as links, as with 7-Zip), the paths mapped, and the exclude list replaced
+// by `hostListPath` (written from RarExcludeLines).
 std::vector<std::string> RarArgs(const Request& request, const std::string& archiveHost,
                                  const std::vector<std::string>& sourcesHost,
                                  const std::string& hostListPath);
-// The skip entries with their paths mapped to the host; unmappable or
-// relative entries are dropped.
+// The skip entries with their paths mapped to the host, those under a linked
+// source moved under what it links to (rar is given that path); unmappable
+// or relative entries are dropped.
 std::vector<std::string> RarExcludeLines(const std::vector<std::string>& entries,
+                                         const std::vector<HostSource>& sources,
                                          const DosToHost& toHost);
 
 }  // namespace kelvo::archiver

@@ -118,6 +118,15 @@ HostSource CheckSource(const PathMapper& paths, const std::string& dosPath) {
     throw HostError("read", dosPath, "not a file or directory");
   if (::access(source.hostPath.c_str(), need) != 0) host::ThrowErrno("read", dosPath, errno);
   source.driveRoot = paths.IsDriveRoot(dosPath, source.hostPath);
+  // The source the user named is followed, as the size tool follows it;
+  // only the links below it are stored as links.
+  struct stat lst;
+  if (!source.driveRoot && ::lstat(source.hostPath.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+    char* real = ::realpath(source.hostPath.c_str(), nullptr);
+    if (!real) host::ThrowErrno("find", dosPath, errno);
+    source.linkTarget = real;
+    std::free(real);
+  }
   return source;
 }
 
@@ -230,9 +239,10 @@ int Pack(Flavour flavour, const Request& request) {
   int status;
   if (!rar.empty()) {
     std::vector<std::string> sourcesHost;
-    for (const auto& s : sources) sourcesHost.push_back(s.hostPath);
+    for (const auto& s : sources)
+      sourcesHost.push_back(s.linkTarget.empty() ? s.hostPath : s.linkTarget);
     std::optional<TempList> list;
-    if (!request.excludeList.empty()) list.emplace(RarExcludeLines(entries, toHost));
+    if (!request.excludeList.empty()) list.emplace(RarExcludeLines(entries, sources, toHost));
     status = Run(rar, RarArgs(request, archiveHost, sourcesHost, list ? list->path() : ""));
   } else {
     status = Run(program, SevenZipArgs(request, setHost, sources,
