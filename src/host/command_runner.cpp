@@ -96,6 +96,11 @@ int WaitFor(pid_t pid, OnStop onStop) {
 
 }  // namespace
 
+std::string CommandArgument(std::string_view path) {
+  if (path.find_first_of(" \t<>|") == std::string_view::npos) return std::string(path);
+  return "\"" + std::string(path) + "\"";
+}
+
 std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line) {
   auto words = SplitWithOffsets(line);
   if (!words) return std::nullopt;

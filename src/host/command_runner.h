@@ -29,6 +29,12 @@ struct InterpretedCommand {
 };
 std::optional<InterpretedCommand> ParseInterpreterLine(std::string_view rest);
 
+// A path as one argument of a command line the program builds: in double
+// quotes when it holds a blank (or a redirection sign), else as it is, so
+// that a path never splits or redirects. Paths holding '"' are refused
+// before they get here (dospath.h).
+std::string CommandArgument(std::string_view path);
+
 struct ExecResult {
   bool started = false;  // the program was found and ran
   int exitStatus = -1;   // its exit status, or 128 + signal

@@ -109,7 +109,6 @@ std::string FileSystem::LowerChosenPath(std::string_view dosPath) const {
 }
 
 bool FileSystem::ExistsAsFile(std::string_view dosPath) const {
-  if (dos::HasWildcard(dosPath)) return !ListFiles(dosPath).empty();
   auto host = HostPath(dosPath);
   struct stat st;
   return host && StatPath(*host, st) && S_ISREG(st.st_mode);

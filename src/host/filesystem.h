@@ -39,7 +39,9 @@ class FileSystem {
   // names the same host file; else as chosen, so it always names that file.
   std::string LowerChosenPath(std::string_view dosPath) const;
 
-  // "Exists as a file": the path names an ordinary file.
+  // "Exists as a file": the path names an ordinary file. A '*' or '?' in it
+  // is part of a name (a file of the source tree may hold one), never a
+  // pattern: the names the program checks are DOS names or such files.
   bool ExistsAsFile(std::string_view dosPath) const;
   // "Exists with directories": a listing of the path, directories included,
   // returns at least one name. For "dir\" or "dir\*.*" that means the
@@ -53,8 +55,8 @@ class FileSystem {
   // Names (not paths) of the ordinary files matching a DOS pattern such as
   // "c:\dir\*.*", "c:\dir\name*", "d:\*.iso"; sorted by name so that a
   // listing has a fixed order. A directory that is not there lists nothing;
-  // one that cannot be read throws HostError ("can't list"), and so do
-  // ExistsAsFile with a pattern and ExistsWithDirectories.
+  // one that cannot be read throws HostError ("can't list"), and so does
+  // ExistsWithDirectories.
   std::vector<std::string> ListFiles(std::string_view dosPattern) const;
 
   void MakeDir(std::string_view dosDir);

@@ -14,10 +14,6 @@ std::string WorkFolderName(char drive, int number) {
   return std::string(1, drive) + ":\\Kelvo" + digits;
 }
 
-bool HasBlank(const std::string& text) {
-  return text.find_first_of(" \t") != std::string::npos;
-}
-
 }  // namespace
 
 std::string VolumeSwitch(ArchiverKind archiver, std::int16_t archiveSize) {
@@ -109,7 +105,7 @@ std::string ArchiverLine(const Context& ctx, const ArchiveStep& step) {
   const std::string archivePath = ctx.run.WorkFolder + "\\" + job.ZipBaseName + step.Extension;
   std::string source = job.SourcePath;
   // A blank would split an unquoted ACE source into two arguments.
-  if (job.Archiver == ArchiverKind::Ace && HasBlank(source)) source = "\"" + source + "\"";
+  if (job.Archiver == ArchiverKind::Ace) source = host::CommandArgument(source);
   return ArchiverCommandLine(job.Archiver, step.Options, archivePath, source, step.ExcludeSwitch);
 }
 

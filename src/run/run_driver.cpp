@@ -1,13 +1,13 @@
 #include "run/run_driver.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 
 #include "core/exit_status.h"
 #include "core/message_titles.h"
 #include "host/dospath.h"
 #include "host/host_error.h"
+#include "host/stop_signal.h"
 #include "run/archive_volumes.h"
 #include "run/zip_volumes.h"
 #include "texts/diz_numbering.h"
@@ -19,36 +19,74 @@ RunDriver::RunDriver(Context& ctx) : ctx_(ctx), zip_(ctx.fs) {
   zip_.Status = [this](std::int16_t progress) {
     if (ctx_.view.Progress != progress) ctx_.view.Progress = progress;
   };
-  zip_.ProcessEvents = [this] { ctx_.ui.ProcessEvents(); };
+  zip_.ProcessEvents = [this] {
+    ctx_.ui.ProcessEvents();
+    // A stop noted by a signal handler is an "&Abort": the zip being written
+    // is discarded, temporary file and all.
+    if (host::StopSignal()) zip_.AbortRequest = true;
+  };
 }
 
-void RunDriver::Refuse(Panel panel, FocusBox focus) {
+void RunDriver::Refuse(Panel panel, const std::string& reason, FocusBox focus) {
   if (ctx_.InBatch()) {
+    ctx_.ui.Report(reason);
     ctx_.EndProgram(kExitJobIncomplete);
   } else {
     ShowPanel(ctx_.view, panel, focus);
   }
 }
 
+bool RunDriver::RefuseName(const std::string& problem, Panel panel, FocusBox focus) {
+  if (problem.empty()) return false;
+  if (!ctx_.InBatch())
+    ctx_.ui.ShowMessage(problem, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
+  Refuse(panel, problem, focus);
+  return true;
+}
+
 bool RunDriver::PassesChecks() {
   const JobSettings& job = ctx_.job;
   if (job.SaveAsZips) {
-    if (job.SourcePath.empty()) return Refuse(Panel::Source), false;
-    if (job.DizPath.empty()) return Refuse(Panel::Diz), false;
+    if (job.SourcePath.empty()) return Refuse(Panel::Source, "No source is chosen"), false;
+    if (job.DizPath.empty()) return Refuse(Panel::Diz, "No file_id.diz is chosen"), false;
     if (job.DizNumbering) {
-      if (job.DizColumn.empty()) return Refuse(Panel::Diz, FocusBox::DizColumn), false;
-      if (job.DizLine.empty()) return Refuse(Panel::Diz, FocusBox::DizLine), false;
+      if (job.DizColumn.empty())
+        return Refuse(Panel::Diz, "No column is given for the numbering", FocusBox::DizColumn),
+               false;
+      if (job.DizLine.empty())
+        return Refuse(Panel::Diz, "No line is given for the numbering", FocusBox::DizLine), false;
     }
-    if (job.NfoPath.empty()) return Refuse(Panel::Nfo), false;
-    if (job.ZipStorageDir.empty()) return Refuse(Panel::Zip), false;
+    if (job.NfoPath.empty()) return Refuse(Panel::Nfo, "No nfo is chosen"), false;
+    if (job.ZipStorageDir.empty()) return Refuse(Panel::Zip, "No zip directory is chosen"), false;
   }
-  if (job.ZipBaseName.empty()) return Refuse(Panel::Zip, FocusBox::ZipBaseName), false;
+  if (job.ZipBaseName.empty())
+    return Refuse(Panel::Zip, "No zip name is given", FocusBox::ZipBaseName), false;
   if (job.ZipBaseName.find(' ') != std::string::npos) {
-    if (!ctx_.InBatch()) {
-      ctx_.ui.ShowMessage("Spaces aren't allowed in filename", kErrorTitle,
-                          MessageIcon::Exclamation, MessageButtons::Ok);
-    }
-    return Refuse(Panel::Zip, FocusBox::ZipBaseName), false;
+    const char* spaces = "Spaces aren't allowed in filename";
+    if (!ctx_.InBatch())
+      ctx_.ui.ShowMessage(spaces, kErrorTitle, MessageIcon::Exclamation, MessageButtons::Ok);
+    return Refuse(Panel::Zip, spaces, FocusBox::ZipBaseName), false;
+  }
+  // Every path below reaches a command line or the zip component: none may
+  // be read as a redirection, a second argument or a pattern.
+  if (RefuseName(dos::NameProblem(job.ZipBaseName), Panel::Zip, FocusBox::ZipBaseName) ||
+      RefuseName(dos::PathProblem(job.SourcePath), Panel::Source))
+    return false;
+  if (job.SaveAsZips) {
+    if (RefuseName(dos::PathProblem(job.DizPath), Panel::Diz) ||
+        RefuseName(dos::PathProblem(job.NfoPath), Panel::Nfo) ||
+        RefuseName(dos::PathProblem(job.ExtraPath), Panel::Nfo) ||
+        RefuseName(dos::PathProblem(job.ZipStorageDir), Panel::Zip) ||
+        (job.ZipCommentEnabled && RefuseName(dos::PathProblem(job.ZipCommentPath), Panel::Zip)))
+      return false;
+  }
+  if (job.Compression < 0 || job.Compression > 5) {
+    // A script may leave the list with no level selected; the archiver
+    // would be asked for "-m-1".
+    const char* noLevel = "Choose a compression level";
+    if (!ctx_.InBatch())
+      ctx_.ui.ShowMessage(noLevel, kErrorTitle, MessageIcon::Exclamation, MessageButtons::Ok);
+    return Refuse(Panel::Zip, noLevel), false;
   }
   if (job.SaveAsZips) {
     std::string pattern = job.ZipStorageDir;
@@ -62,7 +100,7 @@ bool RunDriver::PassesChecks() {
     }
     // The numbering only matters for the zips' DIZ.
     if (job.DizNumbering) {
-      texts::CheckDizNumbering(ctx_);
+      texts::CheckDizNumbering(ctx_);  // says why it refuses
       if (!ctx_.run.DizCheckPassed) {
         if (ctx_.InBatch()) ctx_.EndProgram(kExitJobIncomplete);
         return false;
@@ -76,6 +114,9 @@ void RunDriver::RunJob() {
   // Saved before anything can fail, so that every end restores the source
   // display of this job and never that of an earlier one.
   ctx_.run.SavedSourceText = ctx_.job.SourcePath;
+  // A request left from an earlier run is stale; one made during this run,
+  // at any point where events are processed, must stand.
+  zip_.AbortRequest = false;
   if (!ctx_.InBatch()) {
     ctx_.view.CheckedMenuItem = Panel::Run;
     ctx_.view.VisiblePanel = Panel::Run;
@@ -113,6 +154,12 @@ void RunDriver::BuildAndPackage() {
   }
   view.WindowMinimised = false;
   ctx_.ui.ProcessEvents();
+  if (host::StopSignal()) {
+    // The archiver was stopped and took its partial set with it.
+    view.StatusLine = "Stopped";
+    FinalCleanup(kExitArchiverFailed);
+    return;
+  }
 
   zip_.CompressionLevel = job.ZipExtra ? 9 : 6;
   const auto volumes = ctx_.fs.ListFiles(dos::Join(run.WorkFolder, "*.*"));
@@ -129,7 +176,6 @@ void RunDriver::BuildAndPackage() {
     view.BusyPointer = true;
     ctx_.ui.ProcessEvents();
     view.NavigationBarEnabled = false;
-    zip_.AbortRequest = false;  // a request left from an earlier run is stale
     if (std::int16_t result = ZipVolumes(ctx_, zip_)) {
       FailureEnd(result);
       return;
@@ -187,7 +233,7 @@ void RunDriver::FailureEnd(std::int16_t zipResult) {
     view.NavigationBarEnabled = true;
     view.BusyPointer = false;
     view.StatusLine = zip_.LastError();
-    if (ctx_.InBatch()) std::fprintf(stderr, "%s\n", zip_.LastError().c_str());
+    if (ctx_.InBatch()) ctx_.ui.Report(zip_.LastError());
   }
   if (ctx_.InBatch()) ctx_.EndProgram(kExitZipFailed);
 }
@@ -202,7 +248,7 @@ void RunDriver::ErrorEnd(const std::string& what) {
   view.StatusLine = what;
   ClearRunState();
   if (ctx_.InBatch()) {
-    std::fprintf(stderr, "%s\n", what.c_str());
+    ctx_.ui.Report(what);
     ctx_.EndProgram(kExitRunError);
   }
 }

@@ -23,11 +23,12 @@ class RunDriver {
   // The run panel's "E&xit": abort, then close the program.
   void ExitFromRun();
 
-  ZipComponent& Zip() { return zip_; }
-
  private:
   bool PassesChecks();
-  void Refuse(Panel panel, FocusBox focus = FocusBox::None);
+  // A refused check: its panel, or in batch mode the reason and the end.
+  void Refuse(Panel panel, const std::string& reason, FocusBox focus = FocusBox::None);
+  // Refuses a path that is no DOS name, with the problem as its message.
+  bool RefuseName(const std::string& problem, Panel panel, FocusBox focus = FocusBox::None);
   void BuildAndPackage();
   void FinalCleanup(int exitStatus);
   void FailureEnd(std::int16_t zipResult);

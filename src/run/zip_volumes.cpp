@@ -1,6 +1,8 @@
 #include "run/zip_volumes.h"
 
 #include "host/dospath.h"
+#include "host/host_error.h"
+#include "host/stop_signal.h"
 #include "run/zip_names.h"
 #include "texts/diz_nfo.h"
 #include "texts/diz_numbering.h"
@@ -43,7 +45,21 @@ std::int16_t ZipOneVolume(Context& ctx, ZipComponent& zip, const std::string& vo
 }  // namespace
 
 std::string ZipCommentCommand(const std::string& zipPath, const std::string& commentPath) {
-  return "command.com /c pkzip.exe " + zipPath + " -z <" + commentPath;
+  return "command.com /c pkzip.exe " + host::CommandArgument(zipPath) + " -z <" +
+         host::CommandArgument(commentPath);
+}
+
+void AddZipComment(Context& ctx, const std::string& zipPath) {
+  // Let finish even when a stop is noted: the zip is complete, and a zip
+  // without its comment would pass for a finished one.
+  host::ExecResult result =
+      ctx.runner.ExecCmd(ZipCommentCommand(zipPath, ctx.job.ZipCommentPath), host::OnStop::Finish);
+  if (result.started && result.exitStatus == 0) return;
+  // The zip program says why on its own stderr; this names the step.
+  throw host::HostError("add the comment to", zipPath + ".zip",
+                        result.started
+                            ? "pkzip.exe ended with status " + std::to_string(result.exitStatus)
+                            : result.error);
 }
 
 std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip) {
@@ -62,12 +78,14 @@ std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip) {
 
     if (ctx.job.ZipCommentEnabled) {
       ctx.ui.ProcessEvents();
-      ctx.runner.ExecCmd(ZipCommentCommand(name.path, ctx.job.ZipCommentPath));
+      AddZipComment(ctx, name.path);
     }
     // Only now, with every step of its zip written, may the volume go.
     ctx.fs.DeleteFile(dos::Join(run.WorkFolder, volume));
     ctx.view.Progress = 0;
     ++run.VolumeNumber;
+    // A stop is taken between volumes too: the next zip is not begun.
+    if (host::StopSignal()) return zip_result::kAborted;
   }
   return 0;
 }

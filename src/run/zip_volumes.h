@@ -11,11 +11,14 @@ namespace kelvo {
 // Zips run.VolumeCount volumes from run.WorkFolder into ZipStorageDir, in
 // name order, so that zip NN always holds volume NN. Returns 0, or the zip
 // component's result when a zip step failed or was aborted (the volume of
-// that pass stays); a file that cannot be copied, stamped or deleted throws
-// host::HostError.
+// that pass stays); a file that cannot be copied, stamped or deleted, or a
+// comment that the zip program could not add, throws host::HostError. A
+// noted stop (stop_signal.h) ends it between volumes with kAborted.
 std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip);
 
 // The comment program's command line for a zip path (without ".zip").
 std::string ZipCommentCommand(const std::string& zipPath, const std::string& commentPath);
+// Runs it for the zip; a comment that was not added throws host::HostError.
+void AddZipComment(Context& ctx, const std::string& zipPath);
 
 }  // namespace kelvo

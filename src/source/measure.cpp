@@ -65,9 +65,8 @@ std::string RunSizeTool(Context& ctx) {
 }  // namespace
 
 std::string SizeToolCommandLine(const std::string& appDir, const std::string& shortSource) {
-  std::string source = shortSource;
-  if (source.find_first_of(" \t<>") != std::string::npos) source = "\"" + source + "\"";
-  return "command.pif /c \"" + appDir + "\\size.exe\" " + source + " /s /t> " + kSizeReport;
+  return "command.pif /c \"" + appDir + "\\size.exe\" " + host::CommandArgument(shortSource) +
+         " /s /t> " + kSizeReport;
 }
 
 std::optional<std::string> ReadSizeReport(const host::FileSystem& fs, std::string_view reportPath,

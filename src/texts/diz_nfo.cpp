@@ -161,7 +161,11 @@ void CopyDizForZip(Context& ctx) {
 
 void CopyNfoForZip(Context& ctx) {
   if (ctx.job.NfoPath.empty()) return;
-  ctx.run.NfoCopyName = dos::FileNamePart(ctx.job.NfoPath);
+  // The copy must land in the application directory and nowhere else.
+  std::string name = dos::FileNamePart(ctx.job.NfoPath);
+  if (!dos::IsPlainFileName(name))
+    throw host::HostError("copy", ctx.job.NfoPath, "the nfo must name a file");
+  ctx.run.NfoCopyName = name;
   // Read before the copy is opened: a missing NFO leaves the old copy alone.
   const std::optional<std::string> whole =
       ctx.fs.ReadWholeFile(ctx.job.NfoPath, kNfoWholeReadLimit);

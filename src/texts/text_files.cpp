@@ -19,15 +19,7 @@ void EnsureAppTempFolder(Context& ctx) {
 }
 
 std::string EditorCommandLine(std::string_view path) {
-  std::string line = "Notepad.exe ";
-  if (path.find_first_of(" \t") == std::string_view::npos) {
-    line += path;
-  } else {
-    line += '"';
-    line += path;
-    line += '"';
-  }
-  return line;
+  return "Notepad.exe " + host::CommandArgument(path);
 }
 
 void StartEditor(Context& ctx, std::string_view commandLine) {

@@ -64,12 +64,11 @@ TEST_F(FileSystemTest, ADirectoryThatCannotBeReadIsAnErrorNotEmpty) {
   }
   EXPECT_THROW(fs.ExistsWithDirectories("d:\\loop\\"), HostError);
   EXPECT_THROW(fs.ExistsWithDirectories("d:\\loop\\*.*"), HostError);
-  EXPECT_THROW(fs.ExistsAsFile("d:\\loop\\*.txt"), HostError);
+  EXPECT_THROW(fs.ListFiles("d:\\loop\\*.txt"), HostError);
 
   // Nothing of that name is DOS's "file not found": an empty listing.
   EXPECT_TRUE(fs.ListFiles("d:\\missing\\*.*").empty());
   EXPECT_TRUE(fs.ListFiles("d:\\a.txt\\*.*").empty());  // a file where the directory would be
-  EXPECT_FALSE(fs.ExistsAsFile("d:\\missing\\*.txt"));
   EXPECT_FALSE(fs.ExistsWithDirectories("d:\\missing\\"));
   EXPECT_FALSE(fs.ExistsWithDirectories("d:\\loop"));  // the link's own entry is no directory
 

@@ -7,8 +7,8 @@
 namespace kelvo {
 
 TEST(ZipNames, DigitsFollowTheSet) {
-  EXPECT_EQ(VolumeDigits(1, 1, 3, false), "");   // one volume
-  EXPECT_EQ(VolumeDigits(1, 5, 0, false), "");   // one archive
+  EXPECT_EQ(VolumeDigits(1, 1, 3, false), "");  // one volume
+  EXPECT_EQ(VolumeDigits(1, 5, 0, false), "");  // one archive
   EXPECT_EQ(VolumeDigits(2, 12, 3, false), "02");
   EXPECT_EQ(VolumeDigits(7, 120, 3, true), "007");
   EXPECT_EQ(VolumeDigits(100, 120, 3, true), "100");
