@@ -9,14 +9,12 @@
 #include <string>
 
 #include "core/context.h"
-#include "core/exit_status.h"
 #include "core/quiet_ui.h"
 #include "host/command_runner.h"
 #include "host/host_config.h"
+#include "host/stop_signal.h"
 #include "run/run_driver.h"
-#include "scripts/job_script.h"
-#include "source/drives.h"
-#include "source/measure.h"
+#include "run/unattended.h"
 
 int main(int argc, char** argv) {
   std::string commandLine, comment;
@@ -50,18 +48,9 @@ int main(int argc, char** argv) {
     ctx.job.ZipCommentPath = comment;
   }
 
-  kelvo::ReadScript(ctx);
-  kelvo::CheckLoadedJob(ctx);
-  int status = 0;
-  if (!ctx.LoadCheckPassed) {
-    status = ctx.programExit.value_or(kelvo::kExitScriptRejected);
-  } else {
-    if (!ctx.job.ZipStorageDir.empty()) kelvo::ShowZipDriveFreeSpace(ctx);
-    kelvo::MeasureSource(ctx, true);
-    kelvo::RunDriver driver(ctx);
-    driver.RunJob();
-    status = ctx.programExit.value_or(kelvo::kExitComplete);
-  }
+  kelvo::host::InstallStopHandlers();
+  kelvo::RunDriver driver(ctx);
+  int status = kelvo::RunUnattended(ctx, driver);
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   std::fprintf(stderr, "peak memory: %ld KiB\n", usage.ru_maxrss);

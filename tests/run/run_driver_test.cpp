@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
 #include "core/exit_status.h"
+#include "host/stop_signal.h"
+#include "run/unattended.h"
+#include "scripts/job_script.h"
 #include "support/temp_drives.h"
 #include "texts/diz_nfo.h"
 #include "tools/file_tree.h"
@@ -376,6 +381,302 @@ TEST(RunJobNames, OneArchiveHasNoDigits) {
   app.driver.RunJob();
   EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete");
   EXPECT_EQ(app.Zips(), std::vector<std::string>{"ALONGERBASENAME.zip"});
+}
+
+TEST(RunJobHostileNames, NoPathIsEverARedirectionOrASecondArgument) {
+  // Each of these would once have written or packed something outside the
+  // job's folders; now each is refused before anything is made.
+  struct Case {
+    std::function<void(JobSettings&)> change;
+    Panel panel;
+    const char* problem;
+  } cases[] = {
+      {[](JobSettings& j) { j.ZipBaseName = "a>e:x"; }, Panel::Zip,
+       "can't use 'a>e:x': a DOS name can't hold '>'"},
+      {[](JobSettings& j) { j.ZipStorageDir = "e:\\zips|x"; }, Panel::Zip,
+       "can't use 'e:\\zips|x': a DOS name can't hold '|'"},
+      {[](JobSettings& j) { j.SourcePath = "d:\\src\" \"d:\\secret"; }, Panel::Source,
+       "can't use 'd:\\src\" \"d:\\secret': a DOS name can't hold '\"'"},
+      {[](JobSettings& j) { j.NfoPath = "c:\\rel\\*.nfo"; }, Panel::Nfo,
+       "can't use 'c:\\rel\\*.nfo': a DOS name can't hold '*'"},
+      {[](JobSettings& j) { j.ZipCommentPath = "c:\\app\\temp\\comment.txt<e:\\x"; }, Panel::Zip,
+       "can't use 'c:\\app\\temp\\comment.txt<e:\\x': a DOS name can't hold '<'"},
+      {[](JobSettings& j) { j.ZipBaseName = "..\\..\\x"; }, Panel::Zip,
+       "can't use '..\\..\\x': a DOS name can't hold '\\'"},
+  };
+  for (auto& c : cases) {
+    for (BatchMode mode : {BatchMode::None, BatchMode::Plain}) {
+      RunFixture app;
+      app.ctx.batchMode = mode;
+      std::filesystem::create_directories(app.drives.Host('d', "secret"));
+      TempDrives::WriteFile(app.drives.Host('d', "secret/s.txt"), "secret");
+      c.change(app.ctx.job);
+      app.driver.RunJob();
+      EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001"))) << c.problem;
+      EXPECT_TRUE(app.Zips().empty());
+      EXPECT_FALSE(std::filesystem::exists(app.drives.Host('e', "x")));
+      if (mode == BatchMode::None) {
+        EXPECT_EQ(app.ui.MessageTexts(), std::vector<std::string>{c.problem});
+        EXPECT_EQ(app.ctx.view.VisiblePanel, c.panel) << c.problem;
+      } else {
+        EXPECT_EQ(app.ui.reports, std::vector<std::string>{c.problem});
+        EXPECT_EQ(app.ctx.programExit, kExitJobIncomplete);
+      }
+    }
+  }
+}
+
+TEST(RunJobHostileNames, TheNfoCopyStaysInTheApplicationDirectory) {
+  RunFixture app;
+  app.ctx.batchMode = BatchMode::Plain;
+  // "/" separates as "\" does: the copy is named "target", in c:\app.
+  TempDrives::WriteFile(app.drives.Host('c', "etc/target"), "precious\r\n");
+  app.ctx.job.NfoPath = "c:\\rel\\x/../../etc/target";
+  app.driver.RunJob();
+  EXPECT_EQ(app.ctx.programExit, kExitComplete) << app.ctx.view.StatusLine;
+  EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('c', "etc/target")), "precious\r\n");
+  EXPECT_EQ(app.ctx.run.NfoCopyName, "target");
+  EXPECT_TRUE(ReadZip(app.drives.Host('e', "zips/DEMO01.zip")).entries.count("target"));
+
+  // A path that names no file of its own is refused, not written through.
+  RunFixture dots;
+  dots.ctx.batchMode = BatchMode::Plain;
+  dots.ctx.job.NfoPath = "c:\\rel\\..";
+  dots.driver.RunJob();
+  EXPECT_EQ(dots.ctx.programExit, kExitRunError);
+  EXPECT_EQ(dots.ui.reports,
+            std::vector<std::string>{"can't copy 'c:\\rel\\..': the nfo must name a file"});
+}
+
+TEST(RunJobComment, PathsWithBlanksAndAFailedCommentStep) {
+  // A storage directory and a comment file with blanks: every zip has the comment.
+  RunFixture blanks;
+  std::filesystem::create_directories(blanks.drives.Host('e', "my zips"));
+  TempDrives::WriteFile(blanks.drives.Host('c', "app/temp/my comment.txt"), kComment);
+  blanks.ctx.job.ZipStorageDir = "e:\\my zips";
+  blanks.ctx.job.ZipCommentPath = "c:\\app\\temp\\my comment.txt";
+  blanks.driver.RunJob();
+  ASSERT_EQ(blanks.ctx.view.StatusLine, "Ripping complete");
+  auto zips = testing::FileNames(blanks.drives.Host('e', "my zips"));
+  ASSERT_GE(zips.size(), 3u);
+  for (const auto& zip : zips)
+    EXPECT_EQ(ReadZip(blanks.drives.Host('e', "my zips/" + zip)).comment, kComment) << zip;
+
+  // An unreadable comment file ends the run before the volume goes: running
+  // the job again completes the set.
+  RunFixture missing;
+  missing.ctx.batchMode = BatchMode::Plain;
+  missing.ctx.job.ZipCommentPath = "c:\\app\\temp\\gone.txt";
+  missing.driver.RunJob();
+  EXPECT_EQ(missing.ctx.programExit, kExitRunError);
+  EXPECT_NE(missing.ctx.view.StatusLine, "Ripping complete");
+  ASSERT_EQ(missing.ui.reports.size(), 1u);
+  EXPECT_EQ(missing.ui.reports[0],
+            "can't add the comment to 'e:\\zips\\DEMO01.zip': can't open "
+            "'c:\\app\\temp\\gone.txt': No such file or directory");
+  EXPECT_EQ(missing.Zips(), std::vector<std::string>{"DEMO01.zip"});
+  EXPECT_EQ(testing::FileNames(missing.drives.Host('c', "Kelvo001")).front(), "DEMO.7z.001");
+
+  // The zip program fails: its status is the reason.
+  RunFixture failing;
+  failing.ctx.batchMode = BatchMode::Plain;
+  std::string record = failing.drives.Host('c', "pkzip.rec");
+  failing.runner.Programs().Set("pkzip", std::string(KELVO_TEST_BIN_DIR) + "/argv_recorder");
+  ::setenv("KELVO_RECORD", record.c_str(), 1);
+  ::setenv("KELVO_EXIT", "1", 1);
+  failing.driver.RunJob();
+  ::unsetenv("KELVO_EXIT");
+  EXPECT_EQ(failing.ctx.programExit, kExitRunError);
+  EXPECT_EQ(failing.ui.reports,
+            std::vector<std::string>{
+                "can't add the comment to 'e:\\zips\\DEMO01.zip': pkzip.exe ended with status 1"});
+
+  // With the comment off the zip program is never started.
+  RunFixture off;
+  std::string offRecord = off.drives.Host('c', "off.rec");
+  off.runner.Programs().Set("pkzip", std::string(KELVO_TEST_BIN_DIR) + "/argv_recorder");
+  ::setenv("KELVO_RECORD", offRecord.c_str(), 1);
+  off.ctx.job.ZipCommentEnabled = false;
+  off.driver.RunJob();
+  ::unsetenv("KELVO_RECORD");
+  EXPECT_EQ(off.ctx.view.StatusLine, "Ripping complete");
+  EXPECT_FALSE(TempDrives::FileExists(offRecord));
+  EXPECT_TRUE(TempDrives::FileExists(record));
+}
+
+TEST(RunJobExtras, AFileExtraLosesItsReadOnlyBit) {
+  RunFixture app;
+  std::string extra = app.drives.Host('c', "rel/extras/viewer.txt");
+  ::chmod(extra.c_str(), 0444);
+  app.ctx.job.ExtraKind = ExtraKindChoice::File;
+  app.ctx.job.ExtraPath = "c:\\rel\\extras\\viewer.txt";
+  app.driver.RunJob();
+  EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete");
+  EXPECT_NE(std::filesystem::status(extra).permissions() & std::filesystem::perms::owner_write,
+            std::filesystem::perms::none);
+  EXPECT_EQ(ReadZip(app.drives.Host('e', "zips/DEMO01.zip")).entries.at("viewer.txt"), "viewer");
+}
+
+TEST(RunJobAbort, AStaleRequestIsClearedAndAFreshOneStands) {
+  RunFixture stale;
+  stale.ctx.job.ArchiveSize = 0;
+  stale.driver.RunJob();
+  ASSERT_EQ(stale.ctx.view.StatusLine, "Ripping complete");
+  stale.driver.AbortRun();  // pressed after the run had ended
+  std::filesystem::remove(stale.drives.Host('e', "zips/DEMO.zip"));
+  stale.driver.RunJob();
+  EXPECT_EQ(stale.ctx.view.StatusLine, "Ripping complete");
+
+  // "&Abort" taken in the events processed just before the zipping begins.
+  RunFixture early;
+  early.ctx.batchMode = BatchMode::Plain;
+  early.ui.onProcessEvents = [&] {
+    if (early.ctx.view.BusyPointer && early.ctx.run.VolumeNumber == 0) early.driver.AbortRun();
+  };
+  early.driver.RunJob();
+  EXPECT_EQ(early.ctx.programExit, kExitZipFailed);
+  EXPECT_TRUE(early.Zips().empty());
+}
+
+TEST(RunJobChecks, NoCompressionLevelIsRefused) {
+  RunFixture app;
+  app.ctx.job.Compression = -1;
+  app.driver.RunJob();
+  EXPECT_EQ(app.ui.MessageTexts(), std::vector<std::string>{"Choose a compression level"});
+  EXPECT_EQ(app.ctx.view.VisiblePanel, Panel::Zip);
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
+}
+
+// Unattended runs: every row of the README's status table.
+struct UnattendedFixture : RunFixture {
+  UnattendedFixture() {
+    ctx.batchMode = BatchMode::Plain;
+    ctx.ScriptPath = "c:\\job.kvo";
+  }
+  int Run() {
+    TempDrives::WriteFile(drives.Host('c', "job.kvo"), ScriptText(ctx.job, clock.Now()));
+    return RunUnattended(ctx, driver);
+  }
+  int RunScript(const std::string& text) {
+    TempDrives::WriteFile(drives.Host('c', "job.kvo"), text);
+    return RunUnattended(ctx, driver);
+  }
+  bool MadeNothing() const {
+    return Zips().empty() && !std::filesystem::exists(drives.Host('c', "Kelvo001"));
+  }
+};
+
+TEST(UnattendedRun, StatusTable) {
+  {
+    UnattendedFixture app;  // 0: every volume made and zipped
+    EXPECT_EQ(app.Run(), kExitComplete);
+    EXPECT_GE(app.Zips().size(), 3u);
+    EXPECT_TRUE(app.ui.reports.empty());
+    EXPECT_TRUE(app.ui.messages.empty());
+  }
+  {
+    UnattendedFixture app;  // 2: the script can't be read
+    app.ctx.ScriptPath = "c:\\missing.kvo";
+    EXPECT_EQ(RunUnattended(app.ctx, app.driver), kExitScriptRejected);
+    EXPECT_EQ(app.ui.reports,
+              std::vector<std::string>{"can't read 'c:\\missing.kvo': no such file"});
+  }
+  {
+    // 2: a script broken at or after " Size:" is never packaged with the
+    // values read before.
+    for (const char* bad : {" Size: 200", " Solid: 6"}) {
+      UnattendedFixture app;
+      std::string text = ScriptText(app.ctx.job, app.clock.Now());
+      std::string key = std::string(bad).substr(0, std::string(bad).find(':') + 1);
+      auto at = text.find(key);
+      text.replace(at, text.find("\r\n", at) - at, bad);
+      EXPECT_EQ(app.RunScript(text), kExitScriptRejected) << bad;
+      EXPECT_TRUE(app.MadeNothing());
+      ASSERT_EQ(app.ui.reports.size(), 1u);
+      EXPECT_NE(app.ui.reports[0].find(" is not "), std::string::npos) << app.ui.reports[0];
+    }
+    UnattendedFixture cut;
+    std::string text = ScriptText(cut.ctx.job, cut.clock.Now());
+    EXPECT_EQ(cut.RunScript(text.substr(0, text.rfind(" Extra:"))), kExitScriptRejected);
+    EXPECT_TRUE(cut.MadeNothing());
+  }
+  {
+    UnattendedFixture app;  // 2: a file the script names is missing
+    std::filesystem::remove(app.drives.Host('c', "rel/demo.nfo"));
+    EXPECT_EQ(app.Run(), kExitScriptRejected);
+    EXPECT_EQ(app.ui.reports, std::vector<std::string>{"The nfo 'c:\\rel\\demo.nfo' is missing"});
+    EXPECT_TRUE(app.MadeNothing());
+  }
+  {
+    UnattendedFixture app;  // 3: a base name with a space
+    app.ctx.job.ZipBaseName = "DE MO";
+    EXPECT_EQ(app.Run(), kExitJobIncomplete);
+    EXPECT_TRUE(app.MadeNothing());
+  }
+  {
+    UnattendedFixture app;  // 3: a DIZ position that does not fit
+    app.ctx.job.DizColumn = "30";
+    EXPECT_EQ(app.Run(), kExitJobIncomplete);
+    EXPECT_EQ(app.ui.reports, std::vector<std::string>{"Column number too high"});
+    EXPECT_TRUE(app.MadeNothing());
+  }
+  {
+    UnattendedFixture app;  // 4: more than 999 volumes (a sparse source of 600 MB)
+    std::filesystem::resize_file(app.drives.Host('d', "src/big1.bin"), 600'000'000);
+    EXPECT_EQ(app.Run(), kExitTooManyVolumes);
+    EXPECT_TRUE(app.MadeNothing());
+  }
+  {
+    UnattendedFixture app;  // 5: the archiver made no volume
+    app.runner.Programs().Set("wrar", app.drives.Host('e', "no-such-program"));
+    EXPECT_EQ(app.Run(), kExitArchiverFailed);
+    EXPECT_TRUE(app.MadeNothing());
+  }
+  {
+    UnattendedFixture app;  // 6: a zip could not be written
+    TempDrives::WriteFile(app.drives.Host('e', "zips/DEMO02.zip"), "not a zip");
+    EXPECT_EQ(app.Run(), kExitZipFailed);
+    ASSERT_EQ(app.ui.reports.size(), 1u);
+    EXPECT_NE(app.ui.reports[0].find("DEMO02"), std::string::npos) << app.ui.reports[0];
+    EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('e', "zips/DEMO02.zip")), "not a zip");
+  }
+  {
+    UnattendedFixture app;  // 6: "E&xit" while the zips are made
+    app.ui.onProcessEvents = [&] {
+      if (app.ctx.run.VolumeNumber == 2) app.driver.ExitFromRun();
+    };
+    EXPECT_EQ(app.Run(), kExitZipFailed);
+    EXPECT_EQ(app.Zips(), std::vector<std::string>{"DEMO01.zip"});
+  }
+  {
+    UnattendedFixture app;  // 7: a file operation failed
+    app.ctx.job.ZipCommentPath = "c:\\app\\temp\\gone.txt";
+    EXPECT_EQ(app.Run(), kExitRunError);
+    ASSERT_EQ(app.ui.reports.size(), 1u);
+    EXPECT_TRUE(app.ui.reports[0].starts_with("can't add the comment to")) << app.ui.reports[0];
+  }
+}
+
+TEST(UnattendedRun, SigtermDiscardsTheZipBeingWrittenAndEndsWithItsOwnStatus) {
+  host::InstallStopHandlers();
+  for (int stopAt : {1, 2, 3}) {
+    UnattendedFixture app;
+    app.ui.onProcessEvents = [&] {
+      // While a zip is being written: the component is adding a file.
+      if (app.ctx.run.VolumeNumber == stopAt && !app.ctx.view.StatusLine.empty() &&
+          !host::StopSignal())
+        std::raise(SIGTERM);
+    };
+    EXPECT_EQ(app.Run(), 128 + SIGTERM) << stopAt;
+    host::ClearStopSignal();
+    // No temporary zip stays, and every zip that stays has its comment.
+    auto names = testing::FileNames(app.drives.Host('e', "zips"));
+    EXPECT_EQ(names.size(), static_cast<size_t>(stopAt - 1)) << stopAt;
+    for (const auto& name : names) {
+      EXPECT_TRUE(name.ends_with(".zip")) << name;
+      EXPECT_EQ(ReadZip(app.drives.Host('e', "zips/" + name)).comment, kComment) << name;
+    }
+  }
 }
 
 }  // namespace kelvo
