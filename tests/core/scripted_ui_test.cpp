@@ -25,4 +25,23 @@ TEST(ScriptedUi, AnswersMustFitTheButtons) {
   EXPECT_EQ(ui.messages[3].icon, MessageIcon::Information);
 }
 
+TEST(DialogSeam, AChoiceThatIsNoDosNameIsRefusedAsACancel) {
+  ScriptedUi ui;
+  ui.fileAnswers = {"d:\\a>b.diz", "d:\\rel\\demo.diz", "d:\\src\\we*rd.txt"};
+  ui.folderAnswers = {FolderAnswer{{}, "e:\\zips|x"}};
+  EXPECT_EQ(ui.OpenFile({"Add file_id.diz", "", "", ""}), std::nullopt);
+  EXPECT_EQ(ui.MessageTexts(),
+            std::vector<std::string>{"can't use 'd:\\a>b.diz': a DOS name can't hold '>'"});
+  EXPECT_EQ(ui.messages[0].title, "Kelvo32 error");
+  EXPECT_EQ(ui.SaveFile({"Save script", "", "", ""}), "d:\\rel\\demo.diz");
+  // A file of the source tree may be named anyhow: it never reaches a command line.
+  FileDialogRequest skip{"Add skip file", "", "", ""};
+  skip.anyName = true;
+  EXPECT_EQ(ui.OpenFile(skip), "d:\\src\\we*rd.txt");
+  FolderDialogRequest folder;
+  folder.title = "Zip directory";
+  EXPECT_EQ(ui.BrowseFolder(folder), std::nullopt);
+  EXPECT_EQ(ui.messages.size(), 2u);
+}
+
 }  // namespace kelvo::testing

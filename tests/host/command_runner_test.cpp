@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <thread>
 
+#include "host/stop_signal.h"
 #include "host/text_file.h"
 
 #include "support/temp_drives.h"
@@ -51,6 +56,21 @@ TEST(ParseInterpreterLine, FindsRedirectionsAnywhereOutsideQuotes) {
   EXPECT_FALSE(ParseInterpreterLine(" prog >"));
   EXPECT_FALSE(ParseInterpreterLine(" >x"));
   EXPECT_FALSE(ParseInterpreterLine(" prog \"open"));
+}
+
+TEST(CommandArgument, QuotedOnlyWhereAPathWouldSplitOrRedirect) {
+  EXPECT_EQ(CommandArgument("d:\\src"), "d:\\src");
+  EXPECT_EQ(CommandArgument("d:\\my src"), "\"d:\\my src\"");
+  EXPECT_EQ(CommandArgument("d:\\a\tb"), "\"d:\\a\tb\"");
+  // Whatever a path holds, the line splits back into that one path.
+  for (std::string path : {"e:\\my zips\\DEMO01", "c:\\a>b", "c:\\a < b", "c:\\x|y", "d:\\"}) {
+    auto parsed = ParseInterpreterLine(" pkzip.exe " + CommandArgument(path) + " -z <" +
+                                       CommandArgument("c:\\my comment.txt"));
+    ASSERT_TRUE(parsed) << path;
+    EXPECT_EQ(parsed->words, (Words{"pkzip.exe", path, "-z"}));
+    EXPECT_EQ(parsed->input, "c:\\my comment.txt");
+    EXPECT_EQ(parsed->output, "");
+  }
 }
 
 class RunnerTest : public ::testing::Test {
@@ -143,6 +163,44 @@ TEST_F(RunnerTest, StartDetachedDoesNotWaitAndShortNamesAreThePath) {
   EXPECT_EQ(runner.GetShortFileName("c:\\app\\temp\\long name.txt"),
             "c:\\app\\temp\\long name.txt");
   EXPECT_EQ(runner.GetShortFileName("c:\\app\\temp\\missing.txt"), "");
+}
+
+TEST_F(RunnerTest, AStopEndsTheProgramWaitedForUnlessItMayFinish) {
+  programs.Set("sleep", "/bin/sleep");
+  CommandRunner runner(fs, programs);
+  InstallStopHandlers();
+  ClearStopSignal();
+  std::thread signaller([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ::kill(::getpid(), SIGTERM);
+  });
+  auto start = std::chrono::steady_clock::now();
+  auto r = runner.ExecCmd("sleep 30");
+  signaller.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(StopSignal(), SIGTERM);
+  EXPECT_EQ(r.exitStatus, 128 + SIGTERM);
+
+  // With the stop already noted, a step that must finish still runs to its end.
+  start = std::chrono::steady_clock::now();
+  r = runner.ExecCmd("sleep 0.3", OnStop::Finish);
+  EXPECT_EQ(r.exitStatus, 0);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+  ClearStopSignal();
+}
+
+TEST_F(RunnerTest, AWaitedProgramHasAProcessGroupOfItsOwn) {
+  // A Ctrl-C at the terminal must reach this program alone, which then
+  // decides what to stop.
+  programs.Set("cat", "/bin/cat");
+  CommandRunner runner(fs, programs);
+  ASSERT_TRUE(runner.ExecCmd("command.com /c cat /proc/self/stat >e:\\stat.txt").started);
+  std::istringstream stat(TempDrives::ReadFile(t.Host('e', "stat.txt")));
+  std::string pid, name, state;
+  long group = 0;
+  stat >> pid >> name >> state >> group >> group;
+  EXPECT_EQ(std::to_string(group), pid);
+  EXPECT_NE(group, static_cast<long>(::getpgrp()));
 }
 
 }  // namespace kelvo::host

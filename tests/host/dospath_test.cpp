@@ -47,4 +47,31 @@ TEST(DosPath, Wildcards) {
   EXPECT_TRUE(MatchWildcard("a*b*c", "aXbYbZc"));
 }
 
+TEST(DosPath, WhatADosNameCantHold) {
+  EXPECT_EQ(PathProblem("d:\\my src\\r\xC3\xA9l.nfo"), "");
+  EXPECT_EQ(PathProblem("d:\\"), "");
+  EXPECT_EQ(PathProblem(""), "");
+  EXPECT_EQ(PathProblem("d:\\a>b"), "can't use 'd:\\a>b': a DOS name can't hold '>'");
+  for (char c : std::string("\"<>|*?"))
+    EXPECT_NE(PathProblem(std::string("d:\\a") + c + "b"), "") << c;
+  EXPECT_EQ(PathProblem("d:\\a\tb"),
+            "can't use 'd:\\a\tb': a DOS name can't hold a control character");
+  EXPECT_NE(PathProblem(std::string("d:\\a\0b", 6)), "");
+  EXPECT_EQ(PathProblem("d:\\a:b"), "can't use 'd:\\a:b': a DOS name can't hold ':'");
+
+  EXPECT_EQ(NameProblem("DEMO"), "");
+  EXPECT_EQ(NameProblem("a>h:.bashrc"), "can't use 'a>h:.bashrc': a DOS name can't hold '>'");
+  EXPECT_EQ(NameProblem("a/b"), "can't use 'a/b': a DOS name can't hold '/'");
+  EXPECT_NE(NameProblem("a:b"), "");
+  EXPECT_NE(NameProblem("..\\x"), "");
+}
+
+TEST(DosPath, SlashSeparatesAndFileNamesStandAlone) {
+  EXPECT_EQ(FileNamePart("c:\\rel\\x/../../../../etc/target"), "target");
+  EXPECT_EQ(FileNamePart("c:/rel/demo.nfo"), "demo.nfo");
+  EXPECT_EQ(Parent("c:\\rel/demo.nfo"), "c:\\rel");
+  EXPECT_TRUE(IsPlainFileName("demo.nfo"));
+  for (const char* bad : {"", ".", "..", "a/b", "a\\b"}) EXPECT_FALSE(IsPlainFileName(bad)) << bad;
+}
+
 }  // namespace kelvo::dos

@@ -375,6 +375,23 @@ TEST(ScriptCheck, SkipCheckLeavesTextTmpWhenAnEntryIsMissing) {
             "d:\\games\\demo\\a.txt\r\nd:\\games\\demo\\gone\\*.*\r\n\r\n");
 }
 
+TEST(ScriptCheck, SkipEntriesAreNamesNotPatterns) {
+  LoadableJob app;
+  TempDrives::WriteFile(app.drives.Host('d', "games/demo/a1b.txt"), "1");
+  std::string script =
+      Replace(kExample, "d:\\games\\demo\\temp\\*.*\r\n", "d:\\games\\demo\\a*b.txt\r\n");
+  app.WriteScript(Replace(script, "AutoN: True", "AutoN: False"));
+  ASSERT_TRUE(ReadScript(app.ctx));
+  CheckLoadedJob(app.ctx);
+  EXPECT_FALSE(app.ctx.LoadCheckPassed);
+  EXPECT_EQ(app.ctx.view.VisiblePanel, Panel::Skip);
+
+  TempDrives::WriteFile(app.drives.Host('d', "games/demo/a*b.txt"), "*");
+  ASSERT_TRUE(ReadScript(app.ctx));
+  CheckLoadedJob(app.ctx);
+  EXPECT_TRUE(app.ctx.LoadCheckPassed);
+}
+
 TEST(ScriptCheck, BaseNameRules) {
   LoadableJob app;
   app.WriteScript(
