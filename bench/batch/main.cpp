@@ -17,6 +17,7 @@
 #include "run/unattended.h"
 
 int main(int argc, char** argv) {
+  kelvo::host::InstallStopHandlers();
   std::string commandLine, comment;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -48,7 +49,6 @@ int main(int argc, char** argv) {
     ctx.job.ZipCommentPath = comment;
   }
 
-  kelvo::host::InstallStopHandlers();
   kelvo::RunDriver driver(ctx);
   int status = kelvo::RunUnattended(ctx, driver);
   rusage usage{};

@@ -1,0 +1,106 @@
+// The windowless program stopped by SIGTERM or SIGINT at any moment: it ends
+// with 128 + the signal (or 0 when it had finished), leaves no temporary zip
+// behind, and every zip it leaves is complete, comment included.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <zip.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+#include "support/temp_drives.h"
+#include "tools/file_tree.h"
+
+extern char** environ;
+
+namespace kelvo {
+
+using testing::TempDrives;
+
+namespace {
+
+const std::string kComment = "\xC9\xCD\xBB comment \xB0\xB1\r\n";
+
+std::string CommentOf(const std::string& zipPath) {
+  int error = 0;
+  zip_t* z = zip_open(zipPath.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+  if (!z) return "<not a zip>";
+  int length = 0;
+  const char* comment = zip_get_archive_comment(z, &length, ZIP_FL_ENC_RAW);
+  std::string text = comment ? std::string(comment, static_cast<size_t>(length)) : "";
+  zip_discard(z);
+  return text;
+}
+
+// Starts the batch program on c:\job.kvo and sends `signal` after `delay`.
+int RunAndStop(const TempDrives& drives, int signal, std::chrono::milliseconds delay) {
+  std::string program = std::string(KELVO_APP_BUILD_DIR) + "/../bench/kelvo_batch";
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    if (!std::string_view(*e).starts_with("KELVO32_DRIVES=")) env.emplace_back(*e);
+  }
+  host::DriveTable table = drives.table;
+  table.Map('z', "/");  // the application directory of the build
+  env.push_back(std::string(host::DriveTable::kEnvVar) + "=" + table.Serialize());
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string job = "!c:\\job.kvo", flag = "--comment", comment = "c:\\comment.txt";
+  char* argv[] = {program.data(), job.data(), flag.data(), comment.data(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
+  std::this_thread::sleep_for(delay);
+  ::kill(pid, signal);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 256 + WTERMSIG(status);
+}
+
+}  // namespace
+
+TEST(InterruptedBatchRun, LeavesNoTemporaryZipAndOnlyCompleteZips) {
+  TempDrives drives;
+  testing::TreeMap tree;
+  for (int i = 0; i < 12; ++i)
+    tree["f" + std::to_string(i) + ".bin"] = testing::NoiseBytes(1'000'000, i);
+  testing::WriteTree(drives.Host('d', "src"), tree);
+  TempDrives::WriteFile(drives.Host('c', "rel/file_id.diz"), "DEMO xx/xx\r\n");
+  TempDrives::WriteFile(drives.Host('c', "rel/demo.nfo"), "notes\r\n");
+  TempDrives::WriteFile(drives.Host('c', "comment.txt"), kComment);
+  TempDrives::WriteFile(drives.Host('c', "job.kvo"),
+                        "Kelvo32 script\r\nSource: d:\\src\r\nSkip: \r\n\r\n"
+                        "Diz: c:\\rel\\file_id.diz\r\nAutoN: True\r\nCol: 1\r\nLin: 1\r\n"
+                        "Nfo: c:\\rel\\demo.nfo\r\n 1st: 0\r\n File:False\r\n Extra:\r\n"
+                        "Zip: e:\\zips\r\n name:DEMO\r\n Size: 1\r\n Solid: 0\r\n Extra: 0\r\n");
+  int stopped = 0;
+  for (int round = 0; round < 12; ++round) {
+    std::filesystem::remove_all(drives.Host('e', "zips"));
+    std::filesystem::create_directories(drives.Host('e', "zips"));
+    int signal = round % 2 ? SIGINT : SIGTERM;
+    int status = RunAndStop(drives, signal, std::chrono::milliseconds(20 + 25 * round));
+    // A signal that comes before the handlers are in place ends the
+    // program as it would any other (256 + signal here).
+    ASSERT_TRUE(status == 0 || status == 128 + signal || status == 256 + signal)
+        << "round " << round << ": " << status;
+    if (status == 128 + signal) ++stopped;
+    for (const auto& name : testing::FileNames(drives.Host('e', "zips"))) {
+      ASSERT_TRUE(name.ends_with(".zip")) << "round " << round << " left " << name;
+      EXPECT_EQ(CommentOf(drives.Host('e', "zips/" + name)), kComment)
+          << "round " << round << ": " << name;
+    }
+  }
+  // Most rounds must really have been cut short, or this proves nothing.
+  EXPECT_GE(stopped, 6);
+}
+
+}  // namespace kelvo
