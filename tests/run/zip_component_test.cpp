@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -241,55 +242,13 @@ TEST_F(ZipComponentTest, UnusableZipsAreLeftAlone) {
   EXPECT_EQ(DirNames(t.Host('d', "zips")), (Names{"empty.zip", "notes.zip"}));
 }
 
-TEST_F(ZipComponentTest, UnreadableFileIsFoundBeforeWriting) {
-  Write('d', "src/a.txt", "a");
-  Write('d', "src/secret.txt", "s");
-  ::chmod(t.Host('d', "src/secret.txt").c_str(), 0);
-  auto check = [&] {
-    // The zip can be written; the unreadable file alone stops the add.
-    if (AddTo("d:\\zips\\demo01", "d:\\src\\a.txt\r") != 0) return false;
-    std::string before = TempDrives::ReadFile(demo);
-    return AddTo("d:\\zips\\demo01", "d:\\src\\a.txt\rd:\\src\\secret.txt\r") ==
-               zip_result::kFileNotFound &&
-           TempDrives::ReadFile(demo) == before &&
-           DirNames(t.Host('d', "zips")) == Names{"demo01.zip"};
-  };
+// Permission checks as an ordinary user: root reads everything, so as root
+// the check runs in a child that has given up its rights.
+static void CheckAsOrdinaryUser(const TempDrives& t, const std::function<bool()>& check) {
   if (::geteuid() != 0) {
     EXPECT_TRUE(check());
     return;
   }
-  // Root reads everything: check as an ordinary user, in a child.
-  for (const auto& dir : {t.root(), t.Host('d'), t.Host('d', "src"), t.Host('d', "zips")})
-    ::chmod(dir.c_str(), 0777);
-  pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
-    ::_exit(check() ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-}
-
-TEST_F(ZipComponentTest, AnUnreadableDirectoryPatternFailsTheAdd) {
-  Write('d', "src/a.txt", "a");
-  Write('d', "locked/b.txt", "b");
-  ::chmod(t.Host('d', "locked").c_str(), 0);
-  auto check = [&] {
-    // Reported as the add's own failure, not thrown past it.
-    return AddTo("d:\\zips\\demo01", "d:\\src\\a.txt\rd:\\locked\\*.*\r") ==
-               zip_result::kFileNotFound &&
-           zip.LastError().starts_with("can't list 'd:\\locked': ") &&
-           DirNames(t.Host('d', "zips")).empty();
-  };
-  if (::geteuid() != 0) {
-    EXPECT_TRUE(check());
-    ::chmod(t.Host('d', "locked").c_str(), 0755);
-    return;
-  }
-  // Root opens every directory: check as an ordinary user, in a child.
   for (const auto& dir : {t.root(), t.Host('d'), t.Host('d', "src"), t.Host('d', "zips")})
     ::chmod(dir.c_str(), 0777);
   pid_t child = ::fork();
@@ -306,6 +265,34 @@ TEST_F(ZipComponentTest, AnUnreadableDirectoryPatternFailsTheAdd) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(ZipComponentTest, UnreadableFileIsFoundBeforeWriting) {
+  Write('d', "src/a.txt", "a");
+  Write('d', "src/secret.txt", "s");
+  ::chmod(t.Host('d', "src/secret.txt").c_str(), 0);
+  CheckAsOrdinaryUser(t, [&] {
+    // The zip can be written; the unreadable file alone stops the add.
+    if (AddTo("d:\\zips\\demo01", "d:\\src\\a.txt\r") != 0) return false;
+    std::string before = TempDrives::ReadFile(demo);
+    return AddTo("d:\\zips\\demo01", "d:\\src\\a.txt\rd:\\src\\secret.txt\r") ==
+               zip_result::kFileNotFound &&
+           TempDrives::ReadFile(demo) == before &&
+           DirNames(t.Host('d', "zips")) == Names{"demo01.zip"};
+  });
+}
+
+TEST_F(ZipComponentTest, AnUnreadableDirectoryPatternFailsTheAdd) {
+  Write('d', "src/a.txt", "a");
+  Write('d', "locked/b.txt", "b");
+  ::chmod(t.Host('d', "locked").c_str(), 0);
+  CheckAsOrdinaryUser(t, [&] {
+    // Reported as the add's own failure, not thrown past it.
+    return AddTo("d:\\zips\\demo01", "d:\\src\\a.txt\rd:\\locked\\*.*\r") ==
+               zip_result::kFileNotFound &&
+           zip.LastError().starts_with("can't list 'd:\\locked': ") &&
+           DirNames(t.Host('d', "zips")).empty();
+  });
   ::chmod(t.Host('d', "locked").c_str(), 0755);
 }
 
