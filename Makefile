@@ -30,7 +30,7 @@ test-asan: build-asan
 fuzz-smoke: deps
 	CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVO_FUZZ=ON -DKELVO_TESTS=OFF
 	cmake --build build-fuzz -j $(JOBS) --target read_script_fuzz
-	mkdir -p build-fuzz/corpus && cp fuzz/corpus/* build-fuzz/corpus/
+	mkdir -p build-fuzz/corpus && cp fuzz/corpus/read_script/* build-fuzz/corpus/
 	build-fuzz/fuzz/read_script_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 \
 	  -max_len=1048576 -print_final_stats=1 build-fuzz/corpus
 
