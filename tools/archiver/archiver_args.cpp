@@ -125,6 +125,13 @@ std::string JoinHost(const std::string& dir, const std::string& name) {
   return dir == "/" ? "/" + name : dir + "/" + name;
 }
 
+// The text after the last "\" or "/". dos::Parent() cuts at either, so the
+// pattern must be cut the same way: "x:\a\b/*.*" is all of x:\a\b.
+std::string LastComponent(std::string_view entry) {
+  auto cut = entry.find_last_of("\\/");
+  return std::string(cut == std::string_view::npos ? entry : entry.substr(cut + 1));
+}
+
 bool IsWholeDirectory(std::string_view lastComponent) {
   return lastComponent == "*.*" || lastComponent == "*";
 }
@@ -134,7 +141,7 @@ bool IsWholeDirectory(std::string_view lastComponent) {
 // nothing.
 std::optional<std::string> MapEntry(const std::string& entry, const DosToHost& toHost) {
   if (!dos::IsAbsolute(entry)) return std::nullopt;
-  const std::string last = dos::FileNamePart(entry);
+  const std::string last = LastComponent(entry);
   if (!IsWholeDirectory(last) && !dos::HasWildcard(last)) return toHost(entry);
   auto dir = toHost(dos::Parent(entry));
   if (!dir || IsWholeDirectory(last)) return dir;
@@ -143,7 +150,9 @@ std::optional<std::string> MapEntry(const std::string& entry, const DosToHost& t
 
 }  // namespace
 
-std::string ArgError::Text() const { return host::HostError(verb, object, reason).what(); }
+std::string ArgError::Text() const {
+  return host::HostError(verb, object, reason).what();
+}
 
 std::variant<Request, ArgError> ParseArchiverArgs(Flavour flavour,
                                                   const std::vector<std::string>& args) {
@@ -268,7 +277,7 @@ std::vector<std::string> RarExcludeLines(const std::vector<std::string>& entries
     auto mapped = MapEntry(entry, toHost);
     if (!mapped) continue;
     // A whole directory keeps its "all files" form, in the host's spelling.
-    lines.push_back(IsWholeDirectory(dos::FileNamePart(entry)) ? JoinHost(*mapped, "*") : *mapped);
+    lines.push_back(IsWholeDirectory(LastComponent(entry)) ? JoinHost(*mapped, "*") : *mapped);
   }
   return lines;
 }
