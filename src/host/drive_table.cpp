@@ -173,7 +173,8 @@ void DriveTable::LoadIni(const std::string& hostIniPath, ProgramTable* programs)
         std::isalpha(static_cast<unsigned char>(key[0])) && !value.empty() && value[0] == '/' &&
         lineSafe) {
       Map(key[0], value);
-    } else if (section == "programs" && programs && !key.empty() && !value.empty()) {
+    } else if (section == "programs" && programs && !ProgramTable::KeyOf(key).empty() &&
+               !value.empty()) {
       programs->Set(key, value);
     }
   }

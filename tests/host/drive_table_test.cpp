@@ -92,6 +92,19 @@ TEST(DriveTable, IniRootsThatWouldBreakTheSerialisedLineAreLeftOut) {
   EXPECT_EQ(copy->Root('q'), std::nullopt);
 }
 
+TEST(DriveTable, IniProgramsWithoutANameAreLeftOut) {
+  TempDrives t;
+  // Each of these names is a directory part only: as a program it would run
+  // for the empty program word of a line such as "\"\" x".
+  TempDrives::WriteFile(t.Host('c', "host.ini"),
+                        "[programs]\nc:=/bin/sh\ntools\\=/bin/sh\nbin/=/bin/sh\nwrar=/opt/wrar\n");
+  ProgramTable programs;
+  t.table.LoadIni(t.Host('c', "host.ini"), &programs);
+  EXPECT_EQ(programs.Resolve(""), std::nullopt);
+  EXPECT_EQ(programs.Resolve("c:\\"), std::nullopt);
+  EXPECT_EQ(programs.Resolve("wrar.exe"), "/opt/wrar");
+}
+
 TEST(DriveTable, DefaultDriveCIsCreatedOnFirstUse) {
   TempDrives t;
   std::string home = t.Host('e', "home");
