@@ -166,10 +166,15 @@ void DriveTable::LoadIni(const std::string& hostIniPath, ProgramTable* programs)
     auto eq = line.find('=');
     if (eq == std::string::npos) continue;
     std::string key = Trim(line.substr(0, eq)), value = Trim(line.substr(eq + 1));
+    // A root must survive Serialize() in an environment variable: no NUL, no
+    // entry separator.
+    bool lineSafe = value.find_first_of(std::string_view("\0\x1f", 2)) == std::string::npos;
     if (section == "drives" && key.size() == 1 &&
-        std::isalpha(static_cast<unsigned char>(key[0])) && !value.empty() && value[0] == '/') {
+        std::isalpha(static_cast<unsigned char>(key[0])) && !value.empty() && value[0] == '/' &&
+        lineSafe) {
       Map(key[0], value);
-    } else if (section == "programs" && programs && !key.empty() && !value.empty()) {
+    } else if (section == "programs" && programs && !ProgramTable::KeyOf(key).empty() &&
+               !value.empty()) {
       programs->Set(key, value);
     }
   }

@@ -210,6 +210,17 @@ void WriteZipComment(const std::string& hostPath, std::string_view comment,
   OpenForReading(target, shownName, in, st);
   if (!(st.st_mode & S_IWUSR)) throw host::HostError("write", shownName, "Read-only file");
   ZipEndRecord record = FindEnd(in.fd, static_cast<std::uint64_t>(st.st_size), shownName);
+  std::string tail;
+  tail += static_cast<char>(comment.size() & 0xFF);
+  tail += static_cast<char>(comment.size() >> 8);
+  tail += comment;
+  // Nor one across the new length: 0x4B50 is stored as "PK", and the
+  // record's own last bytes, before the length, count as well.
+  char before[3];
+  if (!ReadExact(in.fd, before, sizeof before, record.offset + kEndSize - 5))
+    host::ThrowErrno("read", shownName, errno ? errno : EIO);
+  if ((std::string(before, sizeof before) + tail.substr(0, 5)).find(kEndSig) != std::string::npos)
+    throw host::HostError(verb, shownName, "the comment holds a zip end record signature");
 
   std::string temp = target + ".XXXXXX";
   File out;
@@ -220,10 +231,6 @@ void WriteZipComment(const std::string& hostPath, std::string_view comment,
     // Everything up to the end record's comment length stays as it was.
     std::uint64_t keep = record.offset + kEndSize - 2;
     CopyRange(in.fd, out.fd, keep, shownName);
-    std::string tail;
-    tail += static_cast<char>(comment.size() & 0xFF);
-    tail += static_cast<char>(comment.size() >> 8);
-    tail += comment;
     WriteAll(out.fd, tail, keep, shownName);
     int fd = out.fd;
     out.fd = -1;

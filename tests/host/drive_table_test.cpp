@@ -73,6 +73,38 @@ TEST(DriveTable, IniAndSerialisedFormsRoundTrip) {
   EXPECT_FALSE(DriveTable::Deserialize("c=relative"));
 }
 
+TEST(DriveTable, IniRootsThatWouldBreakTheSerialisedLineAreLeftOut) {
+  TempDrives t;
+  // A separator would smuggle a drive into the child's table; a NUL would
+  // cut the environment variable, and every drive after it, short.
+  TempDrives::WriteFile(t.Host('c', "host.ini"),
+                        "[drives]\nq=" + t.Host('e') + "\x1fz=/etc\nr=" + t.Host('e') +
+                            std::string("\0x", 2) + "\ns=" + t.Host('e') + "\n");
+  DriveTable table;
+  table.LoadIni(t.Host('c', "host.ini"), nullptr);
+  EXPECT_EQ(table.Root('q'), std::nullopt);
+  EXPECT_EQ(table.Root('z'), std::nullopt);
+  EXPECT_EQ(table.Root('r'), std::nullopt);
+  EXPECT_EQ(table.Root('s'), t.Host('e'));
+  auto copy = DriveTable::Deserialize(table.Serialize());
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(copy->Serialize(), table.Serialize());
+  EXPECT_EQ(copy->Root('q'), std::nullopt);
+}
+
+TEST(DriveTable, IniProgramsWithoutANameAreLeftOut) {
+  TempDrives t;
+  // Each of these names is a directory part only: as a program it would run
+  // for the empty program word of a line such as "\"\" x".
+  TempDrives::WriteFile(t.Host('c', "host.ini"),
+                        "[programs]\nc:=/bin/sh\ntools\\=/bin/sh\nbin/=/bin/sh\nwrar=/opt/wrar\n");
+  ProgramTable programs;
+  t.table.LoadIni(t.Host('c', "host.ini"), &programs);
+  EXPECT_EQ(programs.Resolve(""), std::nullopt);
+  EXPECT_EQ(programs.Resolve("c:\\"), std::nullopt);
+  EXPECT_EQ(programs.Resolve("wrar.exe"), "/opt/wrar");
+}
+
 TEST(DriveTable, DefaultDriveCIsCreatedOnFirstUse) {
   TempDrives t;
   std::string home = t.Host('e', "home");

@@ -169,6 +169,32 @@ TEST_F(ZipCommentTest, TheRealEndRecordIsFoundBehindAFakeOne) {
   EXPECT_EQ(LibzipComment(hostZip), "clean");
 }
 
+TEST_F(ZipCommentTest, ASignatureAcrossTheLengthIsRefused) {
+  // A length of 0x4B50 is stored as "PK": a comment that starts with 05 06
+  // and a directory that fits would be a second end record behind the real
+  // one, and found first.
+  const std::uint64_t offset = original.size() - 22;
+  const std::size_t length = 0x4B50;
+  std::string fake = "\x05\x06" + std::string(12, '\0');
+  for (int shift : {0, 8, 16, 24}) fake += static_cast<char>((offset + 20) >> shift);
+  fake += static_cast<char>((length - 20) & 0xFF);
+  fake += static_cast<char>((length - 20) >> 8);
+  EXPECT_THROW(
+      WriteZipComment(hostZip, fake + std::string(length - fake.size(), 'x'), "DEMO02.zip"),
+      host::HostError);
+  // One byte further on: a length of 0x50xx, then "K" 05 06.
+  EXPECT_THROW(WriteZipComment(hostZip, "K\x05\x06" + std::string(0x5010, 'x'), "DEMO02.zip"),
+               host::HostError);
+  EXPECT_EQ(TempDrives::ReadFile(hostZip), original);
+
+  // That length with other bytes is a comment like any other.
+  std::string plain(length, '\x05');
+  WriteZipComment(hostZip, plain, "DEMO02.zip");
+  EXPECT_EQ(FindZipEndRecord(hostZip, "DEMO02.zip").offset, offset);
+  EXPECT_EQ(ReadZipComment(hostZip, "DEMO02.zip"), plain);
+  ExpectIntact(hostZip);
+}
+
 TEST_F(ZipCommentTest, RefusalsLeaveTheZipUntouched) {
   struct Case {
     std::string args, input, message;

@@ -206,6 +206,16 @@ TEST(ExcludedArchivePaths, EntriesBecomeExactArchivePaths) {
             (Words{"b/x", "a/y"}));
 }
 
+TEST(ExcludedArchivePaths, ASlashSeparatesThePatternLikeABackslash) {
+  const std::vector<HostSource> dir = {{"/D/games/src", false}};
+  EXPECT_EQ(ExcludedArchivePaths(
+                {"d:\\games\\src\\save/*.*", "d:\\games\\src\\logs/*.bak", "d:\\games/src/a b/*"},
+                dir, FakeHost),
+            (Words{"src/save", "src/logs/*.bak", "src/a b/*"}));  // "dir\*" is a file named "*"
+  EXPECT_EQ(RarExcludeLines({"d:\\src\\save/*.*", "d:\\src/*.txt"}, {{"/D/src", false}}, FakeHost),
+            (Words{"/D/src/save/*", "/D/src/*.txt"}));
+}
+
 TEST(RarArgs, SameSwitchesWithHostPaths) {
   auto request = std::get<Request>(
       ParseArchiverArgs(Flavour::Rar, {"a", "-r", "-v1440000b", "-m3", "-y",
