@@ -106,7 +106,15 @@ void CheckExclusions(const std::vector<std::string>& entries,
   for (size_t i = 0; i < paths.size(); ++i) {
     const std::string& p = paths[i];
     for (size_t j = 0; j < i; ++j) Require(paths[j] != p);
-    Require(!p.empty() && p[0] != '/');
+    // "" is a whole drive ("x:\\*.*" under a drive-root source), which the
+    // stand-in excludes as everything; nothing else may be empty.
+    if (p.empty()) {
+      bool root = false;
+      for (const auto& s : sources) root = root || s.driveRoot;
+      Require(root);
+      continue;
+    }
+    Require(p[0] != '/');
     auto steps = Steps(p);
     Require(PlainSteps(steps));
     // Inside a source: under its own name, or anywhere below a drive root.
@@ -114,7 +122,7 @@ void CheckExclusions(const std::vector<std::string>& entries,
     for (const auto& s : sources) inside = inside || s.driveRoot || ArchivePrefix(s) == steps[0];
     Require(inside);
   }
-  for (const auto& line : RarExcludeLines(entries, toHost)) {
+  for (const auto& line : RarExcludeLines(entries, sources, toHost)) {
     Require(!line.empty() && line[0] == '/');
     if (line == "/") continue;
     auto steps = Steps(std::string_view(line).substr(1));
