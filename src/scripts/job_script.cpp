@@ -99,18 +99,17 @@ struct ScriptError {
 class ScriptLinesReader {
  public:
   ScriptLinesReader(const host::FileSystem& fs, const std::string& path) {
-    if (fs.FileLength(path) > kMaxScriptBytes)
-      throw ScriptError{"the script is larger than 16 MiB"};
-    in_ = fs.OpenRead(path);
+    auto bytes = fs.ReadWholeFile(path, kMaxScriptBytes);
+    if (!bytes) throw ScriptError{"the script is larger than 16 MiB"};
+    lines_ = host::SplitLines(*bytes);
   }
   // The next line; ending here fails with what was expected.
   const std::string& Next(std::string_view expected) {
-    if (!in_->Next(line_)) {
+    if (number_ >= lines_.size()) {
       throw ScriptError{"line " + std::to_string(number_ + 1) + ": the script ends before " +
                         std::string(expected)};
     }
-    ++number_;
-    return line_;
+    return lines_[number_++];
   }
   // The value of the next line, read from the character after its key.
   std::string Value(const ScriptKey& key) {
@@ -124,9 +123,8 @@ class ScriptLinesReader {
   }
 
  private:
-  std::unique_ptr<host::LineReader> in_;
-  std::string line_;
-  int number_ = 0;
+  std::vector<std::string> lines_;
+  std::size_t number_ = 0;  // lines read
 };
 
 void ReadFields(Context& ctx, ScriptLinesReader& in) {
