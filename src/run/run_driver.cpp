@@ -47,22 +47,19 @@ bool RunDriver::RefuseName(const std::string& problem, Panel panel, FocusBox foc
 bool RunDriver::PassesChecks() {
   const JobSettings& job = ctx_.job;
   if (job.SaveAsZips) {
-    if (job.SourcePath.empty()) return Refuse(Panel::Source, "No source is chosen"), false;
-    if (job.DizPath.empty()) return Refuse(Panel::Diz, "No file_id.diz is chosen"), false;
+    if (job.SourcePath.empty()) return Refuse(Panel::Source, kNoSource), false;
+    if (job.DizPath.empty()) return Refuse(Panel::Diz, kNoDiz), false;
     if (job.DizNumbering) {
       if (job.DizColumn.empty())
-        return Refuse(Panel::Diz, "No column is given for the numbering", FocusBox::DizColumn),
-               false;
-      if (job.DizLine.empty())
-        return Refuse(Panel::Diz, "No line is given for the numbering", FocusBox::DizLine), false;
+        return Refuse(Panel::Diz, kNoDizColumn, FocusBox::DizColumn), false;
+      if (job.DizLine.empty()) return Refuse(Panel::Diz, kNoDizLine, FocusBox::DizLine), false;
     }
-    if (job.NfoPath.empty()) return Refuse(Panel::Nfo, "No nfo is chosen"), false;
-    if (job.ZipStorageDir.empty()) return Refuse(Panel::Zip, "No zip directory is chosen"), false;
+    if (job.NfoPath.empty()) return Refuse(Panel::Nfo, kNoNfo), false;
+    if (job.ZipStorageDir.empty()) return Refuse(Panel::Zip, kNoZipStorage), false;
   }
-  if (job.ZipBaseName.empty())
-    return Refuse(Panel::Zip, "No zip name is given", FocusBox::ZipBaseName), false;
+  if (job.ZipBaseName.empty()) return Refuse(Panel::Zip, kNoBaseName, FocusBox::ZipBaseName), false;
   if (job.ZipBaseName.find(' ') != std::string::npos) {
-    const char* spaces = "Spaces aren't allowed in filename";
+    const char* spaces = kSpacesInBaseName;
     if (!ctx_.InBatch())
       ctx_.ui.ShowMessage(spaces, kErrorTitle, MessageIcon::Exclamation, MessageButtons::Ok);
     return Refuse(Panel::Zip, spaces, FocusBox::ZipBaseName), false;

@@ -263,7 +263,7 @@ void RunChecks(Context& ctx) {
   CheckPath(ctx, job.SourcePath, Panel::Source);
   if (job.SourcePath.empty() || !ctx.fs.ExistsWithDirectories(job.SourcePath)) {
     std::string reason = job.SourcePath.empty()
-                             ? "No source is chosen"
+                             ? kNoSource
                              : "The source " + Quoted(job.SourcePath) + " is missing or empty";
     job.SourcePath.clear();
     job.SkipEntries.clear();
@@ -279,17 +279,17 @@ void RunChecks(Context& ctx) {
       }
     }
     CheckPath(ctx, job.DizPath, Panel::Diz);
-    if (job.DizPath.empty()) Stop(ctx, Panel::Diz, "No file_id.diz is chosen");
+    if (job.DizPath.empty()) Stop(ctx, Panel::Diz, kNoDiz);
     if (!ctx.fs.ExistsAsFile(job.DizPath)) {
       std::string reason = "The file_id.diz " + Quoted(job.DizPath) + " is missing";
       job.DizPath.clear();
       Stop(ctx, Panel::Diz, reason);
     }
     if (job.DizNumbering) {
-      for (auto [box, focus, name] : {std::tuple{&job.DizColumn, FocusBox::DizColumn, "column"},
-                                      std::tuple{&job.DizLine, FocusBox::DizLine, "line"}}) {
+      for (auto [box, focus, reason] :
+           {std::tuple{&job.DizColumn, FocusBox::DizColumn, kNoDizColumn},
+            std::tuple{&job.DizLine, FocusBox::DizLine, kNoDizLine}}) {
         if (!box->empty()) continue;
-        std::string reason = std::string("No ") + name + " is given for the numbering";
         if (ctx.InBatch()) {
           ctx.ui.Report(reason);
           ctx.EndProgram(kExitScriptRejected);
@@ -299,7 +299,7 @@ void RunChecks(Context& ctx) {
       }
     }
     CheckPath(ctx, job.NfoPath, Panel::Nfo);
-    if (job.NfoPath.empty()) Stop(ctx, Panel::Nfo, "No nfo is chosen");
+    if (job.NfoPath.empty()) Stop(ctx, Panel::Nfo, kNoNfo);
     if (!ctx.fs.ExistsAsFile(job.NfoPath))
       Stop(ctx, Panel::Nfo, "The nfo " + Quoted(job.NfoPath) + " is missing");
     CheckPath(ctx, job.ExtraPath, Panel::Nfo);
@@ -315,16 +315,16 @@ void RunChecks(Context& ctx) {
       }
     }
     CheckPath(ctx, job.ZipStorageDir, Panel::Zip);
-    if (job.ZipStorageDir.empty()) Stop(ctx, Panel::Zip, "No zip directory is chosen");
+    if (job.ZipStorageDir.empty()) Stop(ctx, Panel::Zip, kNoZipStorage);
     if (!ctx.fs.ExistsWithDirectories(job.ZipStorageDir)) {
       std::string reason = "The zip directory " + Quoted(job.ZipStorageDir) + " is missing";
       job.ZipStorageDir.clear();
       Stop(ctx, Panel::Zip, reason);
     }
   }
-  if (job.ZipBaseName.empty()) Stop(ctx, Panel::Zip, "No zip name is given", FocusBox::ZipBaseName);
+  if (job.ZipBaseName.empty()) Stop(ctx, Panel::Zip, kNoBaseName, FocusBox::ZipBaseName);
   if (job.ZipBaseName.find(' ') != std::string::npos) {
-    const char* spaces = "Spaces aren't allowed in filename";
+    const char* spaces = kSpacesInBaseName;
     if (ctx.InBatch()) {
       ctx.EndProgram(kExitJobIncomplete);
     } else {
