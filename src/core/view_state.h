@@ -11,6 +11,7 @@ enum class Panel { None, Source, Skip, Diz, Nfo, Zip, Run, About };
 enum class FocusBox { None, DizColumn, DizLine, ZipBaseName };
 enum class BoxColour { ButtonFace, Window };
 enum class SkipBrowseKind { SubDir, File };
+enum class NavGroup { Main, Help };
 
 struct ViewState {
   std::string WindowTitle = "Kelvo32";
@@ -21,6 +22,7 @@ struct ViewState {
   bool NavigationBarEnabled = true;
   bool BusyPointer = false;
   bool WindowMinimised = false;
+  NavGroup OpenNavGroup = NavGroup::Main;  // the navigation bar's open group
 
   // Source panel.
   std::string SourceSizeText = "- Source size -";
@@ -53,6 +55,10 @@ struct ViewState {
   std::string CurrentZipLine;
   std::string CounterLine;
   int Progress = 0;
+
+  // About panel.
+  std::string MarqueeText;  // set at start-up
+  bool MarqueeVisible = false;
 };
 
 // The header text of a panel (" Source", " Kelvo!", ...).

@@ -22,6 +22,8 @@ class RunDriver {
   void AbortRun();
   // The run panel's "E&xit": abort, then close the program.
   void ExitFromRun();
+  // Only the zip component's abort request, as "E&xit" of "&File" raises it.
+  void RequestAbort() { zip_.AbortRequest = true; }
 
  private:
   bool PassesChecks();

@@ -1,0 +1,33 @@
+// The navigation bar and the About panel: which panel a navigation item
+// shows, the sounds of items and groups, and the header line.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "core/context.h"
+
+namespace kelvo::shell {
+
+enum class NavItem { Source, Skip, Diz, Nfo, Zip, Kelvo, Help, About };
+
+// The item's caption on the navigation bar: "Source", ..., "Kelvo!".
+std::string NavItemText(NavItem item);
+// The group that holds the item.
+NavGroup NavItemGroup(NavItem item);
+
+// What a navigation item starts beyond the view state: the run and the help
+// viewer belong to other operations.
+struct NavigationActions {
+  std::function<void()> runJob;
+  std::function<void()> openHelpFile;
+};
+
+// Shows the About panel with its marquee; leaves the marks alone.
+void ShowAbout(ViewState& view);
+// A click on a navigation item.
+void NavigateTo(Context& ctx, NavItem item, const NavigationActions& actions);
+// The bar opening another group: "whoosh.wav" when the groups differ.
+void SwitchGroup(Context& ctx, NavGroup newGroup, NavGroup oldGroup);
+
+}  // namespace kelvo::shell

@@ -1,0 +1,67 @@
+// Start-up and shutdown of the program: the command line, the initial job
+// values, loading a job named on the command line, and the removal of the
+// exchange files at the end.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "core/context.h"
+
+namespace kelvo {
+class RunDriver;
+}
+
+namespace kelvo::shell {
+
+inline constexpr const char* kVersionText = "v3.17";
+// Shown when the program lies in a drive's root directory.
+inline constexpr const char* kDriveRootText =
+    "Kelvo32 can not be run from\r\na root directory, please reinstall.";
+// The offset of the window below the screen's centre.
+inline constexpr int kPlacementTwips = 1300;
+
+struct CommandLineJob {
+  BatchMode batchMode = BatchMode::None;
+  std::string scriptPath;  // as written: no quotes removed, no blanks trimmed
+};
+
+// The arguments joined by single spaces into the one command-line text.
+std::string JoinArguments(int argc, const char* const* argv);
+// "!path" Plain, "$path" Dated, anything else a script to load; nothing else
+// is parsed.
+CommandLineJob ReadCommandLine(std::string_view commandLine);
+// The script's file name for the title: after the last backslash.
+std::string ScriptFileName(std::string_view scriptPath);
+
+// The program lies in a drive's root directory (its directory ends in '\').
+bool RunsFromDriveRoot(const Context& ctx);
+
+// "Kelvo32 v3.17", the credit line and the marquee's picture tag.
+std::string MarqueeText(std::string_view versionText);
+
+// What start-up asks of the window at its named moments.
+struct StartHooks {
+  std::function<void()> closeSplash;
+  std::function<void()> showWindow;  // shows and repaints the main window
+};
+
+// The start-up steps after the window is placed: marquee, work drive,
+// compression, zip comment, command line, and a job named there loaded,
+// checked and measured. A batch job is run at once; ctx.programExit then
+// holds the status to end with. The splash screen has already read the
+// settings file.
+void StartMainWindow(Context& ctx, RunDriver& driver, std::string_view commandLine,
+                     const StartHooks& hooks);
+
+// "E&xit" of "&File": raises the zip component's abort request and lets
+// pending events run; the caller then closes the window.
+void ExitProgram(Context& ctx, RunDriver& driver);
+
+// Removes the exchange files when the window closes: the skip file, the NFO
+// copy, the DIZ work copy, the size report and the numbering preview. A copy
+// started from a drive root or as a second instance removes nothing.
+void CleanUpAtExit(Context& ctx, bool secondInstance);
+
+}  // namespace kelvo::shell
