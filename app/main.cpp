@@ -1,0 +1,128 @@
+// kelvo32: the window, or with "!" or "$" before a job script an unattended
+// run that ends with the batch status.
+#include <QApplication>
+#include <QFileInfo>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/context.h"
+#include "core/message_titles.h"
+#include "host/command_runner.h"
+#include "host/host_config.h"
+#include "host/mounts.h"
+#include "host/stop_signal.h"
+#include "run/run_driver.h"
+#include "shell/help.h"
+#include "shell/startup.h"
+#include "ui/main_window.h"
+#include "ui/pictures.h"
+#include "ui/qt_ui.h"
+#include "ui/single_instance.h"
+#include "ui/splash_screen.h"
+
+namespace {
+
+// Status of a copy that did nothing because another one runs, or because it
+// lies in a drive's root directory.
+constexpr int kExitNotStarted = 1;
+
+bool HasDisplay() {
+  auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+  };
+  return set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kelvo;
+  const std::string commandLine = shell::JoinArguments(argc - 1, argv + 1);
+  const bool batch = shell::ReadCommandLine(commandLine).batchMode != BatchMode::None;
+  // Batch runs work on a server: no display, no problem.
+  if (!HasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (batch) host::InstallStopHandlers();
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Kelvo32");
+  QGuiApplication::setDesktopFileName("kelvo32");
+  QApplication::setWindowIcon(ui::ApplicationIcon());
+
+  host::HostConfig config = host::LoadHostConfig(host::ExecutableDir());
+  host::AddMountedVolumes(config.drives, host::RemovableVolumes(host::ReadMountInfo()));
+  host::FileSystem fs(config.drives);
+  host::CommandRunner runner(fs, config.programs);
+  ui::QtUi qtUi(fs.Drives());
+  SystemClock clock;
+  auto appDir = config.drives.ToDos(config.appHostDir);
+  if (!appDir) {
+    std::fprintf(stderr, "Kelvo32: can't map '%s': no drive holds it\n", config.appHostDir.c_str());
+    return kExitNotStarted;
+  }
+  Context ctx(fs, runner, qtUi, clock, *appDir);
+  RunDriver driver(ctx);
+
+  ui::MainWindow window(ctx, driver);
+  qtUi.SetWindow(&window, [&window] { window.Render(); });
+  ui::SplashScreen splash(ctx, &window);
+  window.showAboutBox = [&splash](int intervalMs) { splash.OpenAboutRole(intervalMs); };
+  window.openHelpFile = [&ctx] { shell::OpenHelpFile(ctx); };
+  QObject::connect(window.helpContents, &QAction::triggered, &window,
+                   [&ctx] { shell::OpenHelpFile(ctx); });
+  QObject::connect(window.helpIndex, &QAction::triggered, &window,
+                   [&ctx] { shell::OpenHelpFile(ctx); });
+  QObject::connect(window.webPage, &QAction::triggered, &window,
+                   [&ctx] { shell::OpenWebPage(ctx); });
+  QObject::connect(window.email, &QAction::triggered, &window, [&ctx] { shell::SendEmail(ctx); });
+  splash.OpenStartRole();
+
+  if (shell::RunsFromDriveRoot(ctx)) {
+    window.SetRemovesNothing(true);
+    splash.CloseSplash();
+    if (batch) {
+      // No one is there to answer a box: the reason goes with the status.
+      std::fprintf(stderr, "%s\n", ui::MessageText(shell::kDriveRootText).toUtf8().constData());
+    } else {
+      qtUi.ShowMessage(shell::kDriveRootText, kErrorTitle, MessageIcon::Critical,
+                       MessageButtons::Ok);
+    }
+    return kExitNotStarted;
+  }
+
+  ui::SingleInstance instance(QString::fromStdString(config.appHostDir));
+  if (!instance.Claim([&window] {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+      })) {
+    window.SetRemovesNothing(true);
+    splash.CloseSplash();
+    instance.AskFirstToRaise();
+    if (batch) {
+      std::fprintf(stderr, "Kelvo32 is already running from this folder: nothing was packaged\n");
+      return kExitNotStarted;
+    }
+    return 0;
+  }
+
+  window.PlaceOnScreen();
+  shell::StartHooks hooks;
+  hooks.closeSplash = [&splash] { splash.CloseSplash(); };
+  hooks.showWindow = [&window] {
+    window.Render();
+    window.show();
+    window.repaint();
+  };
+  shell::StartMainWindow(ctx, driver, commandLine, hooks);
+  if (batch) {
+    int status = ctx.programExit.value_or(kExitNotStarted);
+    window.close();
+    return status;
+  }
+  splash.CloseSplash();
+  hooks.showWindow();
+  int status = QApplication::exec();
+  return ctx.programExit.value_or(status);
+}

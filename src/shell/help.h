@@ -1,0 +1,16 @@
+// The help viewer and the link launcher, started without waiting.
+#pragma once
+
+#include "core/context.h"
+
+namespace kelvo::shell {
+
+// "winhelp.exe " + application directory + "\kelvo32.hlp", unquoted.
+std::string HelpFileCommandLine(const Context& ctx);
+// F1 and the navigation item "Help".
+void OpenHelpFile(Context& ctx);
+// "webdial.exe $" + the web page; "webdial.exe >mailto:" + the address.
+void OpenWebPage(Context& ctx);
+void SendEmail(Context& ctx);
+
+}  // namespace kelvo::shell

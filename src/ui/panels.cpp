@@ -1,0 +1,466 @@
+#include "ui/panels.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+#include "core/skip_list.h"
+#include "run/run_driver.h"
+#include "shell/links.h"
+#include "source/archive_size.h"
+#include "source/drives.h"
+#include "source/source_select.h"
+#include "texts/diz_nfo.h"
+#include "texts/diz_numbering.h"
+#include "texts/extras.h"
+#include "ui/marquee.h"
+#include "ui/qt_ui.h"
+
+namespace kelvo::ui {
+
+namespace {
+
+QString Text(const std::string& text) {
+  return MessageText(text);
+}
+
+std::string Bytes(const QString& text) {
+  return text.toUtf8().toStdString();
+}
+
+void SetText(QLineEdit* box, const std::string& text) {
+  QString shown = Text(text);
+  if (box->text() != shown) {
+    QSignalBlocker block(box);
+    box->setText(shown);
+  }
+}
+
+void SetChecked(QAbstractButton* button, bool checked) {
+  QSignalBlocker block(button);
+  button->setChecked(checked);
+}
+
+// Two options of which neither may be chosen yet: exclusive only while one is.
+void SetOptions(QRadioButton* first, QRadioButton* second, int chosen) {
+  for (auto* option : {first, second}) option->setAutoExclusive(false);
+  SetChecked(first, chosen == 1);
+  SetChecked(second, chosen == 2);
+  for (auto* option : {first, second}) option->setAutoExclusive(true);
+}
+
+QLabel* Label(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  return label;
+}
+
+QLineEdit* DigitBox(QWidget* parent) {
+  auto* box = new QLineEdit(parent);
+  box->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), box));
+  box->setMaximumWidth(box->fontMetrics().horizontalAdvance("00000") + 16);
+  return box;
+}
+
+}  // namespace
+
+PanelBase::PanelBase(Context& ctx, ActFn act, QWidget* parent)
+    : QFrame(parent), ctx_(ctx), act_(std::move(act)) {
+  setFrameShape(QFrame::StyledPanel);
+  setFrameShadow(QFrame::Raised);
+}
+
+QLineEdit* PanelBase::PathDisplay() {
+  auto* display = new QLineEdit(this);
+  display->setReadOnly(true);
+  display->setFocusPolicy(Qt::NoFocus);
+  return display;
+}
+
+QPushButton* PanelBase::Button(const QString& caption, std::function<void()> operation) {
+  auto* button = new QPushButton(caption, this);
+  connect(button, &QPushButton::clicked, this, [this, operation] { act_(operation); });
+  return button;
+}
+
+SourcePanel::SourcePanel(Context& ctx, ActFn act, QWidget* parent)
+    : PanelBase(ctx, std::move(act), parent) {
+  driveGroup = new QGroupBox("Drive for Rar's", this);
+  driveList = new QComboBox(driveGroup);
+  freeSpace = Label("Free space on -", driveGroup);
+  auto* driveLayout = new QVBoxLayout(driveGroup);
+  driveLayout->addWidget(driveList);
+  driveLayout->addWidget(freeSpace);
+  iso = new QCheckBox("&ISO", this);
+  iso->setToolTip("To choose a .iso file");
+  sourcePath = PathDisplay();
+  browse = Button("&Browse", [this] { BrowseSource(ctx_); });
+  sourceSize = Label("- Source size -", this);
+  caption = Label("Source drive or directory", this);
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(driveGroup, 0, 0, 1, 3);
+  grid->addWidget(caption, 1, 0, 1, 2);
+  grid->addWidget(iso, 1, 2, Qt::AlignRight);
+  grid->addWidget(sourcePath, 2, 0, 1, 2);
+  grid->addWidget(browse, 2, 2);
+  grid->addWidget(sourceSize, 3, 0, 1, 3);
+  grid->setRowStretch(4, 1);
+  grid->setColumnStretch(0, 1);
+
+  connect(driveList, &QComboBox::activated, this, [this](int index) {
+    std::string entry = Bytes(driveList->itemText(index));
+    act_([this, entry] { ShowWorkDrive(ctx_, entry); });
+  });
+  connect(iso, &QCheckBox::toggled, this,
+          [this](bool checked) { act_([this, checked] { ToggleImageSource(ctx_, checked); }); });
+}
+
+void SourcePanel::Render() {
+  const auto entries = DriveListEntries(ctx_);
+  {
+    QSignalBlocker block(driveList);
+    QStringList items;
+    for (const auto& entry : entries) items << Text(entry);
+    QStringList current;
+    for (int i = 0; i < driveList->count(); ++i) current << driveList->itemText(i);
+    if (current != items) {
+      driveList->clear();
+      driveList->addItems(items);
+    }
+    driveList->setCurrentText(Text(ctx_.view.WorkDriveShown));
+  }
+  freeSpace->setText(Text(ctx_.view.WorkDriveFreeText));
+  SetChecked(iso, ctx_.job.SourceIsImage);
+  SetText(sourcePath, ctx_.job.SourcePath);
+  sourcePath->setToolTip(sourcePath->text());
+  browse->setEnabled(ctx_.view.SourceBrowseEnabled);
+  sourceSize->setText(Text(ctx_.view.SourceSizeText));
+}
+
+SkipPanel::SkipPanel(Context& ctx, ActFn act, QWidget* parent)
+    : PanelBase(ctx, std::move(act), parent) {
+  subDir = new QRadioButton("&Sub-dir", this);
+  file = new QRadioButton("&File", this);
+  browse = Button("&Browse", [this] { AddSkipEntry(ctx_, FolderHighlightWatcher(ctx_)); });
+  clear = Button("&Clear", [this] { ClearSkipList(ctx_); });
+  entries = new QPlainTextEdit(this);
+  entries->setReadOnly(true);
+  entries->setLineWrapMode(QPlainTextEdit::NoWrap);
+  caption = Label("Sub-directories or files to skip   (optional)", this);
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(caption, 0, 0, 1, 4);
+  grid->addWidget(subDir, 1, 0);
+  grid->addWidget(file, 1, 1);
+  grid->addWidget(browse, 1, 2);
+  grid->addWidget(clear, 1, 3);
+  grid->addWidget(entries, 2, 0, 1, 4);
+  grid->setColumnStretch(1, 1);
+
+  connect(subDir, &QRadioButton::clicked, this,
+          [this] { act_([this] { ctx_.view.SkipKind = SkipBrowseKind::SubDir; }); });
+  connect(file, &QRadioButton::clicked, this,
+          [this] { act_([this] { ctx_.view.SkipKind = SkipBrowseKind::File; }); });
+}
+
+void SkipPanel::Render() {
+  SetOptions(subDir, file, ctx_.view.SkipKind == SkipBrowseKind::SubDir ? 1 : 2);
+  QString shown = Text(ctx_.job.SkipEntries);
+  if (entries->toPlainText() != shown) entries->setPlainText(shown);
+  setEnabled(ctx_.view.ZipControlsEnabled);
+}
+
+DizPanel::DizPanel(Context& ctx, ActFn act, QWidget* parent)
+    : PanelBase(ctx, std::move(act), parent) {
+  caption = Label("File_id.diz", this);
+  dizPath = PathDisplay();
+  browse = Button("&Browse", [this] { texts::BrowseDiz(ctx_); });
+  create = Button("&Create", [this] { texts::CreateDiz(ctx_); });
+  edit = Button("&Edit", [this] { texts::EditDiz(ctx_); });
+  numberingCaption = Label("Auto numbering", this);
+  none = new QRadioButton("&None", this);
+  substitute = new QRadioButton("S&ubsitute at column", this);
+  column = DigitBox(this);
+  lineCaption = Label("Line -", this);
+  line = DigitBox(this);
+  test = Button("&Test", [this] { texts::TestDizNumbering(ctx_); });
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(caption, 0, 0, 1, 5);
+  grid->addWidget(dizPath, 1, 0, 1, 5);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(browse);
+  buttons->addWidget(create);
+  buttons->addWidget(edit);
+  buttons->addStretch();
+  grid->addLayout(buttons, 2, 0, 1, 5);
+  auto* numbering = new QGroupBox(this);
+  auto* numberingGrid = new QGridLayout(numbering);
+  numberingGrid->addWidget(numberingCaption, 0, 0, 1, 4);
+  numberingGrid->addWidget(none, 1, 0);
+  numberingGrid->addWidget(substitute, 2, 0);
+  numberingGrid->addWidget(column, 2, 1);
+  numberingGrid->addWidget(lineCaption, 2, 2, Qt::AlignRight);
+  numberingGrid->addWidget(line, 2, 3);
+  numberingGrid->addWidget(test, 3, 3);
+  numberingGrid->setColumnStretch(4, 1);
+  grid->addWidget(numbering, 3, 0, 1, 5);
+  grid->setRowStretch(4, 1);
+  lineCaption->setBuddy(line);
+
+  connect(none, &QRadioButton::clicked, this,
+          [this] { act_([this] { texts::SetDizNumberingMode(ctx_, false); }); });
+  connect(substitute, &QRadioButton::clicked, this,
+          [this] { act_([this] { texts::SetDizNumberingMode(ctx_, true); }); });
+  connect(column, &QLineEdit::textEdited, this, [this](const QString& text) {
+    act_([this, value = Bytes(text)] { ctx_.job.DizColumn = value; });
+  });
+  connect(line, &QLineEdit::textEdited, this, [this](const QString& text) {
+    act_([this, value = Bytes(text)] { ctx_.job.DizLine = value; });
+  });
+}
+
+void DizPanel::Render() {
+  SetText(dizPath, ctx_.job.DizPath);
+  dizPath->setToolTip(dizPath->text());
+  SetOptions(none, substitute, ctx_.job.DizNumbering ? 2 : 1);
+  bool boxesOpen = ctx_.view.DizBoxColour == BoxColour::Window;
+  for (QLineEdit* box : {column, line}) {
+    box->setReadOnly(!boxesOpen);
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, boxesOpen ? QPalette().color(QPalette::Base)
+                                               : QPalette().color(QPalette::Button));
+    box->setPalette(palette);
+  }
+  SetText(column, ctx_.job.DizColumn);
+  SetText(line, ctx_.job.DizLine);
+  test->setEnabled(ctx_.view.DizTestEnabled);
+  setEnabled(ctx_.view.ZipControlsEnabled);
+}
+
+NfoPanel::NfoPanel(Context& ctx, ActFn act, QWidget* parent)
+    : PanelBase(ctx, std::move(act), parent) {
+  nfoPath = PathDisplay();
+  browse = Button("&Browse", [this] { texts::BrowseNfo(ctx_); });
+  create = Button("&Create", [this] { texts::CreateNfo(ctx_); });
+  edit = Button("&Edit", [this] { texts::EditNfo(ctx_); });
+  firstZipOnly = new QCheckBox("&In 1st zip only", this);
+  extraCaption = Label("Extra to add  (optional)", this);
+  extraFile = new QRadioButton("&File", this);
+  extraDirectory = new QRadioButton("&Directory", this);
+  extraPath = PathDisplay();
+  extraBrowse = Button("B&rowse", [this] { texts::BrowseExtra(ctx_); });
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(nfoPath, 0, 0, 1, 4);
+  grid->addWidget(browse, 1, 0);
+  grid->addWidget(create, 1, 1);
+  grid->addWidget(edit, 1, 2);
+  grid->addWidget(firstZipOnly, 2, 0, 1, 3);
+  auto* extra = new QGroupBox(this);
+  auto* extraGrid = new QGridLayout(extra);
+  extraGrid->addWidget(extraCaption, 0, 0, 1, 3);
+  extraGrid->addWidget(extraFile, 1, 0);
+  extraGrid->addWidget(extraDirectory, 1, 1);
+  extraGrid->addWidget(extraPath, 2, 0, 1, 2);
+  extraGrid->addWidget(extraBrowse, 2, 2);
+  extraGrid->setColumnStretch(1, 1);
+  grid->addWidget(extra, 3, 0, 1, 4);
+  grid->setColumnStretch(3, 1);
+  grid->setRowStretch(4, 1);
+
+  connect(firstZipOnly, &QCheckBox::toggled, this,
+          [this](bool checked) { act_([this, checked] { ctx_.job.NfoFirstZipOnly = checked; }); });
+  connect(extraFile, &QRadioButton::clicked, this,
+          [this] { act_([this] { texts::SelectExtraKind(ctx_, ExtraKindChoice::File); }); });
+  connect(extraDirectory, &QRadioButton::clicked, this,
+          [this] { act_([this] { texts::SelectExtraKind(ctx_, ExtraKindChoice::Directory); }); });
+}
+
+void NfoPanel::Render() {
+  SetText(nfoPath, ctx_.job.NfoPath);
+  nfoPath->setToolTip(nfoPath->text());
+  SetChecked(firstZipOnly, ctx_.job.NfoFirstZipOnly);
+  int kind = ctx_.job.ExtraKind == ExtraKindChoice::File        ? 1
+             : ctx_.job.ExtraKind == ExtraKindChoice::Directory ? 2
+                                                                : 0;
+  SetOptions(extraFile, extraDirectory, kind);
+  SetText(extraPath, ctx_.job.ExtraPath);
+  extraPath->setToolTip(extraPath->text());
+  extraBrowse->setEnabled(ctx_.view.ExtraBrowseEnabled);
+  setEnabled(ctx_.view.ZipControlsEnabled);
+}
+
+ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
+    : PanelBase(ctx, std::move(act), parent) {
+  storageCaption = Label("Zip storage", this);
+  storageDir = PathDisplay();
+  browse = Button("&Browse", [this] { ChooseZipStorage(ctx_); });
+  freeSpace = Label("Free space: ", this);
+  baseNameCaption = Label("Filename", this);
+  baseName = new QLineEdit(this);
+  sizeCaption = Label("Archive size", this);
+  archiveSize = new QScrollBar(Qt::Horizontal, this);
+  archiveSize->setRange(0, kMaxArchiveSize);
+  archiveSize->setPageStep(10);
+  sizeText = Label("1.44 M", this);
+  sizeText->setFrameShape(QFrame::Panel);
+  sizeText->setFrameShadow(QFrame::Sunken);
+  sizeText->setMinimumWidth(sizeText->fontMetrics().horizontalAdvance("1 Max file") + 12);
+  estimate = Label("Calculated Rar's if no compression", this);
+  rar = new QRadioButton("&Rar", this);
+  ace = new QRadioButton("&Ace", this);
+  compressionCaption = Label("Compression", this);
+  compression = new QListWidget(this);
+  compression->addItems({"Store", "Fastest", "Fast", "Normal", "Good", "Maximum!"});
+  compression->setFixedHeight(compression->sizeHintForRow(0) * 6 + 2 * compression->frameWidth());
+  zipExtra = new QCheckBox("Zip E&xtra", this);
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(storageCaption, 0, 0);
+  grid->addWidget(storageDir, 0, 1, 1, 2);
+  grid->addWidget(browse, 0, 3);
+  grid->addWidget(freeSpace, 1, 1, 1, 3);
+  grid->addWidget(baseNameCaption, 2, 0);
+  grid->addWidget(baseName, 2, 1);
+  grid->addWidget(sizeCaption, 3, 0);
+  grid->addWidget(archiveSize, 3, 1, 1, 2);
+  grid->addWidget(sizeText, 3, 3);
+  grid->addWidget(estimate, 4, 1, 1, 3);
+  auto* archiver = new QHBoxLayout;
+  archiver->addWidget(rar);
+  archiver->addWidget(ace);
+  archiver->addStretch();
+  grid->addLayout(archiver, 5, 1);
+  grid->addWidget(compressionCaption, 5, 2, Qt::AlignRight | Qt::AlignTop);
+  grid->addWidget(compression, 5, 3, 2, 1);
+  grid->addWidget(zipExtra, 6, 1);
+  grid->setColumnStretch(1, 1);
+  grid->setRowStretch(7, 1);
+  baseNameCaption->setBuddy(baseName);
+
+  connect(baseName, &QLineEdit::textEdited, this, [this](const QString& text) {
+    act_([this, value = Bytes(text)] { ctx_.job.ZipBaseName = value; });
+  });
+  connect(baseName, &QLineEdit::textChanged, this,
+          [this](const QString& text) { baseName->setToolTip(text); });
+  connect(archiveSize, &QScrollBar::valueChanged, this, [this](int value) {
+    act_([this, value] { SetArchiveSize(ctx_, static_cast<std::int16_t>(value)); });
+  });
+  connect(rar, &QRadioButton::clicked, this,
+          [this] { act_([this] { ctx_.job.Archiver = ArchiverKind::Rar; }); });
+  connect(ace, &QRadioButton::clicked, this,
+          [this] { act_([this] { ctx_.job.Archiver = ArchiverKind::Ace; }); });
+  connect(compression, &QListWidget::currentRowChanged, this, [this](int row) {
+    act_([this, row] { ctx_.job.Compression = static_cast<std::int16_t>(row); });
+  });
+  connect(zipExtra, &QCheckBox::toggled, this,
+          [this](bool checked) { act_([this, checked] { ctx_.job.ZipExtra = checked; }); });
+}
+
+void ZipPanel::Render() {
+  SetText(storageDir, ctx_.job.ZipStorageDir);
+  storageDir->setToolTip(storageDir->text());
+  browse->setEnabled(ctx_.view.ZipControlsEnabled);
+  freeSpace->setText(Text(ctx_.view.ZipDriveFreeText));
+  baseName->setMaxLength(ctx_.view.BaseNameLimit);
+  SetText(baseName, ctx_.job.ZipBaseName);
+  {
+    QSignalBlocker block(archiveSize);
+    archiveSize->setValue(ctx_.job.ArchiveSize);
+  }
+  sizeText->setText(Text(ctx_.view.ArchiveSizeText));
+  estimate->setText(ctx_.view.EstimateText.empty() ? "Calculated Rar's if no compression"
+                                                   : Text(ctx_.view.EstimateText));
+  SetOptions(rar, ace, ctx_.job.Archiver == ArchiverKind::Rar ? 1 : 2);
+  {
+    QSignalBlocker block(compression);
+    compression->setCurrentRow(ctx_.job.Compression);
+  }
+  SetChecked(zipExtra, ctx_.job.ZipExtra);
+  zipExtra->setEnabled(ctx_.view.ZipControlsEnabled);
+}
+
+RunPanel::RunPanel(Context& ctx, ActFn act, RunDriver& driver, std::function<void()> exitProgram,
+                   QWidget* parent)
+    : PanelBase(ctx, std::move(act), parent) {
+  status = Label({}, this);
+  status->setWordWrap(true);
+  currentZip = Label({}, this);
+  counter = Label({}, this);
+  progress = new QProgressBar(this);
+  progress->setRange(0, 100);
+  abort = new QPushButton("&Abort", this);
+  exit = new QPushButton("E&xit", this);
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(status, 0, 0, 1, 3);
+  grid->addWidget(currentZip, 1, 0, 1, 3);
+  grid->addWidget(counter, 2, 0, 1, 3);
+  grid->addWidget(progress, 3, 0, 1, 3);
+  grid->addWidget(abort, 4, 1);
+  grid->addWidget(exit, 4, 2);
+  grid->setColumnStretch(0, 1);
+  grid->setRowStretch(5, 1);
+
+  // These two act while a run is in progress, from inside its event
+  // processing: they only raise the request the run looks at.
+  connect(abort, &QPushButton::clicked, this, [this, &driver] {
+    driver.AbortRun();
+    Render();
+  });
+  connect(exit, &QPushButton::clicked, this, [this, &driver, exitProgram] {
+    driver.ExitFromRun();
+    exitProgram();
+  });
+}
+
+void RunPanel::Render() {
+  status->setText(Text(ctx_.view.StatusLine));
+  currentZip->setText(Text(ctx_.view.CurrentZipLine));
+  counter->setText(Text(ctx_.view.CounterLine));
+  progress->setValue(ctx_.view.Progress);
+}
+
+AboutPanel::AboutPanel(Context& ctx, ActFn act, QWidget* parent)
+    : PanelBase(ctx, std::move(act), parent) {
+  webPage = Label(shell::kWebPage, this);
+  email = Label(shell::kEmailAddress, this);
+  for (QLabel* link : {webPage, email}) {
+    link->setFrameShape(QFrame::Panel);
+    link->setFrameShadow(QFrame::Sunken);
+    link->setAlignment(Qt::AlignCenter);
+    link->setCursor(Qt::PointingHandCursor);
+  }
+  marquee = new Marquee(this);
+  text = Label(
+      "Visit my web page for other programs I've written and updates.  Please send me your "
+      "comments or suggestions.",
+      this);
+  text->setWordWrap(true);
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(webPage, 0, 0);
+  grid->addWidget(email, 1, 0);
+  grid->addWidget(text, 2, 0);
+  grid->addWidget(marquee, 3, 0);
+  grid->setRowStretch(4, 1);
+}
+
+void AboutPanel::Render() {
+  marquee->SetText(Text(ctx_.view.MarqueeText));
+  marquee->setVisible(ctx_.view.MarqueeVisible);
+}
+
+}  // namespace kelvo::ui

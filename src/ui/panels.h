@@ -1,0 +1,159 @@
+// The seven panels of the main window. Each is written from the job and the
+// view state by Render(), and each element's action calls its operation
+// through the window's Act, which renders the window afterwards.
+#pragma once
+
+#include <QFrame>
+#include <functional>
+
+#include "core/context.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+
+namespace kelvo {
+class RunDriver;
+}
+
+namespace kelvo::ui {
+
+class Marquee;
+
+// Runs one user action, then renders the whole window.
+using ActFn = std::function<void(const std::function<void()>&)>;
+
+class PanelBase : public QFrame {
+ public:
+  PanelBase(Context& ctx, ActFn act, QWidget* parent);
+  virtual void Render() = 0;
+
+ protected:
+  // A read-only one-line display of a path; the mouse entering it shows the
+  // whole text as its tooltip.
+  QLineEdit* PathDisplay();
+  QPushButton* Button(const QString& caption, std::function<void()> operation);
+
+  Context& ctx_;
+  ActFn act_;
+};
+
+class SourcePanel : public PanelBase {
+ public:
+  SourcePanel(Context& ctx, ActFn act, QWidget* parent);
+  void Render() override;
+
+  QGroupBox* driveGroup;
+  QComboBox* driveList;
+  QLabel* freeSpace;
+  QCheckBox* iso;
+  QLineEdit* sourcePath;
+  QPushButton* browse;
+  QLabel* sourceSize;
+  QLabel* caption;
+};
+
+class SkipPanel : public PanelBase {
+ public:
+  SkipPanel(Context& ctx, ActFn act, QWidget* parent);
+  void Render() override;
+
+  QRadioButton* subDir;
+  QRadioButton* file;
+  QPushButton* browse;
+  QPushButton* clear;
+  QPlainTextEdit* entries;
+  QLabel* caption;
+};
+
+class DizPanel : public PanelBase {
+ public:
+  DizPanel(Context& ctx, ActFn act, QWidget* parent);
+  void Render() override;
+
+  QLabel* caption;
+  QLineEdit* dizPath;
+  QPushButton* browse;
+  QPushButton* create;
+  QPushButton* edit;
+  QLabel* numberingCaption;
+  QRadioButton* none;
+  QRadioButton* substitute;
+  QLineEdit* column;
+  QLabel* lineCaption;
+  QLineEdit* line;
+  QPushButton* test;
+};
+
+class NfoPanel : public PanelBase {
+ public:
+  NfoPanel(Context& ctx, ActFn act, QWidget* parent);
+  void Render() override;
+
+  QLineEdit* nfoPath;
+  QPushButton* browse;
+  QPushButton* create;
+  QPushButton* edit;
+  QCheckBox* firstZipOnly;
+  QLabel* extraCaption;
+  QRadioButton* extraFile;
+  QRadioButton* extraDirectory;
+  QLineEdit* extraPath;
+  QPushButton* extraBrowse;
+};
+
+class ZipPanel : public PanelBase {
+ public:
+  ZipPanel(Context& ctx, ActFn act, QWidget* parent);
+  void Render() override;
+
+  QLabel* storageCaption;
+  QLineEdit* storageDir;
+  QPushButton* browse;
+  QLabel* freeSpace;
+  QLabel* baseNameCaption;
+  QLineEdit* baseName;
+  QLabel* sizeCaption;
+  QScrollBar* archiveSize;
+  QLabel* sizeText;
+  QLabel* estimate;
+  QRadioButton* rar;
+  QRadioButton* ace;
+  QLabel* compressionCaption;
+  QListWidget* compression;
+  QCheckBox* zipExtra;
+};
+
+class RunPanel : public PanelBase {
+ public:
+  RunPanel(Context& ctx, ActFn act, RunDriver& driver, std::function<void()> exit, QWidget* parent);
+  void Render() override;
+
+  QLabel* status;
+  QLabel* currentZip;
+  QLabel* counter;
+  QProgressBar* progress;
+  QPushButton* abort;
+  QPushButton* exit;
+};
+
+class AboutPanel : public PanelBase {
+ public:
+  AboutPanel(Context& ctx, ActFn act, QWidget* parent);
+  void Render() override;
+
+  QLabel* webPage;
+  QLabel* email;
+  Marquee* marquee;
+  QLabel* text;
+};
+
+}  // namespace kelvo::ui
