@@ -80,9 +80,9 @@ DriveTable DriveTable::Defaults() {
   return table;
 }
 
-void DriveTable::Map(char letter, std::string hostRoot, bool createOnUse) {
+void DriveTable::Map(char letter, std::string hostRoot, bool createOnUse, std::string label) {
   letter = dos::Lower(std::string(1, letter))[0];
-  drives_[letter] = Drive{letter, NormaliseHostPath(hostRoot), createOnUse};
+  drives_[letter] = Drive{letter, NormaliseHostPath(hostRoot), createOnUse, std::move(label)};
 }
 
 void DriveTable::Unmap(char letter) {
@@ -97,6 +97,11 @@ std::optional<std::string> DriveTable::Root(char letter) const {
     std::filesystem::create_directories(it->second.root, ec);
   }
   return it->second.root;
+}
+
+std::string DriveTable::Label(char letter) const {
+  auto it = drives_.find(dos::Lower(std::string(1, letter))[0]);
+  return it == drives_.end() ? std::string() : it->second.label;
 }
 
 std::vector<DriveTable::Drive> DriveTable::Drives() const {

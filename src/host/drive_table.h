@@ -28,15 +28,18 @@ class DriveTable {
     char letter;
     std::string root;  // host directory, no trailing slash except "/"
     bool createOnUse;
+    std::string label;  // a mounted volume's name for the drive list; empty for others
   };
 
   // c: -> the program's private directory (created on first use),
   // h: -> $HOME, z: -> /.
   static DriveTable Defaults();
 
-  void Map(char letter, std::string hostRoot, bool createOnUse = false);
+  void Map(char letter, std::string hostRoot, bool createOnUse = false, std::string label = {});
   void Unmap(char letter);
   std::optional<std::string> Root(char letter) const;
+  // The drive's label; empty when it has none or is not mapped.
+  std::string Label(char letter) const;
   std::vector<Drive> Drives() const;
 
   // Host path for an absolute DOS path. Each component is matched exactly,
@@ -53,7 +56,8 @@ class DriveTable {
   void LoadIni(const std::string& hostIniPath, ProgramTable* programs);
 
   // One-line form handed to the stand-in tools, so that a child maps DOS
-  // paths exactly as its parent does.
+  // paths exactly as its parent does. Labels are only shown, never used to
+  // map a path, and are left out.
   std::string Serialize() const;
   static std::optional<DriveTable> Deserialize(std::string_view text);
 

@@ -17,18 +17,25 @@ char EntryLetter(std::string_view entry) {
   return entry.empty() ? 0 : dos::DriveLetter(std::string(1, entry[0]) + ":");
 }
 
+// "d: CDROM" for a mounted volume, "c: [/host/dir]" for any other drive.
+std::string EntryText(char letter, const std::string& root, const std::string& label) {
+  std::string entry = std::string(1, letter) + ":";
+  return label.empty() ? entry + " [" + root + "]" : entry + " " + label;
+}
+
 }  // namespace
 
 std::vector<std::string> DriveListEntries(const Context& ctx) {
   std::vector<std::string> entries;
   for (const auto& drive : ctx.fs.Drives().Drives())
-    entries.push_back(std::string(1, drive.letter) + ": [" + drive.root + "]");
+    entries.push_back(EntryText(drive.letter, drive.root, drive.label));
   return entries;
 }
 
 std::string DriveListEntry(const Context& ctx, char letter) {
   letter = EntryLetter(std::string(1, letter));
-  if (auto root = ctx.fs.Drives().Root(letter)) return std::string(1, letter) + ": [" + *root + "]";
+  if (auto root = ctx.fs.Drives().Root(letter))
+    return EntryText(letter, *root, ctx.fs.Drives().Label(letter));
   return std::string(1, letter) + ":";
 }
 

@@ -12,8 +12,9 @@
 
 namespace kelvo {
 
-// The drive list: one entry per mapped drive, its letter first and the host
-// directory beside it ("d: [/media/cdrom]").
+// The drive list: one entry per mapped drive, its letter first and beside it
+// a mounted volume's label ("d: CDROM") or else the host directory
+// ("c: [/home/alice/.local/share/kelvo32/drive_c]").
 std::vector<std::string> DriveListEntries(const Context& ctx);
 // The entry of one drive; "x:" alone when it is not mapped.
 std::string DriveListEntry(const Context& ctx, char letter);

@@ -71,6 +71,27 @@ TEST_F(DrivesTest, TheDriveListIsTheDriveTable) {
   EXPECT_EQ(Entry('q'), "q:");
 }
 
+TEST(DriveList, AMountedVolumeShowsItsLabelAndCanBeTheWorkDrive) {
+  TempDrives drives;
+  host::DriveTable table = drives.table;
+  std::filesystem::create_directories(drives.Host('e', "stick"));
+  table.Map('f', drives.Host('e', "stick"), false, "USB STICK");
+  host::FileSystem fs(table);
+  host::CommandRunner runner(fs, drives.programs);
+  testing::ScriptedUi ui;
+  testing::FixedClock clock;
+  Context ctx(fs, runner, ui, clock, "c:\\app");
+
+  EXPECT_EQ(DriveListEntries(ctx).back(), "f: USB STICK");
+  EXPECT_EQ(DriveListEntry(ctx, 'F'), "f: USB STICK");
+  EXPECT_EQ(DriveListEntry(ctx, 'e'), "e: [" + drives.Host('e') + "]");
+  EXPECT_EQ(DriveFreeBytes(ctx, "f: USB STICK"), fs.FreeBytes("f:"));
+  InitWorkDrive(ctx);
+  ShowWorkDrive(ctx, "f: USB STICK");
+  EXPECT_EQ(ctx.job.WorkDrive, 'f');
+  EXPECT_EQ(ctx.view.WorkDriveShown, "f: USB STICK");
+}
+
 TEST_F(DrivesTest, FreeBytesOfADriveOrOfThePathsVolume) {
   std::uint64_t d = app.FreeOf("d:");
   auto near = [&](std::optional<std::uint64_t> v) {

@@ -1,0 +1,114 @@
+#include "shell/startup.h"
+
+#include "host/dospath.h"
+#include "host/host_error.h"
+#include "run/archive_volumes.h"
+#include "run/run_driver.h"
+#include "run/unattended.h"
+#include "scripts/job_script.h"
+#include "source/drives.h"
+#include "source/measure.h"
+#include "texts/diz_numbering.h"
+#include "texts/text_files.h"
+#include "texts/zip_comment.h"
+
+namespace kelvo::shell {
+
+namespace {
+
+constexpr const char* kMarqueeCredit = " by the Kelvo32 authors  ";
+constexpr const char* kMarqueeImageTag = "<IMG 1>";
+constexpr int kNormalCompression = 3;
+
+// An exchange file that cannot be removed (locked, read-only directory) is
+// left behind; the others must still go.
+void DeleteIfPresent(Context& ctx, const std::string& path) {
+  try {
+    if (ctx.fs.ExistsAsFile(path)) ctx.fs.DeleteFile(path);
+  } catch (const host::HostError&) {
+  }
+}
+
+}  // namespace
+
+std::string JoinArguments(int argc, const char* const* argv) {
+  std::string joined;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) joined += ' ';
+    joined += argv[i];
+  }
+  return joined;
+}
+
+CommandLineJob ReadCommandLine(std::string_view commandLine) {
+  CommandLineJob job;
+  if (commandLine.empty()) return job;
+  job.scriptPath = std::string(commandLine);
+  if (commandLine.front() == '$') {
+    job.batchMode = BatchMode::Dated;
+    job.scriptPath.erase(0, 1);
+  } else if (commandLine.front() == '!') {
+    job.batchMode = BatchMode::Plain;
+    job.scriptPath.erase(0, 1);
+  }
+  return job;
+}
+
+std::string ScriptFileName(std::string_view scriptPath) {
+  // The same name that ScriptWindowTitle shows.
+  if (scriptPath.find_last_of("\\/") == std::string_view::npos) return {};
+  return dos::FileNamePart(scriptPath);
+}
+
+bool RunsFromDriveRoot(const Context& ctx) {
+  return !ctx.appDir.empty() && ctx.appDir.back() == '\\';
+}
+
+std::string MarqueeText(std::string_view versionText) {
+  return "Kelvo32 " + std::string(versionText) + kMarqueeCredit + kMarqueeImageTag;
+}
+
+void StartMainWindow(Context& ctx, RunDriver& driver, std::string_view commandLine,
+                     const StartHooks& hooks) {
+  ctx.view.MarqueeText = MarqueeText(kVersionText);
+  InitWorkDrive(ctx);
+  ctx.job.Compression = kNormalCompression;
+  texts::SetZipCommentAtStart(ctx);
+
+  CommandLineJob job = ReadCommandLine(commandLine);
+  ctx.batchMode = job.batchMode;
+  ctx.ScriptPath = job.scriptPath;
+  if (commandLine.empty()) return;
+
+  if (hooks.closeSplash) hooks.closeSplash();
+  ctx.view.WindowTitle = ScriptWindowTitle(ctx.ScriptPath);
+  if (hooks.showWindow) hooks.showWindow();
+
+  if (ctx.InBatch()) {
+    ctx.EndProgram(RunUnattended(ctx, driver));
+    return;
+  }
+  ReadScript(ctx);
+  CheckLoadedJob(ctx);
+  if (!ctx.job.ZipStorageDir.empty()) ShowZipDriveFreeSpace(ctx);
+  MeasureSource(ctx, true);
+}
+
+void ExitProgram(Context& ctx, RunDriver& driver) {
+  driver.RequestAbort();
+  ctx.ui.ProcessEvents();
+}
+
+void CleanUpAtExit(Context& ctx, bool secondInstance) {
+  if (RunsFromDriveRoot(ctx) || secondInstance) return;
+  DeleteIfPresent(ctx, kSkipFile);
+  // Only a name of the application directory itself: whatever the NFO was
+  // called, nothing outside that directory is ever removed here.
+  if (!ctx.run.NfoCopyName.empty() && dos::IsPlainFileName(ctx.run.NfoCopyName))
+    DeleteIfPresent(ctx, ctx.AppFile(ctx.run.NfoCopyName));
+  DeleteIfPresent(ctx, texts::DizWorkCopy(ctx));
+  DeleteIfPresent(ctx, kSizeReport);
+  texts::RemoveDizPreview(ctx);
+}
+
+}  // namespace kelvo::shell

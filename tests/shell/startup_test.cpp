@@ -1,0 +1,313 @@
+#include "shell/startup.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "core/exit_status.h"
+#include "run/run_driver.h"
+#include "scripts/job_script.h"
+#include "support/temp_drives.h"
+#include "tools/file_tree.h"
+
+namespace kelvo::shell {
+
+using testing::TempDrives;
+using testing::TestApp;
+
+TEST(CommandLine, PrefixesAndPaths) {
+  const struct {
+    const char* line;
+    BatchMode mode;
+    const char* path;
+  } cases[] = {
+      {"", BatchMode::None, ""},
+      {"c:\\jobs\\demo.kvo", BatchMode::None, "c:\\jobs\\demo.kvo"},
+      {"!c:\\jobs\\demo.kvo", BatchMode::Plain, "c:\\jobs\\demo.kvo"},
+      {"$c:\\jobs\\demo.kvo", BatchMode::Dated, "c:\\jobs\\demo.kvo"},
+      {"!", BatchMode::Plain, ""},
+      {"$", BatchMode::Dated, ""},
+      {"\"c:\\jobs\\demo.kvo\"", BatchMode::None, "\"c:\\jobs\\demo.kvo\""},
+      {"!\"c:\\my jobs\\demo.kvo\"", BatchMode::Plain, "\"c:\\my jobs\\demo.kvo\""},
+      {"c:\\jobs\\!demo.kvo", BatchMode::None, "c:\\jobs\\!demo.kvo"},
+      {" !c:\\demo.kvo", BatchMode::None, " !c:\\demo.kvo"},
+      {"!$c:\\demo.kvo ", BatchMode::Plain, "$c:\\demo.kvo "},
+      {"$!c:\\demo.kvo", BatchMode::Dated, "!c:\\demo.kvo"},
+  };
+  for (const auto& c : cases) {
+    CommandLineJob job = ReadCommandLine(c.line);
+    EXPECT_EQ(job.batchMode, c.mode) << c.line;
+    EXPECT_EQ(job.scriptPath, c.path) << c.line;
+  }
+}
+
+TEST(CommandLine, ArgumentsAreJoinedBySingleBlanks) {
+  const char* none[] = {"kelvo32"};
+  EXPECT_EQ(JoinArguments(1, none), "");
+  const char* split[] = {"kelvo32", "!c:\\my", "jobs\\demo.kvo"};
+  EXPECT_EQ(JoinArguments(3, split), "!c:\\my jobs\\demo.kvo");
+  const char* blanks[] = {"kelvo32", " a ", "", "b"};
+  EXPECT_EQ(JoinArguments(4, blanks), " a   b");
+}
+
+TEST(CommandLine, ScriptFileNameAndDriveRoot) {
+  EXPECT_EQ(ScriptFileName("c:\\jobs\\demo.kvo"), "demo.kvo");
+  EXPECT_EQ(ScriptFileName("\"c:\\jobs\\demo.kvo\""), "demo.kvo\"");
+  EXPECT_EQ(ScriptFileName("demo.kvo"), "");
+  EXPECT_EQ(ScriptFileName("c:\\jobs\\"), "");
+
+  TestApp app;
+  EXPECT_FALSE(RunsFromDriveRoot(app.ctx));
+  Context atRoot(app.fs, app.runner, app.ui, app.clock, "c:\\");
+  EXPECT_TRUE(RunsFromDriveRoot(atRoot));
+}
+
+namespace {
+
+// A complete job saved as c:\jobs\demo.kvo: a small source, a DIZ, an NFO and
+// a zip storage directory. The window starts with an empty job.
+struct StartFixture : TestApp {
+  StartFixture() : driver(ctx) {
+    testing::WriteTree(drives.Host('d', "src"), {{"readme.txt", "read me\r\n"},
+                                                 {"data.bin", testing::NoiseBytes(20000, 3)}});
+    TempDrives::WriteFile(drives.Host('c', "rel/file_id.diz"), "DEMO RELEASE\r\n");
+    TempDrives::WriteFile(drives.Host('c', "rel/demo.nfo"), "notes \xB0\xB1\xB2\r\n");
+    std::filesystem::create_directories(drives.Host('e', "zips"));
+    JobSettings job;
+    job.SourcePath = "d:\\src";
+    job.DizPath = "c:\\rel\\file_id.diz";
+    job.NfoPath = "c:\\rel\\demo.nfo";
+    job.ZipStorageDir = "e:\\zips";
+    job.ZipBaseName = "DEMO";
+    job.Compression = 1;
+    TempDrives::WriteFile(drives.Host('c', "jobs/demo.kvo"), ScriptText(job, clock.Now()));
+    hooks.closeSplash = [this] { calls.push_back("closeSplash"); };
+    hooks.showWindow = [this] { calls.push_back("showWindow " + ctx.view.WindowTitle); };
+  }
+
+  void Start(std::string_view commandLine) { StartMainWindow(ctx, driver, commandLine, hooks); }
+  std::vector<std::string> Zips() const { return testing::FileNames(drives.Host('e', "zips")); }
+  bool MadeNothing() const {
+    return Zips().empty() && !std::filesystem::exists(drives.Host('c', "Kelvo001"));
+  }
+
+  RunDriver driver;
+  StartHooks hooks;
+  std::vector<std::string> calls;
+};
+
+}  // namespace
+
+TEST(StartMainWindow, WithoutACommandLineOnlyTheInitialValuesAreSet) {
+  StartFixture app;
+  app.ctx.job.Compression = -1;
+  app.ctx.job.ZipCommentPath = "c:\\app\\temp\\comment.txt";
+  TempDrives::WriteFile(app.drives.Host('c', "app/temp/comment.txt"), "comment");
+  app.Start("");
+  EXPECT_TRUE(app.calls.empty());
+  EXPECT_EQ(app.ctx.view.WindowTitle, "Kelvo32");
+  EXPECT_EQ(app.ctx.job.Compression, 3);
+  EXPECT_TRUE(app.ctx.job.ZipCommentEnabled);
+  EXPECT_EQ(app.ctx.view.WorkDriveShown, "c: [" + app.drives.Host('c') + "]");
+  EXPECT_EQ(app.ctx.job.WorkDrive, 'c');
+  EXPECT_TRUE(app.ctx.view.WorkDriveFreeText.starts_with("Free space on - \r"));
+  EXPECT_EQ(app.ctx.view.MarqueeText, MarqueeText(kVersionText));
+  EXPECT_TRUE(app.ctx.view.MarqueeText.starts_with("Kelvo32 v3.17 "));
+  EXPECT_TRUE(app.ctx.view.MarqueeText.ends_with("<IMG 1>"));
+  EXPECT_EQ(app.ctx.batchMode, BatchMode::None);
+  EXPECT_EQ(app.ctx.ScriptPath, "");
+  EXPECT_EQ(app.ctx.job.SourcePath, "");
+  EXPECT_FALSE(app.ctx.programExit);
+
+  // A remembered comment file that is gone leaves the comment off.
+  StartFixture gone;
+  gone.ctx.job.ZipCommentPath = "c:\\app\\temp\\comment.txt";
+  gone.Start("");
+  EXPECT_FALSE(gone.ctx.job.ZipCommentEnabled);
+}
+
+TEST(StartMainWindow, AScriptIsLoadedCheckedAndMeasuredButNotRun) {
+  StartFixture app;
+  app.Start("C:\\Jobs\\Demo.KVO");
+  EXPECT_EQ(app.calls, (std::vector<std::string>{"closeSplash", "showWindow Kelvo32 - Demo.KVO"}));
+  EXPECT_EQ(app.ctx.ScriptPath, "C:\\Jobs\\Demo.KVO");  // case as given
+  EXPECT_EQ(app.ctx.batchMode, BatchMode::None);
+  EXPECT_EQ(app.ctx.job.SourcePath, "d:\\src");
+  EXPECT_EQ(app.ctx.job.NfoPath, "c:\\rel\\demo.nfo");
+  EXPECT_EQ(app.ctx.job.Compression, 1);  // the script's, not the start value
+  EXPECT_TRUE(app.ctx.LoadCheckPassed);
+  EXPECT_NE(app.ctx.view.SourceSizeText, "- Source size -");
+  EXPECT_TRUE(app.ctx.view.ZipDriveFreeText.starts_with("Free space "))
+      << app.ctx.view.ZipDriveFreeText;
+  EXPECT_NE(app.ctx.view.ZipDriveFreeText, "Free space: ");
+  EXPECT_TRUE(app.ui.messages.empty());
+  EXPECT_TRUE(app.MadeNothing());
+  EXPECT_FALSE(app.ctx.programExit);
+}
+
+TEST(StartMainWindow, AQuotedPathIsNoScript) {
+  StartFixture app;
+  app.Start("\"c:\\jobs\\demo.kvo\"");
+  EXPECT_EQ(app.ctx.ScriptPath, "\"c:\\jobs\\demo.kvo\"");
+  EXPECT_EQ(app.ctx.view.WindowTitle, "Kelvo32 - demo.kvo\"");
+  ASSERT_FALSE(app.ui.messages.empty());
+  EXPECT_TRUE(app.ui.messages[0].text.starts_with("Error in Kelvo script\r"));
+  EXPECT_EQ(app.ctx.job.SourcePath, "");
+  EXPECT_FALSE(app.ctx.LoadCheckPassed);
+  EXPECT_FALSE(app.ctx.programExit);
+  EXPECT_TRUE(app.MadeNothing());
+}
+
+TEST(StartMainWindow, BatchJobsArePackagedWithoutAWordAndEndTheProgram) {
+  StartFixture plain;
+  plain.Start("!c:\\jobs\\demo.kvo");
+  EXPECT_EQ(plain.ctx.programExit, kExitComplete);
+  EXPECT_EQ(plain.Zips(), std::vector<std::string>{"DEMO.zip"});
+  EXPECT_EQ(plain.calls,
+            (std::vector<std::string>{"closeSplash", "showWindow Kelvo32 - demo.kvo"}));
+  EXPECT_TRUE(plain.ui.messages.empty());
+  EXPECT_TRUE(plain.ui.reports.empty());
+
+  StartFixture dated;
+  dated.Start("$c:\\jobs\\demo.kvo");
+  EXPECT_EQ(dated.ctx.batchMode, BatchMode::Dated);
+  EXPECT_EQ(dated.ctx.programExit, kExitComplete);
+  EXPECT_EQ(dated.Zips(), std::vector<std::string>{"DEMO12798.zip"});
+  EXPECT_TRUE(dated.ui.messages.empty());
+}
+
+TEST(StartMainWindow, ABatchJobThatFailsItsCheckEndsWithNothingMade) {
+  StartFixture missingNfo;
+  std::filesystem::remove(missingNfo.drives.Host('c', "rel/demo.nfo"));
+  missingNfo.Start("!c:\\jobs\\demo.kvo");
+  EXPECT_EQ(missingNfo.ctx.programExit, kExitScriptRejected);
+  EXPECT_TRUE(missingNfo.MadeNothing());
+  EXPECT_TRUE(missingNfo.ui.messages.empty());
+
+  StartFixture bare;
+  bare.Start("!");
+  EXPECT_EQ(bare.ctx.batchMode, BatchMode::Plain);
+  EXPECT_EQ(bare.ctx.ScriptPath, "");
+  EXPECT_EQ(bare.ctx.programExit, kExitScriptRejected);
+  EXPECT_TRUE(bare.MadeNothing());
+  EXPECT_TRUE(bare.ui.messages.empty());
+}
+
+TEST(ExitProgram, StopsTheZipStepOfARunningJob) {
+  StartFixture app;
+  bool exited = false;
+  app.ui.onProcessEvents = [&] {
+    // Once the volumes are made, just before the zipping; a request raised
+    // while the source was measured would be stale by then.
+    if (!exited && app.ctx.view.BusyPointer && app.ctx.run.VolumeCount > 0) {
+      exited = true;
+      int before = app.ui.eventsProcessed;
+      ExitProgram(app.ctx, app.driver);
+      EXPECT_EQ(app.ui.eventsProcessed, before + 1);
+    }
+  };
+  app.Start("!c:\\jobs\\demo.kvo");
+  EXPECT_TRUE(exited);
+  EXPECT_EQ(app.ctx.programExit, kExitZipFailed);
+  EXPECT_TRUE(app.Zips().empty());
+}
+
+namespace {
+
+// The exchange files a run leaves, and files that must survive the clean-up.
+struct CleanUpFixture : TestApp {
+  CleanUpFixture() {
+    for (const char* rel : kRemoved) TempDrives::WriteFile(drives.Host('c', rel), "x");
+    for (const char* rel : kKept) TempDrives::WriteFile(drives.Host('c', rel), "x");
+    TempDrives::WriteFile(drives.Host('d', "demo.nfo"), "x");
+    ctx.run.NfoCopyName = "demo.nfo";
+  }
+  bool Exists(const std::string& rel) const {
+    return TempDrives::FileExists(drives.Host('c', rel));
+  }
+  bool AllKept() const {
+    for (const char* rel : kKept)
+      if (!Exists(rel)) return false;
+    return TempDrives::FileExists(drives.Host('d', "demo.nfo"));
+  }
+
+  static constexpr const char* kRemoved[] = {"skip.txt", "size.txt", "~kelvo.diz",
+                                             "app/file_id.diz", "app/demo.nfo"};
+  static constexpr const char* kKept[] = {"app/temp/draft.nfo", "app/temp/file_id.diz",
+                                          "app/other.nfo", "victim.txt", "app/Kelvo32.ini"};
+};
+
+}  // namespace
+
+TEST(CleanUpAtExit, RemovesTheExchangeFilesOnly) {
+  CleanUpFixture app;
+  CleanUpAtExit(app.ctx, false);
+  for (const char* rel : CleanUpFixture::kRemoved) EXPECT_FALSE(app.Exists(rel)) << rel;
+  EXPECT_TRUE(app.AllKept());
+  // Nothing left to remove is no failure.
+  CleanUpAtExit(app.ctx, false);
+  EXPECT_TRUE(app.AllKept());
+}
+
+TEST(CleanUpAtExit, ASecondCopyOrADriveRootRemovesNothing) {
+  CleanUpFixture app;
+  CleanUpAtExit(app.ctx, true);
+  for (const char* rel : CleanUpFixture::kRemoved) EXPECT_TRUE(app.Exists(rel)) << rel;
+
+  TempDrives::WriteFile(app.drives.Host('c', "file_id.diz"), "x");
+  Context atRoot(app.fs, app.runner, app.ui, app.clock, "c:\\");
+  atRoot.run.NfoCopyName = "victim.txt";
+  CleanUpAtExit(atRoot, false);
+  for (const char* rel : CleanUpFixture::kRemoved) EXPECT_TRUE(app.Exists(rel)) << rel;
+  EXPECT_TRUE(app.Exists("file_id.diz"));
+  EXPECT_TRUE(app.AllKept());
+}
+
+TEST(CleanUpAtExit, AnNfoCopyNameNeverLeavesTheApplicationDirectory) {
+  for (const char* hostile : {"..\\victim.txt", "c:\\victim.txt", "..", ".", "../victim.txt",
+                              "\\victim.txt", "d:\\demo.nfo", "temp\\draft.nfo", "temp"}) {
+    CleanUpFixture app;
+    app.ctx.run.NfoCopyName = hostile;
+    CleanUpAtExit(app.ctx, false);
+    EXPECT_TRUE(app.AllKept()) << hostile;
+    EXPECT_TRUE(std::filesystem::exists(app.drives.Host('c', "app/temp"))) << hostile;
+    // The rest still goes.
+    EXPECT_FALSE(app.Exists("skip.txt")) << hostile;
+    EXPECT_FALSE(app.Exists("app/file_id.diz")) << hostile;
+  }
+}
+
+TEST(CleanUpAtExit, AFileThatCannotBeDeletedIsSkipped) {
+  CleanUpFixture app;
+  const std::string c = app.drives.Host('c'), appDir = app.drives.Host('c', "app");
+  // c:\ can't be written, the application directory can.
+  for (const std::string& dir : {app.drives.root(), appDir}) ::chmod(dir.c_str(), 0777);
+  ::chmod(c.c_str(), 0555);
+  std::function<bool()> check = [&] {
+    CleanUpAtExit(app.ctx, false);
+    return app.Exists("skip.txt") && app.Exists("size.txt") && !app.Exists("app/file_id.diz") &&
+           !app.Exists("app/demo.nfo");
+  };
+  if (::geteuid() != 0) {
+    EXPECT_TRUE(check());
+  } else {
+    // Root deletes anything: the clean-up runs as an ordinary user.
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+      ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+  }
+  ::chmod(c.c_str(), 0755);
+}
+
+}  // namespace kelvo::shell
