@@ -78,7 +78,7 @@ MainWindow::MainWindow(Context& ctx, RunDriver& driver) : ctx_(ctx), driver_(dri
     }
   };
   BuildMenus();
-  resize(600, 430);
+  resize(620, 470);
   Render();
 }
 

@@ -40,7 +40,8 @@ void Marquee::paintEvent(QPaintEvent*) {
   QPainter p(this);
   int lineWidth = LineWidth();
   int cycle = width() + lineWidth;
-  int x = width() - (cycle > 0 ? offset_ % cycle : 0);
+  // The line starts at the left edge, leaves it, and comes back from the right.
+  int x = cycle > 0 ? width() - (offset_ + width()) % cycle : 0;
   int baseline = (height() + fontMetrics().ascent() - fontMetrics().descent()) / 2;
   const QStringList parts = text_.split(kPictureTag);
   for (qsizetype i = 0; i < parts.size(); ++i) {

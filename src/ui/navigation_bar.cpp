@@ -20,12 +20,13 @@ NavigationBar::NavigationBar(QWidget* parent) : QToolBox(parent) {
   auto addGroup = [this](const QString& name, std::initializer_list<NavItem> items) {
     auto* page = new QWidget(this);
     auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(0);
     for (NavItem item : items) {
       auto* button = new QToolButton(page);
       button->setText(QString::fromStdString(shell::NavItemText(item)));
       button->setIcon(NavigationIcon(PictureOf(item)));
-      button->setIconSize(QSize(32, 32));
+      button->setIconSize(QSize(24, 24));
       button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
       button->setAutoRaise(true);
       button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);

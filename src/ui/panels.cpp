@@ -26,6 +26,7 @@
 #include "texts/diz_numbering.h"
 #include "texts/extras.h"
 #include "ui/marquee.h"
+#include "ui/pictures.h"
 #include "ui/qt_ui.h"
 
 namespace kelvo::ui {
@@ -442,6 +443,8 @@ AboutPanel::AboutPanel(Context& ctx, ActFn act, QWidget* parent)
     link->setFrameShape(QFrame::Panel);
     link->setFrameShadow(QFrame::Sunken);
     link->setAlignment(Qt::AlignCenter);
+    link->setMargin(4);
+    link->setMinimumWidth(link->fontMetrics().horizontalAdvance(link->text()) + 40);
     link->setCursor(Qt::PointingHandCursor);
   }
   marquee = new Marquee(this);
@@ -453,9 +456,14 @@ AboutPanel::AboutPanel(Context& ctx, ActFn act, QWidget* parent)
   auto* grid = new QGridLayout(this);
   grid->addWidget(webPage, 0, 0);
   grid->addWidget(email, 1, 0);
-  grid->addWidget(text, 2, 0);
-  grid->addWidget(marquee, 3, 0);
-  grid->setRowStretch(4, 1);
+  grid->addWidget(text, 2, 0, 1, 2);
+  grid->addWidget(marquee, 4, 0, 1, 2);
+  auto* picture = new QLabel(this);
+  picture->setPixmap(LogoPicture(96));
+  picture->setAlignment(Qt::AlignCenter);
+  grid->addWidget(picture, 3, 0, 1, 2);
+  grid->setColumnStretch(1, 1);
+  grid->setRowStretch(3, 1);
 }
 
 void AboutPanel::Render() {

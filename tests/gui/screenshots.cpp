@@ -1,0 +1,115 @@
+// Saves a picture of every panel, of the splash screen and of the run panel
+// during a run, for a person to look at:
+//   xvfb-run -a build/tests/kelvo_screenshots build/screenshots
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+
+#include "run/run_driver.h"
+#include "shell/navigation.h"
+#include "shell/startup.h"
+#include "source/archive_size.h"
+#include "source/drives.h"
+#include "support/temp_drives.h"
+#include "texts/diz_numbering.h"
+#include "ui/main_window.h"
+#include "ui/splash_screen.h"
+
+using namespace kelvo;
+
+namespace {
+
+QString outDir;
+int saved = 0;
+
+void Save(QWidget& widget, const QString& name) {
+  QApplication::processEvents();
+  QString path = outDir + "/" + name + ".png";
+  if (widget.grab().save(path)) {
+    ++saved;
+    std::printf("%s\n", path.toUtf8().constData());
+  } else {
+    std::fprintf(stderr, "can't save %s\n", path.toUtf8().constData());
+  }
+}
+
+std::string Noise(std::size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  for (auto& byte : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    byte = static_cast<char>(seed >> 16);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  outDir = argc > 1 ? argv[1] : "screenshots";
+  QDir().mkpath(outDir);
+
+  testing::TestApp test;
+  auto& drives = test.drives;
+  testing::TempDrives::WriteFile(drives.Host('d', "release/readme.txt"), "read me\r\n");
+  testing::TempDrives::WriteFile(drives.Host('d', "release/data.bin"), Noise(1'300'000, 7));
+  testing::TempDrives::WriteFile(drives.Host('c', "rel/file_id.diz"),
+                                 "\xDA\xC4 DEMO \xC4\xBF\r\n\xB3 xx/xx  \xB3\r\n");
+  testing::TempDrives::WriteFile(drives.Host('c', "rel/demo.nfo"), "notes\r\n");
+  std::filesystem::create_directories(drives.Host('e', "zips"));
+
+  Context& ctx = test.ctx;
+  RunDriver driver(ctx);
+  ui::MainWindow window(ctx, driver);
+  ui::SplashScreen splash(ctx, &window);
+  splash.OpenStartRole();
+  Save(splash, "splash");
+  splash.CloseSplash();
+
+  shell::StartMainWindow(ctx, driver, "", {});
+  JobSettings& job = ctx.job;
+  job.SourcePath = "d:\\release";
+  ctx.view.SourceSizeText = "1,300,009 bytes";
+  job.SourceSize = 1.3f;
+  job.SkipEntries = "d:\\release\\old\\*.*\r\nd:\\release\\notes.bak\r\n";
+  job.DizPath = "c:\\rel\\file_id.diz";
+  texts::SetDizNumberingMode(ctx, true);
+  job.DizColumn = "4";
+  job.DizLine = "2";
+  job.NfoPath = "c:\\rel\\demo.nfo";
+  job.ZipStorageDir = "e:\\zips";
+  ShowZipDriveFreeSpace(ctx);
+  SetArchiveSize(ctx, 1);
+  job.ZipBaseName = "DEMO";
+  job.Compression = 0;
+  window.Render();
+  window.show();
+
+  const std::pair<shell::NavItem, const char*> panels[] = {
+      {shell::NavItem::Source, "source"}, {shell::NavItem::Skip, "skip"},
+      {shell::NavItem::Diz, "diz"},       {shell::NavItem::Nfo, "nfo"},
+      {shell::NavItem::Zip, "zip"},       {shell::NavItem::About, "about"}};
+  for (const auto& [item, name] : panels) {
+    shell::NavigateTo(ctx, item, {});
+    window.Render();
+    Save(window, name);
+  }
+
+  // The run panel while the second zip is written.
+  bool shot = false;
+  test.ui.onProcessEvents = [&] {
+    if (!shot && ctx.run.VolumeNumber == 2 && !ctx.view.CurrentZipLine.empty()) {
+      shot = true;
+      window.Render();
+      Save(window, "run");
+    }
+  };
+  test.ui.messageAnswers.push_back(MessageResult::Ok);
+  driver.RunJob();
+  window.Render();
+  Save(window, "run_complete");
+  return saved == 9 ? 0 : 1;
+}
