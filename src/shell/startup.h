@@ -32,7 +32,8 @@ std::string JoinArguments(int argc, const char* const* argv);
 // "!path" Plain, "$path" Dated, anything else a script to load; nothing else
 // is parsed.
 CommandLineJob ReadCommandLine(std::string_view commandLine);
-// The script's file name for the title: after the last backslash.
+// The script's file name for the title: after the last backslash (or
+// slash, as DOS takes both); empty when there is none.
 std::string ScriptFileName(std::string_view scriptPath);
 
 // The program lies in a drive's root directory (its directory ends in '\').

@@ -57,6 +57,9 @@ TEST(CommandLine, ArgumentsAreJoinedBySingleBlanks) {
 TEST(CommandLine, ScriptFileNameAndDriveRoot) {
   EXPECT_EQ(ScriptFileName("c:\\jobs\\demo.kvo"), "demo.kvo");
   EXPECT_EQ(ScriptFileName("\"c:\\jobs\\demo.kvo\""), "demo.kvo\"");
+  // The window title shows the same name.
+  for (const char* path : {"c:\\jobs\\demo.kvo", "c:\\jobs/demo.kvo", "demo.kvo", "c:\\jobs\\"})
+    EXPECT_EQ("Kelvo32 - " + ScriptFileName(path), ScriptWindowTitle(path)) << path;
   EXPECT_EQ(ScriptFileName("demo.kvo"), "");
   EXPECT_EQ(ScriptFileName("c:\\jobs\\"), "");
 
