@@ -34,16 +34,26 @@ bool HasDisplay() {
   return set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
+// In a batch run stderr carries the reason for the status; the platform's
+// notes (no window masks offscreen, no runtime directory) would bury it.
+void QuietQtNotes(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg)
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace kelvo;
-  const std::string commandLine = shell::JoinArguments(argc - 1, argv + 1);
+  const std::string commandLine = shell::JoinArguments(argc, argv);
   const bool batch = shell::ReadCommandLine(commandLine).batchMode != BatchMode::None;
   // Batch runs work on a server: no display, no problem.
   if (!HasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
-  if (batch) host::InstallStopHandlers();
+  if (batch) {
+    host::InstallStopHandlers();
+    qInstallMessageHandler(QuietQtNotes);
+  }
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("Kelvo32");

@@ -27,7 +27,8 @@ struct CommandLineJob {
   std::string scriptPath;  // as written: no quotes removed, no blanks trimmed
 };
 
-// The arguments joined by single spaces into the one command-line text.
+// The arguments after the program name (argv[0]) joined by single spaces
+// into the one command-line text.
 std::string JoinArguments(int argc, const char* const* argv);
 // "!path" Plain, "$path" Dated, anything else a script to load; nothing else
 // is parsed.
