@@ -3,7 +3,7 @@
 # make bench  runs the benchmarks (see bench/README.md).
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build build-asan test test-release test-asan fuzz-smoke bench format clean
+.PHONY: deps build build-asan test test-release test-asan fuzz-smoke bench format clean screenshots
 
 deps:
 	./scripts/install-deps.sh
@@ -49,6 +49,11 @@ fuzz-smoke: deps
 	cmake --build build-fuzz -j $(JOBS) --target $(addsuffix _fuzz,$(FUZZ_TARGETS))
 	$(foreach t,$(FUZZ_TARGETS),$(call fuzz_run,$(t)))
 test: test-release fuzz-smoke test-asan
+
+# A picture of every panel, of the splash screen and of a run, in a real X
+# server (window masks and grabs need one).
+screenshots: build
+	xvfb-run -a -s "-screen 0 1280x1024x24" build/tests/kelvo_screenshots build/screenshots
 
 bench: build
 	./bench/run.sh build

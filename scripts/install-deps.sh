@@ -9,6 +9,9 @@ packages=(
   libzip-dev
   7zip zip unzip
   clang libclang-rt-14-dev
+  qt6-base-dev qt6-multimedia-dev
+  fonts-dejavu-core fonts-pc
+  xvfb xauth
 )
 
 missing=()
