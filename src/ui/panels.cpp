@@ -100,6 +100,7 @@ SourcePanel::SourcePanel(Context& ctx, ActFn act, QWidget* parent)
   driveGroup = new QGroupBox("Drive for Rar's", this);
   driveList = new QComboBox(driveGroup);
   freeSpace = Label("Free space on -", driveGroup);
+  freeSpace->setToolTip("Drive free space");
   auto* driveLayout = new QVBoxLayout(driveGroup);
   driveLayout->addWidget(driveList);
   driveLayout->addWidget(freeSpace);
@@ -108,6 +109,7 @@ SourcePanel::SourcePanel(Context& ctx, ActFn act, QWidget* parent)
   sourcePath = PathDisplay();
   browse = Button("&Browse", [this] { BrowseSource(ctx_); });
   sourceSize = Label("- Source size -", this);
+  sourceSize->setToolTip("Total source size");
   caption = Label("Source drive or directory", this);
 
   auto* grid = new QGridLayout(this);
