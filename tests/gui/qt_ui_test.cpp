@@ -1,0 +1,105 @@
+#include "ui/qt_ui.h"
+
+#include <gtest/gtest.h>
+
+#include <QTreeWidget>
+#include <filesystem>
+
+#include "support/temp_drives.h"
+#include "ui/folder_dialog.h"
+
+namespace kelvo::ui {
+
+using testing::TempDrives;
+
+namespace {
+
+// A PCM WAV of the given length: 8 kHz, 16-bit mono, with an extra chunk
+// before the data, as editors write them.
+std::string Wav(int milliseconds) {
+  auto le = [](std::uint32_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+  };
+  std::uint32_t dataSize = 8000u * 2u * static_cast<std::uint32_t>(milliseconds) / 1000u;
+  std::string fmt = le(1, 2) + le(1, 2) + le(8000, 4) + le(16000, 4) + le(2, 2) + le(16, 2);
+  std::string list = "LIST" + le(4, 4) + "INFO";
+  std::string body = "WAVE" + std::string("fmt ") + le(16, 4) + fmt + list + "data" +
+                     le(dataSize, 4) + std::string(dataSize, '\0');
+  return "RIFF" + le(static_cast<std::uint32_t>(body.size()), 4) + body;
+}
+
+}  // namespace
+
+TEST(QtUiTexts, LineBreaksAndFilters) {
+  EXPECT_EQ(MessageText("Duplicate zip name in zip directory\rOverwrite?"),
+            "Duplicate zip name in zip directory\nOverwrite?");
+  EXPECT_EQ(MessageText("Kelvo32 can not be run from\r\na root directory"),
+            "Kelvo32 can not be run from\na root directory");
+  EXPECT_EQ(MessageText("a\r\rb"), "a\n\nb");
+  EXPECT_EQ(MessageText("caf\xC3\xA9"), QString::fromUtf8("caf\xC3\xA9"));
+
+  EXPECT_EQ(QtFilter("Script (*.kvo)|*.kvo|"), "Script (*.kvo)");
+  EXPECT_EQ(QtFilter("Text|*.txt"), "Text (*.txt)");
+  EXPECT_EQ(QtFilter("All files (*.*)|*.*|"), "All files (*)");
+  EXPECT_EQ(QtFilter("Pictures|*.gif;*.png|"), "Pictures (*.gif *.png)");
+}
+
+TEST(QtUiSound, WavLengthFromItsHeader) {
+  TempDrives drives;
+  std::string wav = drives.Host('c', "app/thunder.wav");
+  TempDrives::WriteFile(wav, Wav(750));
+  EXPECT_EQ(WavDurationMs(wav), 750);
+  TempDrives::WriteFile(wav, "RIFF....WAVEjunk");
+  EXPECT_EQ(WavDurationMs(wav), 0);
+  EXPECT_EQ(WavDurationMs(drives.Host('c', "app/missing.wav")), 0);
+}
+
+TEST(FolderDialogTree, DrivesSelectionAndHighlightedFolders) {
+  TempDrives drives;
+  std::filesystem::create_directories(drives.Host('d', "rel/disk one"));
+  std::filesystem::create_directories(drives.Host('d', "other"));
+  std::string usb = drives.root() + "/usb";
+  std::filesystem::create_directories(usb);
+  drives.table.Map('f', usb, false, "USB STICK");
+
+  std::vector<std::string> highlighted;
+  FolderDialogRequest request;
+  request.title = "Source";
+  request.initialSelection = "d:\\rel\\disk one";
+  request.onHighlighted = [&](const std::string& path, FolderDialogStatus& status) {
+    highlighted.push_back(path);
+    status.SetStatusText(path + "\rchecked");
+  };
+  FolderDialog dialog(nullptr, drives.table, request);
+
+  QStringList tops;
+  for (int i = 0; i < dialog.Tree()->topLevelItemCount(); ++i)
+    tops << dialog.Tree()->topLevelItem(i)->text(0);
+  ASSERT_EQ(tops.size(), 4);
+  EXPECT_TRUE(tops[0].startsWith("c:  "));
+  EXPECT_EQ(tops[3], "f:  USB STICK");
+
+  // The initial folder is selected and reported as a DOS path.
+  ASSERT_FALSE(highlighted.empty());
+  EXPECT_EQ(highlighted.back(), "d:\\rel\\disk one");
+  EXPECT_EQ(dialog.StatusText(), "d:\\rel\\disk one\nchecked");
+  EXPECT_EQ(dialog.ChosenPath(), drives.Host('d', "rel/disk one"));
+
+  // Moving to a drive's root reports the root with its backslash.
+  dialog.Tree()->setCurrentItem(dialog.Tree()->topLevelItem(3));
+  EXPECT_EQ(highlighted.back(), "f:\\");
+  EXPECT_EQ(dialog.ChosenPath(), usb);
+}
+
+TEST(FolderDialogTree, AnInitialFolderThatIsGoneSelectsTheNearestParent) {
+  TempDrives drives;
+  std::filesystem::create_directories(drives.Host('d', "rel"));
+  FolderDialogRequest request;
+  request.initialSelection = "d:\\rel\\gone\\deeper";
+  FolderDialog dialog(nullptr, drives.table, request);
+  EXPECT_EQ(dialog.ChosenPath(), drives.Host('d', "rel"));
+}
+
+}  // namespace kelvo::ui
