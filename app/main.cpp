@@ -47,9 +47,18 @@ int main(int argc, char** argv) {
   using namespace kelvo;
   const std::string commandLine = shell::JoinArguments(argc, argv);
   const bool batch = shell::ReadCommandLine(commandLine).batchMode != BatchMode::None;
-  // Batch runs work on a server: no display, no problem.
-  if (!HasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+  // Batch runs work on a server: no display, no problem. A window nobody
+  // can see would only wait for ever; a platform named on purpose is kept.
+  if (!HasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    if (!batch) {
+      std::fprintf(stderr,
+                   "Kelvo32 needs a desktop to show its window (neither DISPLAY nor "
+                   "WAYLAND_DISPLAY is set).\nTo package a job without one: kelvo32 "
+                   "'!c:\\jobs\\job.kvo'\n");
+      return kExitNotStarted;
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
   if (batch) {
     host::InstallStopHandlers();
     qInstallMessageHandler(QuietQtNotes);
