@@ -19,4 +19,8 @@ std::string Context::AppFile(const std::string& name) const {
   return dos::Join(appDir, name);
 }
 
+void Context::PlayAppSound(const std::string& name, bool wait) {
+  if (auto sound = fs.HostPath(AppFile(name))) ui.PlaySound(*sound, wait);
+}
+
 }  // namespace kelvo

@@ -74,6 +74,9 @@ struct Context {
   bool InBatch() const { return batchMode != BatchMode::None; }
   // appDir + "\" + name
   std::string AppFile(const std::string& name) const;
+  // Plays a sound file of the application directory; a missing one plays
+  // nothing.
+  void PlayAppSound(const std::string& name, bool wait);
 };
 
 }  // namespace kelvo

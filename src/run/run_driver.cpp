@@ -184,7 +184,7 @@ void RunDriver::BuildAndPackage() {
   view.NavigationBarEnabled = true;
   view.BusyPointer = false;
   if (!ctx_.InBatch()) {
-    if (auto sound = ctx_.fs.HostPath(ctx_.AppFile("kvo.wav"))) ctx_.ui.PlaySound(*sound, false);
+    ctx_.PlayAppSound("kvo.wav", false);
   }
   view.StatusLine = "Ripping complete";
   if (!job.SaveAsZips) {

@@ -7,11 +7,6 @@ namespace {
 constexpr const char* kItemSound = "type.wav";
 constexpr const char* kGroupSound = "whoosh.wav";
 
-// The navigation bar's own playback: it does not wait for the sound.
-void PlayAppSound(Context& ctx, const char* name) {
-  if (auto sound = ctx.fs.HostPath(ctx.AppFile(name))) ctx.ui.PlaySound(*sound, false);
-}
-
 Panel PanelOf(NavItem item) {
   switch (item) {
     case NavItem::Source:
@@ -37,25 +32,8 @@ Panel PanelOf(NavItem item) {
 }  // namespace
 
 std::string NavItemText(NavItem item) {
-  switch (item) {
-    case NavItem::Source:
-      return "Source";
-    case NavItem::Skip:
-      return "Skip";
-    case NavItem::Diz:
-      return "Diz";
-    case NavItem::Nfo:
-      return "Nfo";
-    case NavItem::Zip:
-      return "Zip";
-    case NavItem::Kelvo:
-      return "Kelvo!";
-    case NavItem::Help:
-      return "Help";
-    case NavItem::About:
-      return "About";
-  }
-  return {};
+  if (item == NavItem::Help) return "Help";
+  return PanelHeaderText(PanelOf(item)).substr(1);  // the header without its blank
 }
 
 NavGroup NavItemGroup(NavItem item) {
@@ -84,7 +62,7 @@ void NavigateTo(Context& ctx, NavItem item, const NavigationActions& actions) {
     if (item == NavItem::About) view.MarqueeVisible = true;
     return;
   }
-  PlayAppSound(ctx, kItemSound);
+  ctx.PlayAppSound(kItemSound, false);
 
   switch (item) {
     case NavItem::Kelvo:
@@ -106,7 +84,7 @@ void NavigateTo(Context& ctx, NavItem item, const NavigationActions& actions) {
 
 void SwitchGroup(Context& ctx, NavGroup newGroup, NavGroup oldGroup) {
   ctx.view.OpenNavGroup = newGroup;
-  if (newGroup != oldGroup) PlayAppSound(ctx, kGroupSound);
+  if (newGroup != oldGroup) ctx.PlayAppSound(kGroupSound, false);
 }
 
 }  // namespace kelvo::shell

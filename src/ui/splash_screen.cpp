@@ -46,7 +46,7 @@ void SplashScreen::OpenAboutRole(int intervalMs) {
   setMask(SplashOutline());
   raise();
   repaint();
-  if (auto sound = ctx_.fs.HostPath(ctx_.AppFile("thunder.wav"))) ctx_.ui.PlaySound(*sound, true);
+  ctx_.PlayAppSound("thunder.wav", true);
   if (mainWindow_) mainWindow_->update();
 }
 
