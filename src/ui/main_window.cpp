@@ -1,11 +1,17 @@
 #include "ui/main_window.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSlider>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTimer>
@@ -78,8 +84,25 @@ MainWindow::MainWindow(Context& ctx, RunDriver& driver) : ctx_(ctx), driver_(dri
     }
   };
   BuildMenus();
+  KeepContextMenuOff(central);
   resize(620, 470);
   Render();
+}
+
+void MainWindow::KeepContextMenuOff(QWidget* central) {
+  // A right click that no widget takes reaches the window and pops "menu";
+  // the controls, the navigation bar, the link panels and two texts of the
+  // Zip panel take it and show nothing.
+  for (QWidget* widget : central->findChildren<QWidget*>()) {
+    if (qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget) ||
+        qobject_cast<QAbstractSlider*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
+        qobject_cast<QProgressBar*>(widget))
+      widget->setContextMenuPolicy(Qt::PreventContextMenu);
+  }
+  for (QWidget* widget :
+       std::initializer_list<QWidget*>{navigation, zip->compressionCaption, zip->estimate,
+                                       aboutPanel->webPage, aboutPanel->email})
+    widget->setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
 void MainWindow::BuildMenus() {

@@ -78,6 +78,7 @@ class MainWindow : public QMainWindow {
   // processes events) no other starts; "&Abort" and "E&xit" act directly.
   void Act(const std::function<void()>& operation);
   void BuildMenus();
+  void KeepContextMenuOff(QWidget* central);
   void ApplyFocus();
   void CloseWhenIdle();
 

@@ -86,6 +86,8 @@ QLineEdit* PanelBase::PathDisplay() {
   auto* display = new QLineEdit(this);
   display->setReadOnly(true);
   display->setFocusPolicy(Qt::NoFocus);
+  // Not the edit menu of a box: a right click here offers the window's "menu".
+  display->setContextMenuPolicy(Qt::NoContextMenu);
   return display;
 }
 

@@ -1,0 +1,172 @@
+// The panel switch through the navigation bar and the context menu: the
+// panel shown, the header, the menu marks and the sounds asked for.
+#include <QProgressBar>
+#include <QStackedWidget>
+
+#include "gui_fixture.h"
+#include "ui/marquee.h"
+
+namespace kelvo::gui {
+
+TEST(Navigation, ItemsShowTheirPanelWithHeaderAndSound) {
+  GuiApp app;
+  EXPECT_EQ(app.Shown(), app.window.source);
+  EXPECT_EQ(app.Header(), " Source");
+  EXPECT_TRUE(app.Checked().empty());
+
+  const struct {
+    NavItem item;
+    const char* header;
+    const char* menuItem;
+  } items[] = {{NavItem::Skip, " Skip", "S&kip"},
+               {NavItem::Diz, " Diz", "&Diz"},
+               {NavItem::Nfo, " Nfo", "&Nfo"},
+               {NavItem::Zip, " Zip", "&Zip"},
+               {NavItem::Source, " Source", "&Source"}};
+  QWidget* panels[] = {app.window.skip, app.window.diz, app.window.nfo, app.window.zip,
+                       app.window.source};
+  int index = 0;
+  for (const auto& c : items) {
+    app.ui.sounds.clear();
+    app.Click(c.item);
+    EXPECT_EQ(app.Shown(), panels[index]) << c.header;
+    EXPECT_TRUE(panels[index]->isVisible()) << c.header;
+    EXPECT_EQ(app.Header(), c.header);
+    EXPECT_EQ(app.Checked(), std::vector<std::string>{c.menuItem});
+    EXPECT_EQ(app.ui.sounds, std::vector<std::string>{app.Sound("type.wav")}) << c.header;
+    ++index;
+  }
+
+  // The item of the panel already shown: nothing changes, nothing sounds.
+  app.ui.sounds.clear();
+  app.Click(NavItem::Source);
+  EXPECT_EQ(app.Shown(), app.window.source);
+  EXPECT_EQ(app.Checked(), std::vector<std::string>{"&Source"});
+  EXPECT_TRUE(app.ui.sounds.empty());
+}
+
+TEST(Navigation, ContextMenuItemsSwitchWithoutSoundAndMarkOneItem) {
+  GuiApp app;
+  const std::pair<Panel, const char*> items[] = {{Panel::Skip, " Skip"},
+                                                 {Panel::Zip, " Zip"},
+                                                 {Panel::Diz, " Diz"},
+                                                 {Panel::Nfo, " Nfo"},
+                                                 {Panel::Source, " Source"}};
+  for (const auto& [panel, header] : items) {
+    app.window.panelActions.at(panel)->trigger();
+    EXPECT_EQ(app.ctx.view.VisiblePanel, panel);
+    EXPECT_EQ(app.Header(), header);
+    auto checked = app.Checked();
+    ASSERT_EQ(checked.size(), 1u) << header;
+    EXPECT_EQ(checked[0], app.window.panelActions.at(panel)->text().toStdString());
+  }
+  EXPECT_TRUE(app.ui.sounds.empty());
+}
+
+TEST(Navigation, HelpGroupAboutAndHelpItems) {
+  GuiApp app;
+  int helpOpened = 0;
+  app.window.openHelpFile = [&] { ++helpOpened; };
+  app.Click(NavItem::Nfo);
+  app.ui.sounds.clear();
+
+  // Opening the other group whooshes; its items become reachable.
+  EXPECT_FALSE(app.Item(NavItem::About)->isVisible());
+  app.window.navigation->setCurrentIndex(1);
+  EXPECT_EQ(app.ui.sounds, std::vector<std::string>{app.Sound("whoosh.wav")});
+  EXPECT_EQ(app.ctx.view.OpenNavGroup, NavGroup::Help);
+  ASSERT_TRUE(app.Item(NavItem::About)->isVisible());
+
+  app.ui.sounds.clear();
+  app.Click(NavItem::Help);
+  EXPECT_EQ(helpOpened, 1);
+  EXPECT_EQ(app.Shown(), app.window.nfo);
+  EXPECT_EQ(app.Header(), " Help");
+  EXPECT_TRUE(app.ui.sounds.empty());
+  EXPECT_EQ(app.Checked(), std::vector<std::string>{"&Nfo"});
+
+  app.Click(NavItem::About);
+  EXPECT_EQ(app.Shown(), app.window.aboutPanel);
+  EXPECT_EQ(app.Header(), " About");
+  EXPECT_TRUE(app.window.aboutPanel->marquee->isVisible());
+  EXPECT_EQ(app.ui.sounds, std::vector<std::string>{app.Sound("type.wav")});
+  // The marks stay as the last panel switch left them.
+  EXPECT_EQ(app.Checked(), std::vector<std::string>{"&Nfo"});
+
+  app.Click(NavItem::Help);
+  EXPECT_FALSE(app.window.aboutPanel->marquee->isVisible());
+  app.ui.sounds.clear();
+  app.Click(NavItem::About);
+  app.Click(NavItem::About);
+  EXPECT_EQ(app.Shown(), app.window.aboutPanel);
+  EXPECT_EQ(app.Header(), " About");
+  EXPECT_TRUE(app.window.aboutPanel->marquee->isVisible());
+  EXPECT_TRUE(app.ui.sounds.empty());
+
+  // Back to the group already open is no change; to "Main" whooshes once.
+  app.window.navigation->setCurrentIndex(1);
+  EXPECT_TRUE(app.ui.sounds.empty());
+  app.window.navigation->setCurrentIndex(0);
+  EXPECT_EQ(app.ui.sounds, std::vector<std::string>{app.Sound("whoosh.wav")});
+  EXPECT_EQ(app.ctx.view.OpenNavGroup, NavGroup::Main);
+}
+
+TEST(Navigation, RightClickPopsTheContextMenuWhereTheWindowHasNoneOfItsOwn) {
+  GuiApp app;
+  QMenu* menu = app.window.panelMenu;
+  std::vector<std::string> captions;
+  for (QAction* action : menu->actions())
+    captions.push_back(action->isSeparator() ? "-" : action->text().toStdString());
+  EXPECT_EQ(captions,
+            (std::vector<std::string>{"&Source", "S&kip", "&Diz", "&Nfo", "&Zip", "-", "&Kelvo"}));
+  EXPECT_EQ(menu->title(), "menu");
+
+  auto& w = app.window;
+  EXPECT_TRUE(app.RightClickShowsMenu(w.centralWidget()));
+  EXPECT_TRUE(app.RightClickShowsMenu(w.source));
+  EXPECT_TRUE(app.RightClickShowsMenu(w.source->caption));
+  EXPECT_TRUE(app.RightClickShowsMenu(w.source->driveGroup));
+  EXPECT_TRUE(app.RightClickShowsMenu(w.source->sourcePath));
+  EXPECT_TRUE(app.RightClickShowsMenu(w.header));
+  EXPECT_FALSE(app.RightClickShowsMenu(w.source->browse));
+  EXPECT_FALSE(app.RightClickShowsMenu(w.source->iso));
+  EXPECT_FALSE(app.RightClickShowsMenu(w.source->driveList));
+  EXPECT_FALSE(app.RightClickShowsMenu(app.Item(NavItem::Skip)));
+  EXPECT_FALSE(app.RightClickShowsMenu(w.navigation));
+
+  app.Click(NavItem::Zip);
+  EXPECT_TRUE(app.RightClickShowsMenu(w.zip));
+  EXPECT_TRUE(app.RightClickShowsMenu(w.zip->sizeText));
+  EXPECT_TRUE(app.RightClickShowsMenu(w.zip->storageDir));
+  EXPECT_FALSE(app.RightClickShowsMenu(w.zip->compressionCaption));
+  EXPECT_FALSE(app.RightClickShowsMenu(w.zip->estimate));
+  EXPECT_FALSE(app.RightClickShowsMenu(w.zip->compression->viewport()));
+  EXPECT_FALSE(app.RightClickShowsMenu(w.zip->rar));
+  EXPECT_FALSE(app.RightClickShowsMenu(w.zip->zipExtra));
+  app.Click(NavItem::Diz);
+  EXPECT_TRUE(app.RightClickShowsMenu(w.diz->dizPath));
+  EXPECT_TRUE(app.RightClickShowsMenu(w.diz->numberingCaption));
+  EXPECT_FALSE(app.RightClickShowsMenu(w.diz->substitute));
+  EXPECT_FALSE(app.RightClickShowsMenu(w.diz->test));
+  // The run panel's buttons and bar neither; its lines do.
+  app.ctx.view.VisiblePanel = Panel::Run;
+  w.Render();
+  EXPECT_TRUE(app.RightClickShowsMenu(w.run->status));
+  EXPECT_FALSE(app.RightClickShowsMenu(w.run->abort));
+  EXPECT_FALSE(app.RightClickShowsMenu(w.run->progress));
+  app.ctx.view.VisiblePanel = Panel::About;
+  w.Render();
+  EXPECT_FALSE(app.RightClickShowsMenu(w.aboutPanel->webPage));
+  EXPECT_TRUE(app.RightClickShowsMenu(w.aboutPanel->text));
+
+  // The menu's items act from the pop-up as from anywhere else.
+  menu->popup(w.mapToGlobal(QPoint(10, 10)));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+  QAction* skip = w.panelActions.at(Panel::Skip);
+  QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(skip).center());
+  EXPECT_EQ(app.Shown(), w.skip);
+  EXPECT_EQ(app.Checked(), std::vector<std::string>{"S&kip"});
+  EXPECT_FALSE(menu->isVisible());
+}
+
+}  // namespace kelvo::gui

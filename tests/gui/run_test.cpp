@@ -1,0 +1,201 @@
+// A whole job set up through the panels and run from the navigation bar;
+// "&Abort" and closing the window while the zips are written.
+#include <zip.h>
+
+#include <algorithm>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+#include "gui_fixture.h"
+#include "tools/file_tree.h"
+
+namespace kelvo::gui {
+
+namespace {
+
+// The numbering goes to column 9 of line 2.
+const std::string kDiz = "DEMO RELEASE\r\n|  disk xx/xx of set  |\r\n";
+
+std::string TwoDigits(std::size_t n) {
+  return (n < 10 ? "0" : "") + std::to_string(n);
+}
+
+// The bytes of one entry of a zip; empty when either is missing.
+std::string ZipEntry(const std::string& zipPath, const char* entry) {
+  int error = 0;
+  zip_t* z = zip_open(zipPath.c_str(), ZIP_RDONLY, &error);
+  if (!z) return {};
+  std::string data;
+  zip_stat_t st;
+  if (zip_stat(z, entry, ZIP_FL_NOCASE, &st) == 0) {
+    data.resize(st.size);
+    zip_file_t* f = zip_fopen(z, entry, ZIP_FL_NOCASE);
+    if (f) {
+      zip_fread(f, data.data(), st.size);
+      zip_fclose(f);
+    }
+  }
+  zip_discard(z);
+  return data;
+}
+
+// The job of a release of 2.2 MB in 500,000-byte volumes, set up through
+// the panels and their dialogs.
+struct RunApp : GuiApp {
+  RunApp() {
+    testing::WriteTree(drives.Host('d', "release"),
+                       {{"readme.txt", "read me\r\n"},
+                        {"data/one.bin", testing::NoiseBytes(1'200'000, 1)},
+                        {"data/two.bin", testing::NoiseBytes(1'000'000, 2)}});
+    TempDrives::WriteFile(drives.Host('c', "rel/file_id.diz"), kDiz);
+    TempDrives::WriteFile(drives.Host('c', "rel/demo.nfo"), "The release notes\r\n");
+    std::filesystem::create_directories(drives.Host('e', "zips"));
+    auto& w = window;
+
+    ui.folderAnswers.push_back({{}, "d:\\release"});
+    Click(w.source->browse);
+
+    Click(NavItem::Diz);
+    ui.fileAnswers.push_back("c:\\rel\\file_id.diz");
+    Click(w.diz->browse);
+    Click(w.diz->substitute);
+    w.diz->column->setFocus();
+    QTest::keyClicks(w.diz->column, "9");
+    w.diz->line->setFocus();
+    QTest::keyClicks(w.diz->line, "2");
+
+    Click(NavItem::Nfo);
+    ui.fileAnswers.push_back("c:\\rel\\demo.nfo");
+    Click(w.nfo->browse);
+
+    Click(NavItem::Zip);
+    ui.folderAnswers.push_back({{}, "e:\\zips"});
+    Click(w.zip->browse);
+    w.zip->baseName->setFocus();
+    QTest::keyClicks(w.zip->baseName, "DEMO");
+    w.zip->archiveSize->setFocus();
+    QTest::keyClick(w.zip->archiveSize, Qt::Key_Home);
+    w.zip->archiveSize->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QTest::mouseClick(w.zip->compression->viewport(), Qt::LeftButton, {},
+                      w.zip->compression->visualItemRect(w.zip->compression->item(0)).center());
+
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{});
+    EXPECT_TRUE(ui.fileAnswers.empty() && ui.folderAnswers.empty());
+    ui.sounds.clear();
+  }
+
+  std::vector<std::string> Zips() const { return testing::FileNames(drives.Host('e', "zips")); }
+  std::string Zip(const std::string& name) const { return drives.Host('e', "zips/" + name); }
+  std::string Status() const { return window.run->status->text().toStdString(); }
+};
+
+}  // namespace
+
+TEST(RunFromTheWindow, PackagesTheJobSetUpOnThePanels) {
+  RunApp app;
+  const JobSettings& job = app.ctx.job;
+  ASSERT_EQ(job.SourcePath, "d:\\release");
+  ASSERT_EQ(job.DizColumn, "9");
+  ASSERT_EQ(job.DizLine, "2");
+  ASSERT_EQ(job.ZipBaseName, "DEMO");
+  ASSERT_EQ(job.ArchiveSize, 1);
+  ASSERT_EQ(job.Compression, 0);
+
+  int volumesSeen = 0;
+  app.duringRun = [&] {
+    // While a zip is written the bar takes no clicks.
+    if (!app.ctx.view.CurrentZipLine.empty()) {
+      volumesSeen = std::max<int>(volumesSeen, app.ctx.run.VolumeNumber);
+      EXPECT_FALSE(app.window.navigation->isEnabled());
+    }
+  };
+  app.Click(NavItem::Kelvo);
+
+  EXPECT_EQ(app.Status(), "Ripping complete");
+  EXPECT_EQ(app.Shown(), app.window.run);
+  EXPECT_EQ(app.Header(), " Kelvo!");
+  EXPECT_EQ(app.Checked(), std::vector<std::string>{"&Kelvo"});
+  const auto zips = app.Zips();
+  ASSERT_GE(zips.size(), 4u);
+  EXPECT_EQ(volumesSeen, static_cast<int>(zips.size()));
+  const std::string count = TwoDigits(zips.size());
+  EXPECT_EQ(app.window.run->counter->text().toStdString(),
+            " " + std::to_string(zips.size()) + " of " + std::to_string(zips.size()));
+  EXPECT_EQ(app.window.run->currentZip->text(), "");
+  EXPECT_EQ(app.window.run->progress->value(), 0);
+  EXPECT_TRUE(app.window.navigation->isEnabled());
+  for (std::size_t i = 1; i <= zips.size(); ++i) {
+    const std::string name = "DEMO" + TwoDigits(i) + ".zip";
+    EXPECT_EQ(zips[i - 1], name);
+    EXPECT_EQ(ZipEntry(app.Zip(name), "FILE_ID.DIZ"),
+              "DEMO RELEASE\r\n|  disk " + TwoDigits(i) + "/" + count + " of set  |\r\n")
+        << name;
+  }
+  // The work folder went with its last volume.
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
+  EXPECT_EQ(app.ui.sounds.back(), app.Sound("kvo.wav"));
+  EXPECT_EQ(app.ui.MessageTexts(), std::vector<std::string>{});
+
+  // Again from the bar while the run panel is shown: nothing happens.
+  app.ui.sounds.clear();
+  app.Click(NavItem::Kelvo);
+  EXPECT_TRUE(app.ui.sounds.empty());
+  EXPECT_EQ(app.Zips(), zips);
+}
+
+TEST(RunFromTheWindow, AbortDuringTheSecondZipKeepsTheFirst) {
+  RunApp app;
+  bool aborted = false;
+  app.duringRun = [&] {
+    if (!aborted && app.ctx.run.VolumeNumber == 2 && !app.ctx.view.CurrentZipLine.empty()) {
+      aborted = true;
+      ASSERT_TRUE(app.window.run->abort->isVisible());
+      app.Click(app.window.run->abort);
+    }
+  };
+  app.Click(NavItem::Kelvo);
+  ASSERT_TRUE(aborted);
+  EXPECT_EQ(app.Zips(), std::vector<std::string>{"DEMO01.zip"});
+  EXPECT_NE(app.Status(), "Ripping complete");
+  EXPECT_TRUE(app.window.navigation->isEnabled());
+  EXPECT_EQ(app.window.run->progress->value(), 0);
+  EXPECT_EQ(app.ctx.run.VolumeNumber, 0);
+  EXPECT_EQ(app.window.source->sourcePath->text(), "d:\\release");
+  EXPECT_EQ(std::count(app.ui.sounds.begin(), app.ui.sounds.end(), app.Sound("kvo.wav")), 0);
+  // The volumes not yet zipped stay in the work folder.
+  EXPECT_FALSE(testing::FileNames(app.drives.Host('c', "Kelvo001")).empty());
+  EXPECT_EQ(ZipEntry(app.Zip("DEMO01.zip"), "DEMO.NFO").substr(0, 19), "The release notes\r\n");
+
+  // The window takes clicks again: the next panel comes up.
+  app.Click(NavItem::Zip);
+  EXPECT_EQ(app.Shown(), app.window.zip);
+}
+
+TEST(RunFromTheWindow, ClosingTheWindowStopsTheRunThenCloses) {
+  RunApp app;
+  bool closed = false;
+  app.duringRun = [&] {
+    if (!closed && app.ctx.run.VolumeNumber == 1 && !app.ctx.view.CurrentZipLine.empty()) {
+      closed = true;
+      app.window.close();
+      // The close waits for the run to end.
+      EXPECT_TRUE(app.window.isVisible());
+    }
+  };
+  app.Click(NavItem::Kelvo);
+  ASSERT_TRUE(closed);
+  EXPECT_TRUE(app.Zips().empty());
+  EXPECT_TRUE(app.window.isVisible());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !app.window.isVisible(); }, 5000));
+  // It closed as a window does: the exchange files are gone.
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "skip.txt")));
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "app/file_id.diz")));
+}
+
+}  // namespace kelvo::gui

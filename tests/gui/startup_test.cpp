@@ -1,0 +1,195 @@
+// The real program started as a child: batch jobs end with their status,
+// and a second copy leaves the running one alone.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTest>
+#include <algorithm>
+#include <filesystem>
+
+#include "core/exit_status.h"
+#include "scripts/job_script.h"
+#include "support/temp_drives.h"
+#include "tools/file_tree.h"
+#include "ui/single_instance.h"
+
+namespace kelvo::gui {
+
+namespace fs = std::filesystem;
+using testing::TempDrives;
+
+namespace {
+
+// z: is the host's root.
+std::string DosPath(const std::string& hostPath) {
+  std::string dos = "z:" + hostPath;
+  std::replace(dos.begin(), dos.end(), '/', '\\');
+  return dos;
+}
+
+// A copy of the application folder of its own (the single-instance key is
+// per application folder), a home of its own for c:, and a complete job in
+// jobs/demo.kvo whose source, texts and zip folder lie beside them.
+struct Program {
+  Program() {
+    root = fs::canonical(drives.root()).string();
+    appDir = root + "/app";
+    fs::create_directories(appDir);
+    for (const char* file : {"kelvo32", "wrar", "wace", "pkzip", "size"})
+      fs::copy_file(std::string(KELVO_APP_BUILD_DIR) + "/" + file, appDir + "/" + file);
+    fs::create_directories(root + "/home");
+    fs::create_directories(root + "/tmp");
+    fs::create_directories(root + "/zips");
+    testing::WriteTree(root + "/src", {{"readme.txt", "read me\r\n"},
+                                       {"data.bin", testing::NoiseBytes(30000, 4)}});
+    TempDrives::WriteFile(root + "/rel/file_id.diz", "DEMO RELEASE\r\n");
+    TempDrives::WriteFile(root + "/rel/demo.nfo", "notes\r\n");
+    job.SourcePath = DosPath(root + "/src");
+    job.DizPath = DosPath(root + "/rel/file_id.diz");
+    job.NfoPath = DosPath(root + "/rel/demo.nfo");
+    job.ZipStorageDir = DosPath(root + "/zips");
+    job.ZipBaseName = "DEMO";
+    job.Compression = 0;
+    WriteJob();
+  }
+
+  void WriteJob() const {
+    TempDrives::WriteFile(root + "/jobs/demo.kvo", ScriptText(job, testing::FixedClock().Now()));
+  }
+  std::string JobPath() const { return DosPath(root + "/jobs/demo.kvo"); }
+  std::vector<std::string> Zips() const { return testing::FileNames(root + "/zips"); }
+
+  // Started with the given arguments, offscreen, in its own home.
+  void Start(QProcess& process, const QStringList& arguments) const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", QString::fromStdString(root + "/home"));
+    env.insert("TMPDIR", QString::fromStdString(root + "/tmp"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.remove("KELVO32_DRIVES");
+    process.setProcessEnvironment(env);
+    process.start(QString::fromStdString(appDir + "/kelvo32"), arguments);
+    ASSERT_TRUE(process.waitForStarted(10000)) << process.errorString().toStdString();
+  }
+
+  struct Result {
+    int status = -1;
+    std::string stderrText;
+  };
+  Result Run(const QString& commandLine, int timeoutMs = 120000) const {
+    QProcess process;
+    Start(process, {commandLine});
+    Result result;
+    if (!process.waitForFinished(timeoutMs)) {
+      process.kill();
+      process.waitForFinished();
+      ADD_FAILURE() << "kelvo32 " << commandLine.toStdString() << " did not end";
+      return result;
+    }
+    result.stderrText = process.readAllStandardError().toStdString();
+    if (process.exitStatus() == QProcess::NormalExit) result.status = process.exitCode();
+    return result;
+  }
+
+  TempDrives drives;  // only for its temporary root
+  std::string root, appDir;
+  JobSettings job;
+};
+
+}  // namespace
+
+TEST(ProgramBatch, ACompleteJobIsPackagedAndEndsWithZero) {
+  Program program;
+  auto result = program.Run("!" + QString::fromStdString(program.JobPath()));
+  EXPECT_EQ(result.status, kExitComplete) << result.stderrText;
+  EXPECT_EQ(program.Zips(), std::vector<std::string>{"DEMO.zip"});
+  // The work folder and the exchange files are gone with the program.
+  const std::string c = program.root + "/home/.local/share/kelvo32/drive_c";
+  EXPECT_TRUE(fs::is_directory(c));
+  EXPECT_FALSE(fs::exists(c + "/Kelvo001"));
+  EXPECT_FALSE(fs::exists(c + "/skip.txt"));
+  EXPECT_FALSE(fs::exists(c + "/size.txt"));
+  EXPECT_FALSE(fs::exists(program.appDir + "/file_id.diz"));
+
+  // The arguments after the name are joined into the one command line: a
+  // path split by the shell at a blank is whole again.
+  fs::rename(program.root + "/jobs", program.root + "/my jobs");
+  fs::remove(program.root + "/zips/DEMO.zip");
+  QProcess split;
+  program.Start(split,
+                {"!" + QString::fromStdString(DosPath(program.root + "/my")), "jobs\\demo.kvo"});
+  ASSERT_TRUE(split.waitForFinished(120000));
+  EXPECT_EQ(split.exitCode(), kExitComplete) << split.readAllStandardError().toStdString();
+  EXPECT_EQ(program.Zips(), std::vector<std::string>{"DEMO.zip"});
+}
+
+TEST(ProgramBatch, FailingJobsEndWithTheirStatusAndMakeNothing) {
+  Program program;
+  auto bare = program.Run("!");
+  EXPECT_EQ(bare.status, kExitScriptRejected) << bare.stderrText;
+
+  auto quoted = program.Run("!\"" + QString::fromStdString(program.JobPath()) + "\"");
+  EXPECT_EQ(quoted.status, kExitScriptRejected) << quoted.stderrText;
+
+  fs::remove(program.root + "/rel/demo.nfo");
+  auto missingNfo = program.Run("!" + QString::fromStdString(program.JobPath()));
+  EXPECT_NE(missingNfo.status, kExitComplete);
+  EXPECT_NE(missingNfo.status, -1) << "crashed";
+  EXPECT_TRUE(program.Zips().empty());
+  EXPECT_FALSE(fs::exists(program.root + "/home/.local/share/kelvo32/drive_c/Kelvo001"));
+
+  // A job the run refuses: a base name with a space.
+  TempDrives::WriteFile(program.root + "/rel/demo.nfo", "notes\r\n");
+  program.job.ZipBaseName = "DE MO";
+  program.WriteJob();
+  auto spaced = program.Run("$" + QString::fromStdString(program.JobPath()));
+  EXPECT_EQ(spaced.status, kExitJobIncomplete) << spaced.stderrText;
+  EXPECT_TRUE(program.Zips().empty());
+}
+
+TEST(ProgramSecondCopy, LeavesTheFirstRunningAndPackagesNothing) {
+  Program program;
+  QProcess first;
+  // Ended by its handle whatever the outcome; it would not end by itself.
+  struct KillAtEnd {
+    QProcess& process;
+    ~KillAtEnd() {
+      if (process.state() == QProcess::NotRunning) return;
+      process.kill();
+      process.waitForFinished(10000);
+    }
+  } killAtEnd{first};
+  program.Start(first, {QString::fromStdString(program.JobPath())});
+  // The first copy listens, in its own temporary folder, once its start-up
+  // is through.
+  const QString key = QString::fromStdString(program.root + "/tmp/") +
+                      ui::SingleInstance(QString::fromStdString(program.appDir)).Key();
+  QElapsedTimer waited;
+  waited.start();
+  bool listening = false;
+  while (!listening && waited.elapsed() < 60000 && first.state() == QProcess::Running) {
+    QLocalSocket probe;
+    probe.connectToServer(key);
+    listening = probe.waitForConnected(200);
+    if (!listening) QTest::qWait(100);
+  }
+  ASSERT_TRUE(listening) << first.readAllStandardError().toStdString();
+
+  QElapsedTimer took;
+  took.start();
+  auto second = program.Run("!" + QString::fromStdString(program.JobPath()), 30000);
+  EXPECT_LT(took.elapsed(), 15000);
+  EXPECT_NE(second.status, kExitComplete);
+  EXPECT_NE(second.status, -1) << "crashed";
+  EXPECT_NE(second.stderrText.find("nothing was packaged"), std::string::npos) << second.stderrText;
+  EXPECT_TRUE(program.Zips().empty());
+
+  // The first copy is still there, with its job loaded and nothing made.
+  EXPECT_EQ(first.state(), QProcess::Running);
+  EXPECT_TRUE(program.Zips().empty());
+}
+
+}  // namespace kelvo::gui
