@@ -85,7 +85,9 @@ void StartMainWindow(Context& ctx, RunDriver& driver, std::string_view commandLi
   if (hooks.showWindow) hooks.showWindow();
 
   if (ctx.InBatch()) {
-    ctx.EndProgram(RunUnattended(ctx, driver));
+    // The unattended sequence knows the final status best: a stop by a
+    // signal overrides the ending the run itself recorded.
+    ctx.programExit = RunUnattended(ctx, driver);
     return;
   }
   ReadScript(ctx);
