@@ -9,6 +9,9 @@ packages=(
   libzip-dev
   7zip zip unzip
   clang libclang-rt-14-dev
+  python3
+  # The start-up benchmark: a baseline Qt window, timed through an X server.
+  qt6-base-dev libx11-dev xvfb xauth
 )
 
 missing=()
