@@ -14,10 +14,13 @@ build=$(dirname "$(dirname "$program")")
 demo=$build/demo
 name=$(basename "$program")
 
-if [ "$mode" = window ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "The window needs a desktop: neither DISPLAY nor WAYLAND_DISPLAY is set." >&2
-  echo "Run this from a desktop session, or use 'make demo' to package without one." >&2
-  exit 1
+if [ "$mode" = window ]; then
+  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "The window needs a desktop: neither DISPLAY nor WAYLAND_DISPLAY is set." >&2
+    echo "Run this from a desktop session, or use 'make demo' to package without one." >&2
+    exit 1
+  fi
+  [ "$name" = kelvo_batch ] && { echo "kelvo_batch has no window: the window needs kelvo32" >&2; exit 1; }
 fi
 
 # The program finds its tools, help and sounds beside itself, so a copy of
@@ -35,7 +38,6 @@ extra=()
 
 case $mode in
   window)
-    [ "$name" = kelvo_batch ] && { echo "kelvo_batch has no window: the window needs kelvo32" >&2; exit 1; }
     echo "Opening $job"
     exec "$app" "$job"
     ;;

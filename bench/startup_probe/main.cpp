@@ -123,10 +123,14 @@ int main(int argc, char** argv) {
   Window shown = 0;
   double shownMs = 0;
   while (!shown) {
-    if (MsSince(start) > timeoutMs || Ended(pid)) {
+    bool ended = Ended(pid);
+    if (ended || MsSince(start) > timeoutMs) {
       std::fprintf(stderr, "kelvo_startup_probe: no window titled '%s...' %s\n", prefix.c_str(),
-                   Ended(pid) ? "before the program ended" : "within the timeout");
-      kill(pid, SIGKILL);
+                   ended ? "before the program ended" : "within the timeout");
+      if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+      }
       return 1;
     }
     if (!XPending(dpy)) {
