@@ -4,8 +4,10 @@
 #   samples/demo.sh window PROGRAM    lays it out and opens the window with it
 # PROGRAM is the built program (build/app/kelvo32) beside its tools; the
 # build directory is the one above its folder. Everything goes to
-# <build>/demo: the program's folder is copied to <build>/demo/app, and the
-# zip comment is set in the copy's Kelvo32.ini, never in the build's own.
+# <build>/demo: the program's folder is copied to <build>/demo/app (the
+# window's to <build>/demo/window, so that a packaging run is no second copy
+# of an open window), and the zip comment is set in the copy's Kelvo32.ini,
+# never in the build's own.
 set -euo pipefail
 mode=${1:?usage: demo.sh package|window PROGRAM}
 program=$(realpath "${2:?usage: demo.sh package|window PROGRAM}")
@@ -25,12 +27,14 @@ fi
 
 # The program finds its tools, help and sounds beside itself, so a copy of
 # its folder is a whole application directory of its own.
-rm -rf "$demo/app"
+folder=$demo/app
+[ "$mode" = window ] && folder=$demo/window
+rm -rf "$folder"
 mkdir -p "$demo"
-cp -a "$(dirname "$program")" "$demo/app"
-mapfile -t paths < <("$build/samples/kelvo_sample" "$here" "$demo" "$demo/app")
+cp -a "$(dirname "$program")" "$folder"
+mapfile -t paths < <("$build/samples/kelvo_sample" "$here" "$demo" "$folder")
 job=${paths[0]} comment=${paths[1]}
-app=$demo/app/$name
+app=$folder/$name
 
 # The windowless batch driver reads no Kelvo32.ini: it is told the comment.
 extra=()
