@@ -6,9 +6,10 @@
 #         the comment its Kelvo32.ini remembers), from a copy of its folder
 #   hand: 7zz -v1440000b at the same 7-Zip level, then per volume
 #         "zip -6 -j" with the DIZ and NFO and "zip -z" for the comment.
-# At two levels, "Store" (-m0) and "Fast" (-m2), in one run.
-#   bench/bench_run.sh <build dir>     KELVO_BENCH_LEVELS="0 2"
-# Prints the ratios run / hand (goals: <= 0.6 at Store, <= 0.9 at Fast) and
+# At two levels, "Store" (-m0) and "Fast" (-m2), in one run; at each level
+# rounds of both sides, interleaved with their order alternating.
+#   bench/bench_run.sh <build dir>     KELVO_BENCH_LEVELS="0 2" KELVO_BENCH_ROUNDS=3
+# Prints the median ratios run / hand (goals: <= 0.6 at Store, <= 0.9 at Fast) and
 # the peak memory of the program itself, not of the archiver it runs
 # (kelvo_peak; goal <= 64 MB). KELVO_BENCH_PROGRAM names another program.
 set -euo pipefail
@@ -48,7 +49,7 @@ export KELVO32_DRIVES=$(printf 'c=%s/c\x1fd=%s/d\x1fe=%s/e\x1fz=/' "$work" "$wor
 unset DISPLAY WAYLAND_DISPLAY
 
 python3 - "$work" "${run[@]}" -- "${comment[@]}" "$levels" <<'MEASURE'
-import os, shutil, subprocess, sys, time
+import os, shutil, statistics, subprocess, sys, time
 work, levels = sys.argv[1], [int(x) for x in sys.argv[-1].split()]
 split = sys.argv.index("--")
 run, comment = sys.argv[2:split], sys.argv[split + 1:-1]
@@ -93,19 +94,29 @@ def run_hand(level):
         z = "%s/zips/BENCH%03d.zip" % (hand, n) if len(vols) > 99 else "%s/zips/BENCH%02d.zip" % (hand, n)
         subprocess.run(["zip", "-6", "-j", "-q", z, hand + "/vols/" + vol,
                         work + "/c/rel/file_id.diz", work + "/c/rel/bench.nfo"], check=True)
-        with open(work + "/c/comment.txt", "rb") as comment:
-            subprocess.run(["zip", "-z", "-q", z], stdin=comment, check=True)
+        with open(work + "/c/comment.txt", "rb") as banner:
+            subprocess.run(["zip", "-z", "-q", z], stdin=banner, check=True)
         os.remove(hand + "/vols/" + vol)
     return time.monotonic() - start, len(vols)
 
+rounds = int(os.environ.get("KELVO_BENCH_ROUNDS", "3"))
 for level in levels:
-    fresh()
-    hand, hand_zips = run_hand(level)
-    kelvo, peak, zips = run_kelvo(level)
-    if zips != hand_zips:
-        sys.exit("different zip counts: run %d, hand %d" % (zips, hand_zips))
+    hands, kelvos, peaks = [], [], []
+    for r in range(rounds):
+        fresh()
+        if r % 2:
+            kelvo, peak, zips = run_kelvo(level)
+            hand, hand_zips = run_hand(level)
+        else:
+            hand, hand_zips = run_hand(level)
+            kelvo, peak, zips = run_kelvo(level)
+        if zips != hand_zips:
+            sys.exit("different zip counts: run %d, hand %d" % (zips, hand_zips))
+        hands.append(hand), kelvos.append(kelvo), peaks.append(peak)
+    ratio = statistics.median(k / h for k, h in zip(kelvos, hands))
     goal = 0.6 if level == 0 else 0.9
-    print("%-8s %d zips: hand pipeline %.2f s, run %.2f s, ratio run/hand %.3f (goal <= %.1f); "
-          "peak memory %.1f MB (goal <= 64)" % (names[level], zips, hand, kelvo, kelvo / hand, goal,
-                                                 peak / 1024))
+    print("%-8s %d zips, medians of %d rounds: hand pipeline %.2f s, run %.2f s, ratio run/hand "
+          "%.3f (goal <= %.1f); peak memory %.1f MB at most (goal <= 64)"
+          % (names[level], zips, rounds, statistics.median(hands), statistics.median(kelvos), ratio,
+             goal, max(peaks) / 1024))
 MEASURE
