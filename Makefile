@@ -1,9 +1,15 @@
 # make test   installs what is missing, builds, and runs every test twice:
 #             a warnings-as-errors build and an ASan+UBSan build.
 # make bench  runs the benchmarks (see bench/README.md).
+# make demo   builds the program and packages the sample release unattended.
+# make run    opens the window with the sample job loaded (needs a desktop).
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build build-asan test test-release test-asan fuzz-smoke bench format clean screenshots
+# The program the demo runs.
+KELVO32 ?= build/app/kelvo32
+
+.PHONY: deps build build-asan test test-release test-asan fuzz-smoke bench format clean \
+  demo run demo-programs screenshots
 
 deps:
 	./scripts/install-deps.sh
@@ -57,6 +63,22 @@ screenshots: build
 
 bench: build
 	./bench/run.sh build
+
+# Only what the demo runs: the program, its tools and the sample's layout tool.
+demo-programs: deps
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVO_WERROR=ON
+	cmake --build build -j $(JOBS) --target $(notdir $(KELVO32)) kelvo_tools kelvo_sample
+
+demo: demo-programs
+	./samples/demo.sh package $(KELVO32)
+
+# Says why before building anything when there is no desktop to open on.
+run:
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "make run opens a window and needs a desktop: neither DISPLAY nor WAYLAND_DISPLAY is set." >&2; \
+	  echo "Use 'make demo' to package the sample release without one." >&2; exit 1; fi
+	$(MAKE) demo-programs
+	./samples/demo.sh window $(KELVO32)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -9,8 +9,10 @@ packages=(
   libzip-dev
   7zip zip unzip
   clang libclang-rt-14-dev
-  qt6-base-dev qt6-multimedia-dev
+  python3
+  qt6-base-dev qt6-multimedia-dev libx11-dev
   fonts-dejavu-core fonts-pc
+  # Screenshots and the start-up benchmark run in an X server of their own.
   xvfb xauth
 )
 

@@ -1,6 +1,8 @@
-// The windowless program stopped by SIGTERM or SIGINT at any moment: it ends
-// with 128 + the signal (or 0 when it had finished), leaves no temporary zip
-// behind, and every zip it leaves is complete, comment included.
+// The program's unattended run stopped by SIGTERM or SIGINT at any moment:
+// it ends with 128 + the signal (or 0 when it had finished), leaves no
+// temporary zip behind, and every zip it leaves is complete, comment
+// included. It runs from a copy of its folder (c:\app), whose Kelvo32.ini
+// remembers the comment.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -37,26 +39,40 @@ std::string CommentOf(const std::string& zipPath) {
   return text;
 }
 
-// Starts the batch program on c:\job.kvo and sends `signal` after `delay`.
+// The program under test and the folder it is built in.
+const std::string kProgramDir = KELVO_APP_BUILD_DIR;
+const std::string kProgramName = "kelvo32";
+
+// The program's folder copied to c:\app, with the comment remembered there.
+void InstallProgram(const TempDrives& drives) {
+  std::filesystem::copy(
+      kProgramDir, drives.Host('c', "app"),
+      std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+  TempDrives::WriteFile(drives.Host('c', "app/Kelvo32.ini"), "\r\n\r\n\r\nc:\\comment.txt\r\n");
+}
+
+// Starts the program on !c:\job.kvo and sends `signal` after `delay`.
 int RunAndStop(const TempDrives& drives, int signal, std::chrono::milliseconds delay) {
-  std::string program = std::string(KELVO_APP_BUILD_DIR) + "/../bench/kelvo_batch";
+  std::string program = drives.Host('c', "app/" + kProgramName);
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
-    if (!std::string_view(*e).starts_with("KELVO32_DRIVES=")) env.emplace_back(*e);
+    std::string_view var(*e);
+    // Without a display the program takes the offscreen platform by itself.
+    if (!var.starts_with("KELVO32_DRIVES=") && !var.starts_with("DISPLAY=") &&
+        !var.starts_with("WAYLAND_DISPLAY="))
+      env.emplace_back(*e);
   }
-  host::DriveTable table = drives.table;
-  table.Map('z', "/");  // the application directory of the build
-  env.push_back(std::string(host::DriveTable::kEnvVar) + "=" + table.Serialize());
+  env.push_back(std::string(host::DriveTable::kEnvVar) + "=" + drives.table.Serialize());
   std::vector<char*> envp;
   for (auto& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
-  std::string job = "!c:\\job.kvo", flag = "--comment", comment = "c:\\comment.txt";
-  char* argv[] = {program.data(), job.data(), flag.data(), comment.data(), nullptr};
+  std::string job = "!c:\\job.kvo";
+  std::vector<char*> argv{program.data(), job.data(), nullptr};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
+  int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return -1;
   std::this_thread::sleep_for(delay);
@@ -77,6 +93,7 @@ TEST(InterruptedBatchRun, LeavesNoTemporaryZipAndOnlyCompleteZips) {
   TempDrives::WriteFile(drives.Host('c', "rel/file_id.diz"), "DEMO xx/xx\r\n");
   TempDrives::WriteFile(drives.Host('c', "rel/demo.nfo"), "notes\r\n");
   TempDrives::WriteFile(drives.Host('c', "comment.txt"), kComment);
+  InstallProgram(drives);
   TempDrives::WriteFile(drives.Host('c', "job.kvo"),
                         "Kelvo32 script\r\nSource: d:\\src\r\nSkip: \r\n\r\n"
                         "Diz: c:\\rel\\file_id.diz\r\nAutoN: True\r\nCol: 1\r\nLin: 1\r\n"
