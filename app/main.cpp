@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
   RunDriver driver(ctx);
 
   ui::MainWindow window(ctx, driver);
-  qtUi.SetWindow(&window, [&window] { window.Render(); });
+  qtUi.SetWindow(&window, [&window] { window.RenderShown(); });
   ui::SplashScreen splash(ctx, &window);
   window.showAboutBox = [&splash](int intervalMs) { splash.OpenAboutRole(intervalMs); };
   window.openHelpFile = [&ctx] { shell::OpenHelpFile(ctx); };

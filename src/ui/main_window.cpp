@@ -36,7 +36,6 @@ constexpr double kTwipsPerInch = 1440.0;
 }
 
 MainWindow::MainWindow(Context& ctx, RunDriver& driver) : ctx_(ctx), driver_(driver) {
-  setWindowIcon(ApplicationIcon());
   ActFn act = [this](const std::function<void()>& operation) { Act(operation); };
 
   auto* central = new QWidget(this);
@@ -172,10 +171,17 @@ void MainWindow::CloseWhenIdle() {
 }
 
 void MainWindow::Render() {
+  RenderShown();
+  for (auto* panel :
+       std::initializer_list<PanelBase*>{source, skip, diz, nfo, zip, run, aboutPanel})
+    panel->Render();
+}
+
+void MainWindow::RenderShown() {
   const ViewState& view = ctx_.view;
   setWindowTitle(MessageText(view.WindowTitle));
   header->SetText(MessageText(view.PanelHeader));
-  QWidget* shown = nullptr;
+  PanelBase* shown = nullptr;
   switch (view.VisiblePanel) {
     case Panel::Source:
       shown = source;
@@ -201,10 +207,8 @@ void MainWindow::Render() {
     case Panel::None:
       break;
   }
+  if (shown) shown->Render();
   panels->setCurrentIndex(shown ? panels->indexOf(shown) : 0);
-  for (auto* panel :
-       std::initializer_list<PanelBase*>{source, skip, diz, nfo, zip, run, aboutPanel})
-    panel->Render();
   for (auto& [panel, action] : panelActions) action->setChecked(view.CheckedMenuItem == panel);
   zipComment->setChecked(ctx_.job.ZipCommentEnabled);
   navigation->Render(view);

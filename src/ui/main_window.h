@@ -35,6 +35,9 @@ class MainWindow : public QMainWindow {
 
   // Writes every element from the job and the view state.
   void Render();
+  // Only what is to be seen: the frame and the panel shown. A run's events
+  // come often, and what it changes is on the run panel.
+  void RenderShown();
   // Centred across, 1300 twips below the vertical centre of the screen.
   void PlaceOnScreen();
   // A copy started as a second instance, or from a drive root, removes no

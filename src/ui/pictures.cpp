@@ -166,7 +166,7 @@ QIcon NavigationIcon(NavPicture picture) {
 
 QIcon ApplicationIcon() {
   QIcon icon;
-  for (int size : {16, 32, 48, 64, 128}) icon.addPixmap(LogoPicture(size));
+  for (int size : {16, 32, 64}) icon.addPixmap(LogoPicture(size));
   return icon;
 }
 

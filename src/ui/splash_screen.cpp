@@ -17,8 +17,8 @@ SplashScreen::SplashScreen(Context& ctx, QWidget* mainWindow)
       ctx_(ctx),
       mainWindow_(mainWindow) {
   setAttribute(Qt::WA_TranslucentBackground);
-  QPixmap picture = SplashPicture();
-  setFixedSize(picture.size());
+  picture_ = SplashPicture();
+  setFixedSize(picture_.size());
   versionLabel = new QLabel(shell::kVersionText, this);
   versionLabel->setStyleSheet("color: white; font-weight: bold;");
   versionLabel->adjustSize();
@@ -70,7 +70,7 @@ void SplashScreen::Tick() {
 
 void SplashScreen::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.drawPixmap(0, 0, SplashPicture());
+  p.drawPixmap(0, 0, picture_);
 }
 
 void SplashScreen::mousePressEvent(QMouseEvent*) {

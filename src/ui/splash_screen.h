@@ -3,6 +3,7 @@
 // role it plays its sound and stays in front for a few ticks.
 #pragma once
 
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
 
@@ -38,6 +39,7 @@ class SplashScreen : public QWidget {
   Context& ctx_;
   QWidget* mainWindow_;
   shell::SplashState state_;
+  QPixmap picture_;
 };
 
 }  // namespace kelvo::ui
