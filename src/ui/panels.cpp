@@ -331,18 +331,19 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   compression = new QListWidget(this);
   compression->addItems({"Store", "Fastest", "Fast", "Normal", "Good", "Maximum!"});
   compression->setFixedHeight(compression->sizeHintForRow(0) * 6 + 2 * compression->frameWidth());
+  compression->setFixedWidth(compression->fontMetrics().horizontalAdvance("Maximum!") + 48);
   zipExtra = new QCheckBox("Zip E&xtra", this);
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(storageCaption, 0, 0);
   grid->addWidget(storageDir, 0, 1, 1, 2);
-  grid->addWidget(browse, 0, 3);
+  grid->addWidget(browse, 0, 3, Qt::AlignLeft);
   grid->addWidget(freeSpace, 1, 1, 1, 3);
   grid->addWidget(baseNameCaption, 2, 0);
   grid->addWidget(baseName, 2, 1);
   grid->addWidget(sizeCaption, 3, 0);
   grid->addWidget(archiveSize, 3, 1, 1, 2);
-  grid->addWidget(sizeText, 3, 3);
+  grid->addWidget(sizeText, 3, 3, Qt::AlignLeft);
   grid->addWidget(estimate, 4, 1, 1, 3);
   auto* archiver = new QHBoxLayout;
   archiver->addWidget(rar);
