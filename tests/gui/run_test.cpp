@@ -1,6 +1,5 @@
 // A whole job set up through the panels and run from the navigation bar;
 // "&Abort" and closing the window while the zips are written.
-#include <zip.h>
 
 #include <algorithm>
 
@@ -13,6 +12,7 @@
 #include <QScrollBar>
 
 #include "gui_fixture.h"
+#include "run/zip_test_util.h"
 #include "tools/file_tree.h"
 
 namespace kelvo::gui {
@@ -24,25 +24,6 @@ const std::string kDiz = "DEMO RELEASE\r\n|  disk xx/xx of set  |\r\n";
 
 std::string TwoDigits(std::size_t n) {
   return (n < 10 ? "0" : "") + std::to_string(n);
-}
-
-// The bytes of one entry of a zip; empty when either is missing.
-std::string ZipEntry(const std::string& zipPath, const char* entry) {
-  int error = 0;
-  zip_t* z = zip_open(zipPath.c_str(), ZIP_RDONLY, &error);
-  if (!z) return {};
-  std::string data;
-  zip_stat_t st;
-  if (zip_stat(z, entry, ZIP_FL_NOCASE, &st) == 0) {
-    data.resize(st.size);
-    zip_file_t* f = zip_fopen(z, entry, ZIP_FL_NOCASE);
-    if (f) {
-      zip_fread(f, data.data(), st.size);
-      zip_fclose(f);
-    }
-  }
-  zip_discard(z);
-  return data;
 }
 
 // The job of a release of 2.2 MB in 500,000-byte volumes, set up through
@@ -133,7 +114,7 @@ TEST(RunFromTheWindow, PackagesTheJobSetUpOnThePanels) {
   for (std::size_t i = 1; i <= zips.size(); ++i) {
     const std::string name = "DEMO" + TwoDigits(i) + ".zip";
     EXPECT_EQ(zips[i - 1], name);
-    EXPECT_EQ(ZipEntry(app.Zip(name), "FILE_ID.DIZ"),
+    EXPECT_EQ(testing::EntryMap(app.Zip(name))["file_id.diz"],
               "DEMO RELEASE\r\n|  disk " + TwoDigits(i) + "/" + count + " of set  |\r\n")
         << name;
   }
@@ -170,7 +151,8 @@ TEST(RunFromTheWindow, AbortDuringTheSecondZipKeepsTheFirst) {
   EXPECT_EQ(std::count(app.ui.sounds.begin(), app.ui.sounds.end(), app.Sound("kvo.wav")), 0);
   // The volumes not yet zipped stay in the work folder.
   EXPECT_FALSE(testing::FileNames(app.drives.Host('c', "Kelvo001")).empty());
-  EXPECT_EQ(ZipEntry(app.Zip("DEMO01.zip"), "DEMO.NFO").substr(0, 19), "The release notes\r\n");
+  EXPECT_EQ(testing::EntryMap(app.Zip("DEMO01.zip"))["demo.nfo"].substr(0, 19),
+            "The release notes\r\n");
 
   // The window takes clicks again: the next panel comes up.
   app.Click(NavItem::Zip);

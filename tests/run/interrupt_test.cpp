@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <zip.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +14,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "run/zip_test_util.h"
 #include "support/temp_drives.h"
 #include "tools/file_tree.h"
 
@@ -27,17 +27,6 @@ using testing::TempDrives;
 namespace {
 
 const std::string kComment = "\xC9\xCD\xBB comment \xB0\xB1\r\n";
-
-std::string CommentOf(const std::string& zipPath) {
-  int error = 0;
-  zip_t* z = zip_open(zipPath.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
-  if (!z) return "<not a zip>";
-  int length = 0;
-  const char* comment = zip_get_archive_comment(z, &length, ZIP_FL_ENC_RAW);
-  std::string text = comment ? std::string(comment, static_cast<size_t>(length)) : "";
-  zip_discard(z);
-  return text;
-}
 
 // The program under test and the folder it is built in.
 const std::string kProgramDir = KELVO_APP_BUILD_DIR;
@@ -112,7 +101,7 @@ TEST(InterruptedBatchRun, LeavesNoTemporaryZipAndOnlyCompleteZips) {
     if (status == 128 + signal) ++stopped;
     for (const auto& name : testing::FileNames(drives.Host('e', "zips"))) {
       ASSERT_TRUE(name.ends_with(".zip")) << "round " << round << " left " << name;
-      EXPECT_EQ(CommentOf(drives.Host('e', "zips/" + name)), kComment)
+      EXPECT_EQ(testing::ZipComment(drives.Host('e', "zips/" + name)), kComment)
           << "round " << round << ": " << name;
     }
   }

@@ -1,7 +1,6 @@
 #include "run/run_driver.h"
 
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include "core/exit_status.h"
 #include "host/stop_signal.h"
 #include "run/unattended.h"
+#include "run/zip_test_util.h"
 #include "scripts/job_script.h"
 #include "support/temp_drives.h"
 #include "texts/diz_nfo.h"
@@ -33,27 +33,7 @@ struct ZipContent {
 };
 
 ZipContent ReadZip(const std::string& path) {
-  ZipContent content;
-  int error = 0;
-  zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &error);
-  if (!z) {
-    ADD_FAILURE() << "not a zip: " << path;
-    return content;
-  }
-  for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
-    zip_stat_t st;
-    zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st);
-    std::string data(st.size, '\0');
-    zip_file_t* f = zip_fopen_index(z, static_cast<zip_uint64_t>(i), 0);
-    zip_fread(f, data.data(), st.size);
-    zip_fclose(f);
-    content.entries[st.name] = data;
-  }
-  int length = 0;
-  const char* comment = zip_get_archive_comment(z, &length, ZIP_FL_ENC_RAW);
-  if (comment) content.comment.assign(comment, static_cast<size_t>(length));
-  zip_discard(z);
-  return content;
+  return {testing::EntryMap(path), testing::ZipComment(path)};
 }
 
 const std::string kDiz =

@@ -80,6 +80,23 @@ std::vector<std::pair<std::string, ZipEntry>> ReadZip(const std::string& hostPat
   return entries;
 }
 
+std::map<std::string, std::string> EntryMap(const std::string& hostPath) {
+  std::map<std::string, std::string> entries;
+  for (auto& [name, entry] : ReadZip(hostPath)) entries[name] = std::move(entry.data);
+  return entries;
+}
+
+std::string ZipComment(const std::string& hostPath) {
+  int error = 0;
+  zip_t* z = zip_open(hostPath.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+  if (!z) return "<not a zip>";
+  int length = 0;
+  const char* comment = zip_get_archive_comment(z, &length, ZIP_FL_ENC_RAW);
+  std::string text = comment ? std::string(comment, static_cast<size_t>(length)) : "";
+  zip_discard(z);
+  return text;
+}
+
 std::vector<std::string> EntryNames(const std::string& hostPath) {
   std::vector<std::string> names;
   for (const auto& [name, entry] : ReadZip(hostPath)) names.push_back(name);

@@ -29,6 +29,10 @@ struct ZipEntry {
 // Entries in zip order, by name; fails the test when the zip cannot be read.
 std::vector<std::pair<std::string, ZipEntry>> ReadZip(const std::string& hostPath);
 std::vector<std::string> EntryNames(const std::string& hostPath);
+// Entry name -> bytes.
+std::map<std::string, std::string> EntryMap(const std::string& hostPath);
+// The archive comment byte for byte; "<not a zip>" when it can't be read.
+std::string ZipComment(const std::string& hostPath);
 
 // An entry's deflated bytes as they stand in the zip.
 std::string CompressedBytes(const std::string& hostPath, const std::string& name);

@@ -2,8 +2,6 @@
 // out for any place, and packaging it gives stamped zips with the comment.
 #include "sample_release.h"
 
-#include <zip.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -40,17 +38,6 @@ std::vector<std::string> LinesOf(const std::string& bytes) {
     at = end + 2;
   }
   return lines;
-}
-
-std::string CommentOf(const std::string& zipPath) {
-  int error = 0;
-  zip_t* z = zip_open(zipPath.c_str(), ZIP_RDONLY, &error);
-  if (!z) return "<not a zip>";
-  int length = 0;
-  const char* comment = zip_get_archive_comment(z, &length, ZIP_FL_ENC_RAW);
-  std::string text = comment ? std::string(comment, static_cast<size_t>(length)) : "";
-  zip_discard(z);
-  return text;
 }
 
 // The repository's samples folder is drive s:, the demo folder lies on d:,
@@ -175,14 +162,13 @@ TEST(SampleRun, PackagesIntoStampedZipsWithTheRememberedComment) {
     std::snprintf(name, sizeof name, "ORBIT%02zu.zip", i + 1);
     ASSERT_EQ(zips[i], name);
     std::string path = app.layout.ZipDir() + "/" + zips[i];
-    std::map<std::string, std::string> entries;
-    for (auto& [entry, content] : testing::ReadZip(path)) entries[entry] = content.data;
+    auto entries = testing::EntryMap(path);
     std::string stamped = diz;
     stamped.replace(stampAt, 5, texts::DizStamp(int(i) + 1, int(zips.size()), false));
     EXPECT_EQ(entries["file_id.diz"], stamped) << zips[i];
     EXPECT_TRUE(entries["orbit.nfo"].starts_with(Sample("orbit.nfo"))) << zips[i];
     EXPECT_EQ(entries["bbs.txt"], Sample("bbs.txt")) << zips[i];
-    EXPECT_EQ(CommentOf(path), Sample("banner.txt")) << zips[i];
+    EXPECT_EQ(testing::ZipComment(path), Sample("banner.txt")) << zips[i];
     char volume[32];
     std::snprintf(volume, sizeof volume, "ORBIT.7z.%03zu", i + 1);
     ASSERT_EQ(entries.count(volume), 1u) << zips[i];
