@@ -126,6 +126,22 @@ TEST(ProgramBatch, ACompleteJobIsPackagedAndEndsWithZero) {
   EXPECT_EQ(program.Zips(), std::vector<std::string>{"DEMO.zip"});
 }
 
+TEST(ProgramStart, FromADriveRootNothingIsDoneAndNothingRemoved) {
+  Program program;
+  // host.ini makes the program's own folder the root of drive q:.
+  TempDrives::WriteFile(program.appDir + "/host.ini", "[drives]\nq=" + program.appDir + "\n");
+  const std::string c = program.root + "/home/.local/share/kelvo32/drive_c";
+  TempDrives::WriteFile(c + "/skip.txt", "kept\r\n");
+  auto result = program.Run("!" + QString::fromStdString(program.JobPath()));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.stderrText.find("Kelvo32 can not be run from\na root directory, please "
+                                   "reinstall."),
+            std::string::npos)
+      << result.stderrText;
+  EXPECT_TRUE(program.Zips().empty());
+  EXPECT_EQ(TempDrives::ReadFile(c + "/skip.txt"), "kept\r\n");
+}
+
 TEST(ProgramBatch, FailingJobsEndWithTheirStatusAndMakeNothing) {
   Program program;
   auto bare = program.Run("!");
