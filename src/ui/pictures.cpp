@@ -157,7 +157,7 @@ QIcon NavigationIcon(NavPicture picture) {
       break;
     case NavPicture::About:
       p.drawEllipse(QRectF(3, 3, 26, 26));
-      p.setFont(QFont("DejaVu Serif", 15, QFont::Bold));
+      p.setFont(QFont("DejaVu Sans", 15, QFont::Bold));
       p.drawText(QRectF(3, 3, 26, 26), Qt::AlignCenter, "i");
       break;
   }
