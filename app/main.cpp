@@ -12,7 +12,6 @@
 #include "host/mounts.h"
 #include "host/stop_signal.h"
 #include "run/run_driver.h"
-#include "shell/help.h"
 #include "shell/startup.h"
 #include "ui/main_window.h"
 #include "ui/pictures.h"
@@ -87,14 +86,6 @@ int main(int argc, char** argv) {
   qtUi.SetWindow(&window, [&window] { window.RenderShown(); });
   ui::SplashScreen splash(ctx, &window);
   window.showAboutBox = [&splash](int intervalMs) { splash.OpenAboutRole(intervalMs); };
-  window.openHelpFile = [&ctx] { shell::OpenHelpFile(ctx); };
-  QObject::connect(window.helpContents, &QAction::triggered, &window,
-                   [&ctx] { shell::OpenHelpFile(ctx); });
-  QObject::connect(window.helpIndex, &QAction::triggered, &window,
-                   [&ctx] { shell::OpenHelpFile(ctx); });
-  QObject::connect(window.webPage, &QAction::triggered, &window,
-                   [&ctx] { shell::OpenWebPage(ctx); });
-  QObject::connect(window.email, &QAction::triggered, &window, [&ctx] { shell::SendEmail(ctx); });
   splash.OpenStartRole();
 
   if (shell::RunsFromDriveRoot(ctx)) {

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -19,6 +20,7 @@
 
 #include "run/run_driver.h"
 #include "scripts/job_script.h"
+#include "shell/help.h"
 #include "shell/navigation.h"
 #include "shell/splash.h"
 #include "shell/startup.h"
@@ -66,9 +68,7 @@ MainWindow::MainWindow(Context& ctx, RunDriver& driver) : ctx_(ctx), driver_(dri
 
   shell::NavigationActions actions;
   actions.runJob = [this] { driver_.RunJob(); };
-  actions.openHelpFile = [this] {
-    if (openHelpFile) openHelpFile();
-  };
+  actions.openHelpFile = [this] { shell::OpenHelpFile(ctx_); };
   navigation->onItem = [this, actions](shell::NavItem item) {
     Act([this, item, actions] { shell::NavigateTo(ctx_, item, actions); });
   };
@@ -83,6 +83,7 @@ MainWindow::MainWindow(Context& ctx, RunDriver& driver) : ctx_(ctx), driver_(dri
     }
   };
   BuildMenus();
+  qApp->installEventFilter(this);
   KeepContextMenuOff(central);
   resize(620, 470);
   Render();
@@ -149,6 +150,10 @@ void MainWindow::BuildMenus() {
   email = helpMenu->addAction("&Email");
   helpMenu->addSeparator();
   about = helpMenu->addAction("&About");
+  connect(helpContents, &QAction::triggered, this, [this] { shell::HelpContents(ctx_); });
+  connect(helpIndex, &QAction::triggered, this, [this] { shell::HelpIndex(ctx_); });
+  connect(webPage, &QAction::triggered, this, [this] { shell::OpenWebPage(ctx_); });
+  connect(email, &QAction::triggered, this, [this] { shell::SendEmail(ctx_); });
   connect(about, &QAction::triggered, this, [this] {
     if (showAboutBox) showAboutBox(shell::kAboutMenuIntervalMs);
   });
@@ -271,6 +276,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     shell::CleanUpAtExit(ctx_, removesNothing_);
   }
   event->accept();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1 &&
+      isActiveWindow()) {
+    shell::OpenHelpFile(ctx_);
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {

@@ -44,9 +44,8 @@ class MainWindow : public QMainWindow {
   // files when it closes.
   void SetRemovesNothing(bool removesNothing) { removesNothing_ = removesNothing; }
 
-  // What the window starts but does not own: the about box and the help.
+  // The about box is the splash screen's, which the window does not own.
   std::function<void(int intervalMs)> showAboutBox;
-  std::function<void()> openHelpFile;
 
   QMenu* fileMenu;
   QMenu* helpMenu;
@@ -75,6 +74,8 @@ class MainWindow : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  // F1 anywhere in the window, whatever the shift keys.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // One user action: the operation, then a render. While one runs (a run

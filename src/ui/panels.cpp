@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 
 #include "core/skip_list.h"
 #include "run/run_driver.h"
+#include "shell/help.h"
 #include "shell/links.h"
 #include "source/archive_size.h"
 #include "source/drives.h"
@@ -383,6 +385,7 @@ void ZipPanel::Render() {
   freeSpace->setText(Text(ctx_.view.ZipDriveFreeText));
   baseName->setMaxLength(ctx_.view.BaseNameLimit);
   SetText(baseName, ctx_.job.ZipBaseName);
+  baseName->setToolTip(baseName->text());
   {
     QSignalBlocker block(archiveSize);
     archiveSize->setValue(ctx_.job.ArchiveSize);
@@ -451,6 +454,7 @@ AboutPanel::AboutPanel(Context& ctx, ActFn act, QWidget* parent)
     link->setMargin(4);
     link->setMinimumWidth(link->fontMetrics().horizontalAdvance(link->text()) + 40);
     link->setCursor(Qt::PointingHandCursor);
+    link->installEventFilter(this);
   }
   marquee = new Marquee(this);
   text = Label(
@@ -469,6 +473,39 @@ AboutPanel::AboutPanel(Context& ctx, ActFn act, QWidget* parent)
   grid->addWidget(picture, 3, 0, 1, 2);
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(3, 1);
+}
+
+const QColor AboutPanel::kLinkHighlight(0, 0, 192);
+
+bool AboutPanel::eventFilter(QObject* watched, QEvent* event) {
+  auto* link = qobject_cast<QLabel*>(watched);
+  if (!link || (link != webPage && link != email)) return PanelBase::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::Enter: {
+      QPalette palette = link->palette();
+      palette.setColor(QPalette::WindowText, kLinkHighlight);
+      link->setPalette(palette);
+      break;
+    }
+    case QEvent::Leave:
+      link->setPalette(QPalette());
+      break;
+    case QEvent::MouseButtonPress:
+      if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        act_([this, link] {
+          if (link == webPage) {
+            shell::OpenWebPage(ctx_);
+          } else {
+            shell::SendEmail(ctx_);
+          }
+        });
+        return true;
+      }
+      break;
+    default:
+      break;
+  }
+  return PanelBase::eventFilter(watched, event);
 }
 
 void AboutPanel::Render() {

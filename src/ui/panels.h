@@ -3,6 +3,7 @@
 // through the window's Act, which renders the window afterwards.
 #pragma once
 
+#include <QColor>
 #include <QFrame>
 #include <functional>
 
@@ -150,10 +151,17 @@ class AboutPanel : public PanelBase {
   AboutPanel(Context& ctx, ActFn act, QWidget* parent);
   void Render() override;
 
+  // The blue of a link under the mouse.
+  static const QColor kLinkHighlight;
+
   QLabel* webPage;
   QLabel* email;
   Marquee* marquee;
   QLabel* text;
+
+ protected:
+  // The link panels: highlighted under the mouse, started by a click.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 }  // namespace kelvo::ui

@@ -21,7 +21,9 @@
 #include <QTest>
 #include <QToolButton>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,35 @@ struct GuiApp : testing::TestApp {
     bool shown = window.panelMenu->isVisible();
     window.panelMenu->hide();
     return shown;
+  }
+
+  // The arguments of `program` as the window starts it (without waiting)
+  // during `action`: a recorder stands in for it.
+  std::vector<std::string> StartedWith(const char* program, const std::function<void()>& action) {
+    const std::string record = drives.root() + "/started-" + program;
+    std::filesystem::remove(record);
+    runner.Programs().Set(program, std::string(KELVO_TEST_BIN_DIR) + "/argv_recorder");
+    setenv("KELVO_RECORD", record.c_str(), 1);
+    action();
+    std::vector<std::string> arguments;
+    bool done = QTest::qWaitFor(
+        [&] {
+          if (!std::filesystem::exists(record)) return false;
+          std::string text = TempDrives::ReadFile(record);
+          return text.find("cwd=") != std::string::npos;
+        },
+        5000);
+    unsetenv("KELVO_RECORD");
+    if (!done) return {"<not started>"};
+    std::string text = TempDrives::ReadFile(record);
+    for (std::size_t at = 0; at < text.size();) {
+      std::size_t end = text.find('\n', at);
+      std::string line = text.substr(at, end - at);
+      if (line.starts_with("cwd=")) break;
+      arguments.push_back(line);
+      at = end + 1;
+    }
+    return arguments;
   }
 
   RunDriver driver;

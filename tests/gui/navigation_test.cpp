@@ -65,8 +65,6 @@ TEST(Navigation, ContextMenuItemsSwitchWithoutSoundAndMarkOneItem) {
 
 TEST(Navigation, HelpGroupAboutAndHelpItems) {
   GuiApp app;
-  int helpOpened = 0;
-  app.window.openHelpFile = [&] { ++helpOpened; };
   app.Click(NavItem::Nfo);
   app.ui.sounds.clear();
 
@@ -78,8 +76,8 @@ TEST(Navigation, HelpGroupAboutAndHelpItems) {
   ASSERT_TRUE(app.Item(NavItem::About)->isVisible());
 
   app.ui.sounds.clear();
-  app.Click(NavItem::Help);
-  EXPECT_EQ(helpOpened, 1);
+  EXPECT_EQ(app.StartedWith("winhelp", [&] { app.Click(NavItem::Help); }),
+            std::vector<std::string>{"c:\\app\\kelvo32.hlp"});
   EXPECT_EQ(app.Shown(), app.window.nfo);
   EXPECT_EQ(app.Header(), " Help");
   EXPECT_TRUE(app.ui.sounds.empty());

@@ -1,0 +1,96 @@
+// What the window starts and shows beyond its panels: the help viewer and
+// the link launcher with their command lines, F1, the links' highlight and
+// the logo's two buttons.
+#include "gui_fixture.h"
+
+namespace kelvo::gui {
+
+namespace {
+using Arguments = std::vector<std::string>;
+}  // namespace
+
+TEST(WindowHelp, F1AndTheHelpMenuStartTheViewer) {
+  GuiApp app;
+  const Arguments file{"c:\\app\\kelvo32.hlp"};
+  EXPECT_EQ(app.StartedWith("winhelp", [&] { QTest::keyClick(&app.window, Qt::Key_F1); }), file);
+  // Only the key counts: shifted, and from inside a box, it is the same F1.
+  app.Click(NavItem::Zip);
+  app.window.zip->baseName->setFocus();
+  EXPECT_EQ(app.StartedWith(
+                "winhelp",
+                [&] { QTest::keyClick(app.window.zip->baseName, Qt::Key_F1, Qt::ShiftModifier); }),
+            file);
+  EXPECT_EQ(app.ctx.job.ZipBaseName, "");
+
+  EXPECT_EQ(app.StartedWith("winhelp", [&] { app.window.helpContents->trigger(); }),
+            Arguments{"c:\\app\\Kelvo32.HLP"});
+  EXPECT_EQ(app.StartedWith("winhelp", [&] { app.window.helpIndex->trigger(); }),
+            (Arguments{"-index", "c:\\app\\Kelvo32.HLP"}));
+  // The help leaves the panel and the job alone.
+  EXPECT_EQ(app.Shown(), app.window.zip);
+}
+
+TEST(WindowLinks, MenuItemsAndLinkPanelsStartTheLauncher) {
+  GuiApp app;
+  const Arguments web{"$https://kelvo32.example.org/"};
+  const Arguments mail{">mailto:kelvo32@example.org"};
+  EXPECT_EQ(app.StartedWith("webdial", [&] { app.window.webPage->trigger(); }), web);
+  EXPECT_EQ(app.StartedWith("webdial", [&] { app.window.email->trigger(); }), mail);
+
+  app.Click(NavItem::About);
+  auto* panel = app.window.aboutPanel;
+  EXPECT_EQ(app.StartedWith("webdial", [&] { QTest::mouseClick(panel->webPage, Qt::LeftButton); }),
+            web);
+  EXPECT_EQ(app.StartedWith("webdial", [&] { QTest::mouseClick(panel->email, Qt::LeftButton); }),
+            mail);
+  // A right click on a link starts nothing and shows no menu.
+  EXPECT_FALSE(app.RightClickShowsMenu(panel->webPage));
+}
+
+TEST(WindowLinks, ALinkTurnsBlueUnderTheMouse) {
+  GuiApp app;
+  app.Click(NavItem::About);
+  QLabel* link = app.window.aboutPanel->email;
+  const QColor normal = link->palette().color(QPalette::WindowText);
+  QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), link->mapToGlobal(QPointF(2, 2)));
+  QApplication::sendEvent(link, &enter);
+  EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 192));
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(link, &leave);
+  EXPECT_EQ(link->palette().color(QPalette::WindowText), normal);
+}
+
+TEST(WindowLogo, LeftButtonShowsTheAboutBoxRightButtonTheMenu) {
+  GuiApp app;
+  std::vector<int> intervals;
+  app.window.showAboutBox = [&](int intervalMs) { intervals.push_back(intervalMs); };
+  QLabel* logo = app.window.header->logo;
+  QTest::mousePress(logo, Qt::LeftButton);
+  EXPECT_EQ(intervals, std::vector<int>{2000});
+  EXPECT_FALSE(app.window.panelMenu->isVisible());
+
+  QTest::mousePress(logo, Qt::RightButton);
+  EXPECT_TRUE(app.window.panelMenu->isVisible());
+  app.window.panelMenu->hide();
+  EXPECT_EQ(intervals.size(), 1u);
+
+  app.window.about->trigger();
+  EXPECT_EQ(intervals, (std::vector<int>{2000, 4000}));
+  // The logo has a pointer of its own.
+  EXPECT_EQ(logo->cursor().shape(), Qt::BitmapCursor);
+}
+
+TEST(WindowTooltips, PathDisplaysShowTheirWholeTextAndTheBaseNameItsOwn) {
+  GuiApp app;
+  const std::string longPath = "d:\\releases\\a rather long folder name\\and deeper still\\disk1";
+  app.ctx.job.SourcePath = longPath;
+  app.ctx.job.ZipBaseName = "DEMO";
+  app.window.Render();
+  EXPECT_EQ(app.window.source->sourcePath->toolTip().toStdString(), longPath);
+  EXPECT_EQ(app.window.zip->baseName->toolTip(), "DEMO");
+  EXPECT_EQ(app.window.source->sourceSize->toolTip(), "Total source size");
+  EXPECT_EQ(app.window.source->freeSpace->toolTip(), "Drive free space");
+  EXPECT_EQ(app.window.source->iso->toolTip(), "To choose a .iso file");
+}
+
+}  // namespace kelvo::gui
