@@ -3,7 +3,13 @@
 //   xvfb-run -a build/tests/kelvo_screenshots build/screenshots
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMenu>
 #include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
@@ -43,6 +49,24 @@ std::string Noise(std::size_t size, unsigned seed) {
     byte = static_cast<char>(seed >> 16);
   }
   return bytes;
+}
+
+// What the screen shows, cut to the windows on it (the X server's
+// background is black).
+void SaveScreen(const QString& name) {
+  QApplication::processEvents();
+  QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+  QRect used;
+  for (int y = 0; y < screen.height(); y += 2)
+    for (int x = 0; x < screen.width(); x += 2)
+      if (qGray(screen.pixel(x, y)) > 8) used |= QRect(x, y, 2, 2);
+  QString path = outDir + "/" + name + ".png";
+  if (!used.isEmpty() && screen.copy(used).save(path)) {
+    ++saved;
+    std::printf("%s\n", path.toUtf8().constData());
+  } else {
+    std::fprintf(stderr, "can't save %s\n", path.toUtf8().constData());
+  }
 }
 
 }  // namespace
@@ -98,6 +122,16 @@ int main(int argc, char** argv) {
     Save(window, name);
   }
 
+  // The context menu over the Source panel.
+  shell::NavigateTo(ctx, shell::NavItem::Source, {});
+  window.Render();
+  window.move(40, 40);
+  QApplication::processEvents();
+  window.panelMenu->popup(window.mapToGlobal(QPoint(330, 260)));
+  QThread::msleep(200);
+  SaveScreen("context_menu");
+  window.panelMenu->hide();
+
   // The run panel while the second zip is written.
   bool shot = false;
   test.ui.onProcessEvents = [&] {
@@ -111,5 +145,5 @@ int main(int argc, char** argv) {
   driver.RunJob();
   window.Render();
   Save(window, "run_complete");
-  return saved == 9 ? 0 : 1;
+  return saved == 10 ? 0 : 1;
 }
