@@ -1,0 +1,86 @@
+// winhelp [-index] <help file>: shows the HTML manual at its contents, or
+// with -index at its index and search box. The path is a DOS path, mapped
+// through the drive table; see viewer/help_index.h for the argument forms.
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
+
+#include "host/host_config.h"
+#include "viewer/help_index.h"
+#include "viewer/help_window.h"
+
+namespace {
+
+constexpr int kExitNoDesktop = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitNoFile = 3;
+
+bool HasDisplay() {
+  auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+  };
+  return set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+void Complain(const QString& text) {
+  std::fprintf(stderr, "winhelp: %s\n", text.toLocal8Bit().constData());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kelvo;
+  // Taken before Qt sees them: Qt would take some "-..." words for itself.
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+
+  const bool desktop = HasDisplay();
+  // Without a display Qt aborts; offscreen still lets the errors be told.
+  if (!desktop && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const bool visible = desktop && QGuiApplication::platformName() != "offscreen";
+
+  auto fail = [&](const QString& text, int status) {
+    Complain(text);
+    if (visible) QMessageBox::critical(nullptr, "Kelvo32 Help", text);
+    return status;
+  };
+
+  const auto request = help::ParseHelpArgs(args);
+  if (!request)
+    return fail("No help file named.\nUse: winhelp.exe [-index] <help file>", kExitUsage);
+
+  const auto config = host::LoadHostConfig(host::ExecutableDir());
+  const auto hostPath = config.drives.ToHost(request->dosPath.toStdString());
+  if (!hostPath)
+    return fail(QString("The help file %1 is not on a known drive.").arg(request->dosPath),
+                kExitNoFile);
+  QFile file(QString::fromStdString(*hostPath));
+  const QFileInfo info(file);
+  if (!info.exists())
+    return fail(
+        QString("The help file %1 can't be opened: it does not exist.").arg(request->dosPath),
+        kExitNoFile);
+  if (!info.isFile())
+    return fail(
+        QString("The help file %1 can't be opened: it is a directory.").arg(request->dosPath),
+        kExitNoFile);
+  if (!file.open(QIODevice::ReadOnly))
+    return fail(
+        QString("The help file %1 can't be opened: %2.").arg(request->dosPath, file.errorString()),
+        kExitNoFile);
+  const QString html = QString::fromUtf8(file.readAll());
+
+  if (!visible) {
+    Complain("there is no desktop to show the help window on.");
+    return kExitNoDesktop;
+  }
+  help::HelpWindow window(html, info.absolutePath(), request->index);
+  window.show();
+  return app.exec();
+}
