@@ -1,8 +1,16 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
+#include <deque>
 
 #include "editor/notepad_window.h"
 #include "support/temp_drives.h"
@@ -10,6 +18,29 @@
 #include "texts/text_files.h"
 
 namespace kelvo::notepad {
+
+// Answers the message boxes the window opens, in order, and keeps their texts.
+class BoxAnswers {
+ public:
+  explicit BoxAnswers(std::deque<QMessageBox::StandardButton> answers)
+      : answers_(std::move(answers)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || box == last_ || answers_.empty()) return;
+      last_ = box;
+      texts.push_back(box->text());
+      box->button(answers_.front())->click();
+      answers_.pop_front();
+    });
+    timer_.start(5);
+  }
+  std::vector<QString> texts;
+
+ private:
+  std::deque<QMessageBox::StandardButton> answers_;
+  QPointer<QMessageBox> last_;
+  QTimer timer_;
+};
 
 class NotepadWindowTest : public ::testing::Test {
  protected:
@@ -133,6 +164,50 @@ TEST_F(NotepadWindowTest, FailedSaveKeepsTheTextAndSaysWhy) {
   EXPECT_EQ(w.Bytes(), "aXc\r\n");
   // Nothing changed on disk until saved.
   EXPECT_EQ(testing::TempDrives::ReadFile(path_), "abc\r\n");
+}
+
+TEST_F(NotepadWindowTest, ClosingAsksAboutUnsavedChanges) {
+  auto& w = Open("abc\r\n");
+  w.show();
+  {
+    BoxAnswers none({});
+    EXPECT_TRUE(w.close());  // nothing changed: no question
+    EXPECT_TRUE(none.texts.empty());
+  }
+  w.show();
+  Replace(1, 1, "X");
+  {
+    BoxAnswers cancel({QMessageBox::Cancel});
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(cancel.texts.size(), 1u);
+    EXPECT_TRUE(w.Modified());
+  }
+  {
+    // Saving fails (a directory took the file's place): told why, and the
+    // window stays with its text.
+    ::unlink(path_.c_str());
+    ::mkdir(path_.c_str(), 0755);
+    BoxAnswers save({QMessageBox::Save, QMessageBox::Ok});
+    EXPECT_FALSE(w.close());
+    ::rmdir(path_.c_str());
+    testing::TempDrives::WriteFile(path_, "abc\r\n");
+    ASSERT_EQ(save.texts.size(), 2u);
+    EXPECT_TRUE(save.texts[1].contains("Is a directory")) << save.texts[1].toStdString();
+    EXPECT_TRUE(w.Modified());
+    EXPECT_EQ(w.Bytes(), "Xbc\r\n");
+  }
+  {
+    BoxAnswers discard({QMessageBox::Discard});
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(testing::TempDrives::ReadFile(path_), "abc\r\n");
+  }
+  w.show();
+  Replace(1, 2, "Y");
+  {
+    BoxAnswers save({QMessageBox::Save});
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(testing::TempDrives::ReadFile(path_), "XYc\r\n");
+  }
 }
 
 TEST_F(NotepadWindowTest, NewFileIsMadeOnSave) {
