@@ -13,6 +13,7 @@
 #include <deque>
 
 #include "editor/notepad_window.h"
+#include "editor/open_editor.h"
 #include "support/temp_drives.h"
 #include "texts/diz_numbering.h"
 #include "texts/text_files.h"
@@ -225,6 +226,74 @@ TEST_F(NotepadWindowTest, GuideCanBeTurnedOn) {
   EXPECT_EQ(w.Area()->Guide(), 45);
   w.SetGuide(false);
   EXPECT_EQ(w.Area()->Guide(), 0);
+}
+
+// Starting the editor: the path from argv through the drive table.
+class NotepadOpenTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<NotepadWindow> Start(std::vector<std::string> args,
+                                       std::deque<QMessageBox::StandardButton> answers = {}) {
+    BoxAnswers boxes(std::move(answers));
+    auto window = OpenEditor(args, app.fs, status);
+    texts = boxes.texts;
+    return window;
+  }
+  std::string Host(const std::string& dos) { return *app.fs.HostPath(dos); }
+
+  testing::TestApp app;
+  int status = -1;
+  std::vector<QString> texts;
+};
+
+TEST_F(NotepadOpenTest, ArgvFormsOpenTheFile) {
+  ::mkdir(Host("d:\\my rel").c_str(), 0755);
+  testing::TempDrives::WriteFile(Host("d:\\my rel\\file_id.diz"), "\xDB diz\r\n");
+  // Unquoted: split at the blank, the trailing blank gone.
+  auto w = Start({"d:\\my", "rel\\file_id.diz"});
+  ASSERT_TRUE(w);
+  EXPECT_EQ(w->Bytes(), "\xDB diz\r\n");
+  EXPECT_TRUE(texts.empty());
+  // Quoted: one argument.
+  w = Start({"D:\\MY REL\\FILE_ID.DIZ"});
+  ASSERT_TRUE(w);
+  EXPECT_EQ(w->Bytes(), "\xDB diz\r\n");
+  QTextCursor(w->Area()->document()).insertText("+");
+  EXPECT_EQ(w->Save(), "");
+  EXPECT_EQ(testing::TempDrives::ReadFile(Host("d:\\my rel\\file_id.diz")), "+\xDB diz\r\n");
+}
+
+TEST_F(NotepadOpenTest, MissingFileIsOfferedAndMadeOnlyOnSave) {
+  std::string host = Host("d:\\new.nfo");
+  EXPECT_FALSE(Start({"d:\\new.nfo"}, {QMessageBox::No}));
+  EXPECT_EQ(status, 0);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_TRUE(texts[0].contains("d:\\new.nfo"));
+  auto w = Start({"d:\\new.nfo"}, {QMessageBox::Yes});
+  ASSERT_TRUE(w);
+  EXPECT_FALSE(testing::TempDrives::FileExists(host));
+  EXPECT_EQ(w->Save(), "");
+  EXPECT_EQ(testing::TempDrives::ReadFile(host), "");
+}
+
+TEST_F(NotepadOpenTest, BadInputIsRefusedOrWarnedAbout) {
+  EXPECT_FALSE(Start({}, {QMessageBox::Ok}));
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(texts.size(), 1u);
+
+  std::string big(kMaxFileBytes + 1, '\xB0');
+  testing::TempDrives::WriteFile(Host("d:\\big.nfo"), big);
+  EXPECT_FALSE(Start({"d:\\big.nfo"}, {QMessageBox::Ok}));
+  EXPECT_EQ(status, 1);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_TRUE(texts[0].contains("too large")) << texts[0].toStdString();
+  EXPECT_EQ(testing::TempDrives::ReadFile(Host("d:\\big.nfo")), big);
+
+  std::string binary = std::string(64, '\0') + "\x1A\xFF\r\nxy";
+  testing::TempDrives::WriteFile(Host("d:\\data.bin"), binary);
+  auto w = Start({"d:\\data.bin"}, {QMessageBox::Ok});
+  ASSERT_TRUE(w);
+  EXPECT_EQ(texts.size(), 1u);
+  EXPECT_EQ(w->Bytes(), binary);
 }
 
 // The numbering's line and column, read off the editor at its stamp.

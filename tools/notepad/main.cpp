@@ -7,12 +7,9 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QTimer>
-#include <string>
-#include <vector>
 
-#include "editor/notepad_window.h"
+#include "editor/open_editor.h"
 #include "host/dospath.h"
 #include "host/filesystem.h"
 #include "host/host_config.h"
@@ -40,63 +37,18 @@ kelvo::host::FileSystem MakeFileSystem() {
   return fs;
 }
 
-int Fail(const QString& text) {
-  QMessageBox::critical(nullptr, "Notepad", text);
-  return 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  std::vector<std::string> args(argv + 1, argv + argc);
-  std::string dosPath = PathFromArgs(args);
-  if (dosPath.empty()) return Fail("No file named.\nUse: notepad <file>");
-  QString shown = QString::fromLocal8Bit(dosPath.c_str());
-
-  std::string hostPath;
-  try {
-    auto fs = MakeFileSystem();
-    dosPath = fs.Absolute(dosPath);
-    hostPath = fs.RequireHostPath(dosPath, "open");
-    shown = QString::fromLocal8Bit(dosPath.c_str());
-  } catch (const kelvo::host::HostError& e) {
-    return Fail(QString::fromLocal8Bit(e.what()));
-  }
-
-  FileRead read = ReadFile(hostPath);
-  switch (read.status) {
-    case FileRead::Status::Ok:
-      break;
-    case FileRead::Status::Missing:
-      // The file is made on the first save, never before.
-      if (QMessageBox::question(nullptr, "Notepad",
-                                QString("Cannot find the file %1.\n\nDo you want to create a "
-                                        "new file?")
-                                    .arg(shown)) != QMessageBox::Yes)
-        return 0;
-      break;
-    case FileRead::Status::TooBig:
-      return Fail(QString("%1 is too large to edit: %2 bytes, at most %3 bytes.")
-                      .arg(shown)
-                      .arg(qulonglong(read.size))
-                      .arg(qulonglong(kMaxFileBytes)));
-    case FileRead::Status::Failed:
-      return Fail(
-          QString("%1 cannot be opened:\n%2").arg(shown, QString::fromStdString(read.error)));
-  }
-  if (LooksBinary(read.bytes))
-    QMessageBox::warning(nullptr, "Notepad",
-                         QString("%1 does not look like a text file.\nIt is opened anyway; its "
-                                 "bytes stay as they are unless you save.")
-                             .arg(shown));
-
-  NotepadWindow window(hostPath, shown, std::move(read.bytes));
-  window.show();
+  int status = 0;
+  auto window = OpenEditor({argv + 1, argv + argc}, MakeFileSystem(), status);
+  if (!window) return status;
+  window->show();
   QString shot = qEnvironmentVariable("KELVO_NOTEPAD_SHOT");
   if (!shot.isEmpty()) {
-    QTimer::singleShot(300, &window, [&] {
-      window.grab().save(shot);
+    QTimer::singleShot(300, window.get(), [&] {
+      window->grab().save(shot);
       app.exit(0);
     });
   }
