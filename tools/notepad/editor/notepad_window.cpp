@@ -97,8 +97,7 @@ void NotepadWindow::Show(const std::string& bytes) {
     text += DecodeLine(lines[i].text, view_);
   }
   bool modified = area_->document()->isModified();
-  // setPlainText would read a U+2028 or a form feed as a line break; the
-  // views never produce those, and every line is one block.
+  // No view yields a line-breaking character, so each line is one block.
   area_->setPlainText(text);
   area_->document()->setModified(modified);
   // A UTF-8 view of bytes that are not UTF-8 would lose them on save.
