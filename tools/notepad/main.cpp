@@ -1,0 +1,56 @@
+// notepad <path>: the editor for DIZ and NFO art. The path is a DOS path,
+// relative ones taken from the working directory the parent started us in;
+// an unquoted path with blanks arrives in pieces and is joined again.
+//
+// KELVO_NOTEPAD_SHOT=<png>: save a picture of the window and quit, for
+// screenshots.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QTimer>
+
+#include "editor/open_editor.h"
+#include "host/dospath.h"
+#include "host/filesystem.h"
+#include "host/host_config.h"
+#include "host/host_error.h"
+
+namespace {
+
+using namespace kelvo::notepad;
+
+// The file system, with the working directory as the current DOS directory.
+kelvo::host::FileSystem MakeFileSystem() {
+  auto config = kelvo::host::LoadHostConfig(kelvo::host::ExecutableDir());
+  kelvo::host::FileSystem fs(config.drives);
+  char cwd[4096];
+  if (::getcwd(cwd, sizeof cwd)) {
+    if (auto dos = fs.Drives().ToDos(cwd)) {
+      try {
+        fs.ChangeDrive(kelvo::dos::DriveLetter(*dos));
+        fs.ChangeDir(*dos);
+      } catch (const kelvo::host::HostError&) {
+        // Relative paths then start at the drive's root.
+      }
+    }
+  }
+  return fs;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  int status = 0;
+  auto window = OpenEditor({argv + 1, argv + argc}, MakeFileSystem(), status);
+  if (!window) return status;
+  window->show();
+  QString shot = qEnvironmentVariable("KELVO_NOTEPAD_SHOT");
+  if (!shot.isEmpty()) {
+    QTimer::singleShot(300, window.get(), [&] {
+      window->grab().save(shot);
+      app.exit(0);
+    });
+  }
+  return app.exec();
+}

@@ -1,0 +1,147 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "text/notepad_text.h"
+
+namespace kelvo::notepad {
+
+bool Utf8Exact(std::string_view bytes) {
+  return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())).toStdString() == bytes;
+}
+
+std::vector<Line> SplitLines(std::string_view bytes) {
+  std::vector<Line> lines;
+  std::size_t start = 0;
+  for (std::size_t lf; (lf = bytes.find('\n', start)) != std::string_view::npos; start = lf + 1) {
+    bool crlf = lf > start && bytes[lf - 1] == '\r';
+    std::size_t end = crlf ? lf - 1 : lf;
+    lines.push_back({std::string(bytes.substr(start, end - start)), crlf ? "\r\n" : "\n"});
+  }
+  lines.push_back({std::string(bytes.substr(start)), ""});
+  return lines;
+}
+
+std::string JoinLines(const std::vector<Line>& lines) {
+  std::string out;
+  for (const auto& line : lines) out += line.text + line.end;
+  return out;
+}
+
+std::vector<Line> Relink(const std::vector<Line>& original,
+                         const std::vector<std::string>& edited) {
+  std::size_t crlf = 0, lf = 0;
+  for (const auto& line : original) (line.end == "\r\n" ? crlf : lf) += !line.end.empty();
+  // A file without line ends is taken as a DOS one.
+  const std::string usual = lf > crlf ? "\n" : "\r\n";
+
+  std::size_t n = original.size(), m = edited.size();
+  std::size_t head = 0;
+  while (head < n && head < m && original[head].text == edited[head]) ++head;
+  std::size_t tail = 0;
+  while (tail < n - head && tail < m - head && original[n - 1 - tail].text == edited[m - 1 - tail])
+    ++tail;
+
+  std::vector<Line> out(m);
+  for (std::size_t i = 0; i < m; ++i) {
+    out[i].text = edited[i];
+    if (i < head) {
+      out[i].end = original[i].end;
+    } else if (i >= m - tail) {
+      out[i].end = original[n - m + i].end;
+    } else if (i - head < n - head - tail) {
+      out[i].end = original[i].end;
+    }
+    // Only the last line goes without a terminator.
+    if (i + 1 < m && out[i].end.empty()) out[i].end = usual;
+    if (i + 1 == m) out[i].end.clear();
+  }
+  return out;
+}
+
+int ColumnAfter(const QString& before, View view) {
+  if (view == View::Utf8) return int(before.toUtf8().size()) + 1;
+  return int(before.size()) + 1;
+}
+
+std::string PathFromArgs(const std::vector<std::string>& args) {
+  std::string path;
+  for (const auto& arg : args) {
+    if (!path.empty()) path += ' ';
+    path += arg;
+  }
+  while (!path.empty() && (path.back() == ' ' || path.back() == '\t')) path.pop_back();
+  return path;
+}
+
+bool LooksBinary(std::string_view bytes) {
+  auto nuls = std::size_t(std::count(bytes.begin(), bytes.end(), '\0'));
+  return nuls >= 4 && nuls * 10 >= bytes.size();
+}
+
+FileRead ReadFile(const std::string& hostPath, std::size_t limit) {
+  FileRead r;
+  int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    r.status = errno == ENOENT ? FileRead::Status::Missing : FileRead::Status::Failed;
+    r.error = std::strerror(errno);
+    return r;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    r.status = FileRead::Status::Failed;
+    r.error = std::strerror(EISDIR);
+    return r;
+  }
+  char buffer[1 << 16];
+  while (true) {
+    ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      r.status = FileRead::Status::Failed;
+      r.error = std::strerror(errno);
+      break;
+    }
+    if (got == 0) break;
+    r.size += std::size_t(got);
+    // Counting on without keeping the bytes says how big the file is.
+    if (r.size > limit) {
+      r.status = FileRead::Status::TooBig;
+      r.bytes.clear();
+      r.bytes.shrink_to_fit();
+      if (S_ISREG(st.st_mode)) {
+        r.size = std::size_t(st.st_size);
+        break;
+      }
+      continue;
+    }
+    r.bytes.append(buffer, std::size_t(got));
+  }
+  ::close(fd);
+  return r;
+}
+
+std::string WriteFile(const std::string& hostPath, std::string_view bytes) {
+  int fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return std::strerror(errno);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) {
+      int e = errno;
+      ::close(fd);
+      return std::strerror(e);
+    }
+    done += std::size_t(put);
+  }
+  if (::close(fd) != 0) return std::strerror(errno);
+  return {};
+}
+
+}  // namespace kelvo::notepad
