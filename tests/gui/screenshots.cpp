@@ -159,6 +159,7 @@ int main(int argc, char** argv) {
   const QString help = OnDriveZ(QString(KELVO_APP_BUILD_DIR) + "/kelvo32.hlp");
   SaveTool("winhelp", {help}, "help_contents");
   SaveTool("winhelp", {"-index", help}, "help_index");
+  SaveTool("notepad", {OnDriveZ(QString(KELVO_SAMPLES_DIR) + "/orbit.nfo")}, "editor_nfo");
   window.show();
 
   // The run panel while the second zip is written.
@@ -174,5 +175,5 @@ int main(int argc, char** argv) {
   driver.RunJob();
   window.Render();
   Save(window, "run_complete");
-  return saved == 12 ? 0 : 1;
+  return saved == 13 ? 0 : 1;
 }
