@@ -129,6 +129,13 @@ TEST_F(Installed, TheInstalledProgramPackagesAJob) {
                         {QString::fromStdString("!" + DosPath(root + "/jobs/demo.kvo"))}, env);
   EXPECT_EQ(ran.status, kExitComplete) << ran.output;
   EXPECT_TRUE(fs::is_regular_file(root + "/zips/DEMO.zip"));
+
+  // As the desktop entry starts it for a file: with the script's host path.
+  fs::remove(root + "/zips/DEMO.zip");
+  ran = RunProgram(QString::fromStdString(prefix + "/kelvo32"),
+                   {QString::fromStdString("!" + root + "/jobs/demo.kvo")}, env);
+  EXPECT_EQ(ran.status, kExitComplete) << ran.output;
+  EXPECT_TRUE(fs::is_regular_file(root + "/zips/DEMO.zip"));
 }
 
 TEST(MimeType, KvoFilesAreKelvo32Jobs) {
