@@ -133,11 +133,11 @@ Samples Thunder() {
   Samples s = Render(kLength, [&](double t) {
     const double white = noise.Next();
     brown = 0.995 * brown + 0.05 * white;
-    rumble += 0.02 * (brown - rumble);
+    rumble += 0.05 * (brown - rumble);                // ~175 Hz: heard on small speakers too
     roll += 0.002 * (std::abs(noise.Next()) - roll);  // slow swells
     const double crack = white * std::exp(-t / 0.045) * (t < 0.25 ? 1.0 : 0.0);
     const double swell = std::min(1.0, t / 0.08) * std::exp(-t / 0.6) * (0.6 + roll);
-    return 0.35 * crack + 6.0 * rumble * swell;
+    return 0.35 * crack + 4.0 * rumble * swell;
   });
   Fade(s, 0.002, 0.400);
   Normalise(s, -8);
