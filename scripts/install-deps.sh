@@ -14,6 +14,8 @@ packages=(
   fonts-dejavu-core fonts-pc
   # Screenshots and the start-up benchmark run in an X server of their own.
   xvfb xauth
+  # The desktop files are checked by the desktop's own validators.
+  desktop-file-utils appstream shared-mime-info
 )
 
 missing=()
