@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #include "core/context.h"
 #include "core/message_titles.h"
@@ -41,20 +40,6 @@ void QuietQtNotes(QtMsgType type, const QMessageLogContext&, const QString& mess
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
-// A file manager opens a script with its host path (the desktop entry's
-// "%f"); the program takes DOS paths. A path that names an existing host
-// file is given as its DOS path, anything else is left as written.
-std::string ScriptOnDrives(const std::string& commandLine, const kelvo::host::DriveTable& drives) {
-  const std::size_t start =
-      !commandLine.empty() && (commandLine[0] == '!' || commandLine[0] == '$');
-  const std::string path = commandLine.substr(start);
-  std::error_code error;
-  if (path.empty() || path[0] != '/' || !std::filesystem::is_regular_file(path, error))
-    return commandLine;
-  auto dos = drives.ToDos(path);
-  return dos ? commandLine.substr(0, start) + *dos : commandLine;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,7 +70,7 @@ int main(int argc, char** argv) {
 
   host::HostConfig config = host::LoadHostConfig(host::ExecutableDir());
   host::AddMountedVolumes(config.drives, host::RemovableVolumes(host::ReadMountInfo()));
-  commandLine = ScriptOnDrives(commandLine, config.drives);
+  commandLine = shell::ScriptOnDrives(commandLine, config.drives);
   host::FileSystem fs(config.drives);
   host::CommandRunner runner(fs, config.programs);
   ui::QtUi qtUi(fs.Drives());

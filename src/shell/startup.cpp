@@ -1,5 +1,7 @@
 #include "shell/startup.h"
 
+#include <filesystem>
+
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "run/archive_volumes.h"
@@ -38,6 +40,17 @@ std::string JoinArguments(int argc, const char* const* argv) {
     joined += argv[i];
   }
   return joined;
+}
+
+std::string ScriptOnDrives(const std::string& commandLine, const host::DriveTable& drives) {
+  const std::size_t start =
+      !commandLine.empty() && (commandLine[0] == '!' || commandLine[0] == '$');
+  const std::string path = commandLine.substr(start);
+  std::error_code error;
+  if (path.empty() || path[0] != '/' || !std::filesystem::is_regular_file(path, error))
+    return commandLine;
+  auto dos = drives.ToDos(path);
+  return dos ? commandLine.substr(0, start) + *dos : commandLine;
 }
 
 CommandLineJob ReadCommandLine(std::string_view commandLine) {

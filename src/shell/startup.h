@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/context.h"
+#include "host/drive_table.h"
 
 namespace kelvo {
 class RunDriver;
@@ -30,6 +31,10 @@ struct CommandLineJob {
 // The arguments after the program name (argv[0]) joined by single spaces
 // into the one command-line text.
 std::string JoinArguments(int argc, const char* const* argv);
+// A file manager opens a script with its host path (the desktop entry's
+// "%f"); the program takes DOS paths. A path that names an existing host
+// file becomes its DOS path, "!" or "$" kept; anything else stays as written.
+std::string ScriptOnDrives(const std::string& commandLine, const host::DriveTable& drives);
 // "!path" Plain, "$path" Dated, anything else a script to load; nothing else
 // is parsed.
 CommandLineJob ReadCommandLine(std::string_view commandLine);

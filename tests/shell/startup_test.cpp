@@ -54,6 +54,20 @@ TEST(CommandLine, ArgumentsAreJoinedBySingleBlanks) {
   EXPECT_EQ(JoinArguments(4, blanks), " a   b");
 }
 
+TEST(CommandLine, AHostPathOfAnExistingScriptBecomesItsDosPath) {
+  testing::TempDrives drives;
+  TempDrives::WriteFile(drives.Host('d', "my jobs/demo.kvo"), "Kelvo32 script\r\n");
+  const std::string host = drives.Host('d', "my jobs/demo.kvo");
+  EXPECT_EQ(ScriptOnDrives(host, drives.table), "d:\\my jobs\\demo.kvo");
+  EXPECT_EQ(ScriptOnDrives("!" + host, drives.table), "!d:\\my jobs\\demo.kvo");
+  EXPECT_EQ(ScriptOnDrives("$" + host, drives.table), "$d:\\my jobs\\demo.kvo");
+  // DOS paths, missing files, folders and quoted paths stay as written.
+  for (const std::string& kept :
+       {std::string("d:\\my jobs\\demo.kvo"), host + ".gone", drives.Host('d', "my jobs"),
+        "\"" + host + "\"", std::string("!"), std::string()})
+    EXPECT_EQ(ScriptOnDrives(kept, drives.table), kept);
+}
+
 TEST(CommandLine, ScriptFileNameAndDriveRoot) {
   EXPECT_EQ(ScriptFileName("c:\\jobs\\demo.kvo"), "demo.kvo");
   EXPECT_EQ(ScriptFileName("\"c:\\jobs\\demo.kvo\""), "demo.kvo\"");
