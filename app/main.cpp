@@ -25,14 +25,6 @@ namespace {
 // lies in a drive's root directory.
 constexpr int kExitNotStarted = 1;
 
-bool HasDisplay() {
-  auto set = [](const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-  };
-  return set("DISPLAY") || set("WAYLAND_DISPLAY");
-}
-
 // In a batch run stderr carries the reason for the status; the platform's
 // notes (no window masks offscreen, no runtime directory) would bury it.
 void QuietQtNotes(QtMsgType type, const QMessageLogContext&, const QString& message) {
@@ -48,7 +40,7 @@ int main(int argc, char** argv) {
   const bool batch = shell::ReadCommandLine(commandLine).batchMode != BatchMode::None;
   // Batch runs work on a server: no display, no problem. A window nobody
   // can see would only wait for ever; a platform named on purpose is kept.
-  if (!HasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+  if (!kelvo::host::HasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
     if (!batch) {
       std::fprintf(stderr,
                    "Kelvo32 needs a desktop to show its window (neither DISPLAY nor "

@@ -1,5 +1,8 @@
 #include "host/host_config.h"
 
+#include "host/dospath.h"
+#include "host/host_error.h"
+
 #include <unistd.h>
 
 #include <cstdlib>
@@ -24,6 +27,30 @@ HostConfig LoadHostConfig(const std::string& appHostDir) {
     if (auto table = DriveTable::Deserialize(handed)) config.drives = *table;
   }
   return config;
+}
+
+FileSystem ToolFileSystem() {
+  FileSystem fs(LoadHostConfig(ExecutableDir()).drives);
+  char cwd[4096];
+  if (::getcwd(cwd, sizeof cwd)) {
+    if (auto dos = fs.Drives().ToDos(cwd)) {
+      try {
+        fs.ChangeDrive(dos::DriveLetter(*dos));
+        fs.ChangeDir(*dos);
+      } catch (const HostError&) {
+        // Relative paths then start at the drive's root.
+      }
+    }
+  }
+  return fs;
+}
+
+bool HasDisplay() {
+  auto named = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+  };
+  return named("DISPLAY") || named("WAYLAND_DISPLAY");
 }
 
 }  // namespace kelvo::host

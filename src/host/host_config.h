@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/drive_table.h"
+#include "host/filesystem.h"
 
 namespace kelvo::host {
 
@@ -22,5 +23,12 @@ std::string ExecutableDir();
 // DriveTable::kEnvVar replaces the drives, so a child maps paths exactly as
 // its parent does.
 HostConfig LoadHostConfig(const std::string& appHostDir);
+
+// A stand-in's file system: the drives of its folder or of its parent, with
+// the working directory it was started in as the current DOS directory.
+FileSystem ToolFileSystem();
+
+// A desktop to show windows on: an X11 or a Wayland display is named.
+bool HasDisplay();
 
 }  // namespace kelvo::host

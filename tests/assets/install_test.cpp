@@ -21,13 +21,6 @@ using testing::TempDrives;
 
 namespace {
 
-// z: is the host's root.
-std::string DosPath(const std::string& hostPath) {
-  std::string dos = "z:" + hostPath;
-  std::replace(dos.begin(), dos.end(), '/', '\\');
-  return dos;
-}
-
 struct Ran {
   int status = -1;
   std::string output;
@@ -113,10 +106,10 @@ TEST_F(Installed, TheInstalledProgramPackagesAJob) {
   fs::create_directories(root + "/zips");
   fs::create_directories(root + "/home");
   JobSettings job;
-  job.SourcePath = DosPath(root + "/src");
-  job.DizPath = DosPath(root + "/rel/file_id.diz");
-  job.NfoPath = DosPath(root + "/rel/demo.nfo");
-  job.ZipStorageDir = DosPath(root + "/zips");
+  job.SourcePath = testing::OnDriveZ(root + "/src");
+  job.DizPath = testing::OnDriveZ(root + "/rel/file_id.diz");
+  job.NfoPath = testing::OnDriveZ(root + "/rel/demo.nfo");
+  job.ZipStorageDir = testing::OnDriveZ(root + "/zips");
   job.ZipBaseName = "DEMO";
   job.Compression = 0;
   TempDrives::WriteFile(root + "/jobs/demo.kvo", ScriptText(job, testing::FixedClock().Now()));
@@ -125,8 +118,9 @@ TEST_F(Installed, TheInstalledProgramPackagesAJob) {
   env.insert("HOME", QString::fromStdString(root + "/home"));
   env.insert("QT_QPA_PLATFORM", "offscreen");
   env.remove("KELVO32_DRIVES");
-  auto ran = RunProgram(QString::fromStdString(prefix + "/kelvo32"),
-                        {QString::fromStdString("!" + DosPath(root + "/jobs/demo.kvo"))}, env);
+  auto ran =
+      RunProgram(QString::fromStdString(prefix + "/kelvo32"),
+                 {QString::fromStdString("!" + testing::OnDriveZ(root + "/jobs/demo.kvo"))}, env);
   EXPECT_EQ(ran.status, kExitComplete) << ran.output;
   EXPECT_TRUE(fs::is_regular_file(root + "/zips/DEMO.zip"));
 

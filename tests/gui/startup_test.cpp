@@ -24,13 +24,6 @@ using testing::TempDrives;
 
 namespace {
 
-// z: is the host's root.
-std::string DosPath(const std::string& hostPath) {
-  std::string dos = "z:" + hostPath;
-  std::replace(dos.begin(), dos.end(), '/', '\\');
-  return dos;
-}
-
 // A copy of the application folder of its own (the single-instance key is
 // per application folder), a home of its own for c:, and a complete job in
 // jobs/demo.kvo whose source, texts and zip folder lie beside them.
@@ -48,10 +41,10 @@ struct Program {
                                        {"data.bin", testing::NoiseBytes(30000, 4)}});
     TempDrives::WriteFile(root + "/rel/file_id.diz", "DEMO RELEASE\r\n");
     TempDrives::WriteFile(root + "/rel/demo.nfo", "notes\r\n");
-    job.SourcePath = DosPath(root + "/src");
-    job.DizPath = DosPath(root + "/rel/file_id.diz");
-    job.NfoPath = DosPath(root + "/rel/demo.nfo");
-    job.ZipStorageDir = DosPath(root + "/zips");
+    job.SourcePath = testing::OnDriveZ(root + "/src");
+    job.DizPath = testing::OnDriveZ(root + "/rel/file_id.diz");
+    job.NfoPath = testing::OnDriveZ(root + "/rel/demo.nfo");
+    job.ZipStorageDir = testing::OnDriveZ(root + "/zips");
     job.ZipBaseName = "DEMO";
     job.Compression = 0;
     WriteJob();
@@ -60,7 +53,7 @@ struct Program {
   void WriteJob() const {
     TempDrives::WriteFile(root + "/jobs/demo.kvo", ScriptText(job, testing::FixedClock().Now()));
   }
-  std::string JobPath() const { return DosPath(root + "/jobs/demo.kvo"); }
+  std::string JobPath() const { return testing::OnDriveZ(root + "/jobs/demo.kvo"); }
   std::vector<std::string> Zips() const { return testing::FileNames(root + "/zips"); }
 
   // Started with the given arguments, offscreen, in its own home.
@@ -119,8 +112,8 @@ TEST(ProgramBatch, ACompleteJobIsPackagedAndEndsWithZero) {
   fs::rename(program.root + "/jobs", program.root + "/my jobs");
   fs::remove(program.root + "/zips/DEMO.zip");
   QProcess split;
-  program.Start(split,
-                {"!" + QString::fromStdString(DosPath(program.root + "/my")), "jobs\\demo.kvo"});
+  program.Start(split, {"!" + QString::fromStdString(testing::OnDriveZ(program.root + "/my")),
+                        "jobs\\demo.kvo"});
   ASSERT_TRUE(split.waitForFinished(120000));
   EXPECT_EQ(split.exitCode(), kExitComplete) << split.readAllStandardError().toStdString();
   EXPECT_EQ(program.Zips(), std::vector<std::string>{"DEMO.zip"});

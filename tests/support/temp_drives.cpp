@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -64,6 +65,12 @@ std::string TempDrives::ReadFile(const std::string& hostPath) {
 
 bool TempDrives::FileExists(const std::string& hostPath) {
   return std::filesystem::exists(hostPath);
+}
+
+std::string OnDriveZ(const std::string& hostPath) {
+  std::string dos = "z:" + hostPath;
+  std::replace(dos.begin(), dos.end(), '/', '\\');
+  return dos;
 }
 
 TestApp::TestApp()

@@ -43,6 +43,10 @@ class TempDrives {
   std::string root_;
 };
 
+// The DOS path of a host path for a program with the default drives, where
+// z: is the host's root.
+std::string OnDriveZ(const std::string& hostPath);
+
 // TempDrives plus a file system, runner, scripted UI and a Context over them.
 struct TestApp {
   TestApp();

@@ -19,30 +19,12 @@ namespace {
 
 using namespace kelvo::notepad;
 
-// The file system, with the working directory as the current DOS directory.
-kelvo::host::FileSystem MakeFileSystem() {
-  auto config = kelvo::host::LoadHostConfig(kelvo::host::ExecutableDir());
-  kelvo::host::FileSystem fs(config.drives);
-  char cwd[4096];
-  if (::getcwd(cwd, sizeof cwd)) {
-    if (auto dos = fs.Drives().ToDos(cwd)) {
-      try {
-        fs.ChangeDrive(kelvo::dos::DriveLetter(*dos));
-        fs.ChangeDir(*dos);
-      } catch (const kelvo::host::HostError&) {
-        // Relative paths then start at the drive's root.
-      }
-    }
-  }
-  return fs;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   int status = 0;
-  auto window = OpenEditor({argv + 1, argv + argc}, MakeFileSystem(), status);
+  auto window = OpenEditor({argv + 1, argv + argc}, kelvo::host::ToolFileSystem(), status);
   if (!window) return status;
   window->show();
   QString shot = qEnvironmentVariable("KELVO_NOTEPAD_SHOT");

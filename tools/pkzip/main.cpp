@@ -39,24 +39,6 @@ bool EndsWithZip(std::string_view name) {
   return name.size() >= 4 && kelvo::dos::EqualNoCase(name.substr(name.size() - 4), ".zip");
 }
 
-// The file system, with the working directory as the current DOS directory.
-kelvo::host::FileSystem MakeFileSystem() {
-  auto config = kelvo::host::LoadHostConfig(kelvo::host::ExecutableDir());
-  kelvo::host::FileSystem fs(config.drives);
-  char cwd[4096];
-  if (::getcwd(cwd, sizeof cwd)) {
-    if (auto dos = fs.Drives().ToDos(cwd)) {
-      try {
-        fs.ChangeDrive(kelvo::dos::DriveLetter(*dos));
-        fs.ChangeDir(*dos);
-      } catch (const HostError&) {
-        // Relative paths then start at the drive's root.
-      }
-    }
-  }
-  return fs;
-}
-
 int Run(const std::vector<std::string>& args) {
   std::optional<std::string> zip;
   bool comment = false;
@@ -74,7 +56,7 @@ int Run(const std::vector<std::string>& args) {
   if (!zip) throw HostError("run", "pkzip", "no zip named (pkzip <zip> -z <comment.txt)");
   if (!comment) throw HostError("run", "pkzip", "nothing to do: only -z (zip comment) is known");
 
-  auto fs = MakeFileSystem();
+  auto fs = kelvo::host::ToolFileSystem();
   std::string dosZip = fs.Absolute(*zip) + ".zip";
   // A name given with its extension is taken as it stands.
   if (!fs.ExistsAsFile(dosZip) && EndsWithZip(*zip) && fs.ExistsAsFile(*zip))

@@ -18,14 +18,6 @@ constexpr int kExitNoDesktop = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitNoFile = 3;
 
-bool HasDisplay() {
-  auto set = [](const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-  };
-  return set("DISPLAY") || set("WAYLAND_DISPLAY");
-}
-
 void Complain(const QString& text) {
   std::fprintf(stderr, "winhelp: %s\n", text.toLocal8Bit().constData());
 }
@@ -38,7 +30,7 @@ int main(int argc, char** argv) {
   QStringList args;
   for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
 
-  const bool desktop = HasDisplay();
+  const bool desktop = kelvo::host::HasDisplay();
   // Without a display Qt aborts; offscreen still lets the errors be told.
   if (!desktop && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
