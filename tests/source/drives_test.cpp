@@ -85,7 +85,11 @@ TEST(DriveList, AMountedVolumeShowsItsLabelAndCanBeTheWorkDrive) {
   EXPECT_EQ(DriveListEntries(ctx).back(), "f: USB STICK");
   EXPECT_EQ(DriveListEntry(ctx, 'F'), "f: USB STICK");
   EXPECT_EQ(DriveListEntry(ctx, 'e'), "e: [" + drives.Host('e') + "]");
-  EXPECT_EQ(DriveFreeBytes(ctx, "f: USB STICK"), fs.FreeBytes("f:"));
+  // The disk is shared with whatever else runs: its free space moves.
+  auto stick = DriveFreeBytes(ctx, "f: USB STICK");
+  auto direct = fs.FreeBytes("f:");
+  ASSERT_TRUE(stick && direct);
+  EXPECT_LT(*stick > *direct ? *stick - *direct : *direct - *stick, 100000000u);
   InitWorkDrive(ctx);
   ShowWorkDrive(ctx, "f: USB STICK");
   EXPECT_EQ(ctx.job.WorkDrive, 'f');
