@@ -29,11 +29,13 @@ QPainterPath Bolt(qreal w, qreal h) {
 }
 
 QPainterPath SplashShape() {
-  QPainterPath shape;
-  shape.addRoundedRect(QRectF(0, 24, kSplashSize.width(), kSplashSize.height() - 24), 28, 28);
-  // The disc that carries the bolt stands out above the plate.
-  shape.addEllipse(QRectF(18, 0, 132, 132));
-  return shape.simplified();
+  QPainterPath plate;
+  plate.addRoundedRect(QRectF(0, 24, kSplashSize.width(), kSplashSize.height() - 24), 28, 28);
+  // The disc that carries the bolt stands out above the plate. A union: as
+  // two subpaths of one path the overlap would be a hole.
+  QPainterPath disc;
+  disc.addEllipse(QRectF(18, 0, 132, 132));
+  return plate.united(disc);
 }
 
 void PaintDisc(QPainter& p, const QRectF& box) {
