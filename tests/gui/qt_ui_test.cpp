@@ -7,6 +7,7 @@
 
 #include "support/temp_drives.h"
 #include "ui/folder_dialog.h"
+#include "ui/pictures.h"
 
 namespace kelvo::ui {
 
@@ -100,6 +101,16 @@ TEST(FolderDialogTree, AnInitialFolderThatIsGoneSelectsTheNearestParent) {
   request.initialSelection = "d:\\rel\\gone\\deeper";
   FolderDialog dialog(nullptr, drives.table, request);
   EXPECT_EQ(dialog.ChosenPath(), drives.Host('d', "rel"));
+}
+
+TEST(SplashPicture, ItsOutlineHoldsTheDiscThePlateAndNothingElse) {
+  const QRegion outline = SplashOutline();
+  EXPECT_TRUE(outline.contains(QPoint(84, 66)));    // where disc and plate overlap
+  EXPECT_TRUE(outline.contains(QPoint(84, 4)));     // the disc above the plate
+  EXPECT_TRUE(outline.contains(QPoint(300, 150)));  // the plate
+  EXPECT_FALSE(outline.contains(QPoint(300, 5)));   // beside the disc, above the plate
+  EXPECT_FALSE(outline.contains(QPoint(1, 238)));   // a rounded corner
+  EXPECT_EQ(SplashPicture().size(), outline.boundingRect().size());
 }
 
 }  // namespace kelvo::ui
