@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/job_settings.h"
+#include "core/program_settings.h"
 #include "core/ui.h"
 #include "core/view_state.h"
 #include "host/command_runner.h"
@@ -53,6 +54,7 @@ struct Context {
   ViewState view;
   RunState run;
   SettingsLines settings;
+  ProgramSettings prefs;
   BatchMode batchMode = BatchMode::None;
   std::string ScriptPath;
   bool LoadCheckPassed = false;
