@@ -16,6 +16,7 @@
 #include "ui/main_window.h"
 #include "ui/pictures.h"
 #include "ui/qt_ui.h"
+#include "ui/settings_store.h"
 #include "ui/single_instance.h"
 #include "ui/splash_screen.h"
 
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     return kExitNotStarted;
   }
   Context ctx(fs, runner, qtUi, clock, *appDir);
+  ui::LoadProgramSettings(ctx.prefs);
   RunDriver driver(ctx);
 
   ui::MainWindow window(ctx, driver);
@@ -110,7 +112,11 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  window.PlaceOnScreen();
+  if (batch) {
+    window.PlaceOnScreen();
+  } else {
+    window.PlaceAtStart();
+  }
   shell::StartHooks hooks;
   hooks.closeSplash = [&splash] { splash.CloseSplash(); };
   hooks.showWindow = [&window] {

@@ -13,7 +13,13 @@ std::tm SystemClock::Now() const {
 
 Context::Context(host::FileSystem& fs_, host::CommandRunner& runner_, Ui& ui_, const Clock& clock_,
                  std::string appDir_)
-    : fs(fs_), runner(runner_), ui(ui_), clock(clock_), appDir(std::move(appDir_)) {}
+    : fs(fs_), runner(runner_), ui(ui_), clock(clock_), appDir(std::move(appDir_)) {
+  ui.RememberFoldersIn(&prefs.LastFolders);
+}
+
+Context::~Context() {
+  ui.RememberFoldersIn(nullptr);
+}
 
 std::string Context::AppFile(const std::string& name) const {
   return dos::Join(appDir, name);

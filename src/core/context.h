@@ -49,6 +49,9 @@ class SystemClock : public Clock {
 struct Context {
   Context(host::FileSystem& fs, host::CommandRunner& runner, Ui& ui, const Clock& clock,
           std::string appDir);
+  ~Context();
+  Context(const Context&) = delete;
+  Context& operator=(const Context&) = delete;
 
   JobSettings job;
   ViewState view;

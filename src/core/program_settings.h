@@ -3,11 +3,17 @@
 // never goes into a job script, so a script runs the same for everyone.
 #pragma once
 
+#include <map>
+#include <string>
+
 namespace kelvo {
 
 struct ProgramSettings {
   // "S&FV": a BASE.sfv of the zips beside them after a successful run.
   bool WriteSfv = false;
+  // By dialog title, the DOS folder where each dialog that has no starting
+  // folder of its own was last answered.
+  std::map<std::string, std::string> LastFolders;
 };
 
 }  // namespace kelvo

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -52,6 +53,10 @@ class Ui {
   std::optional<std::string> SaveFile(const FileDialogRequest& request);
   std::optional<std::string> BrowseFolder(const FolderDialogRequest& request);
 
+  // Where the dialogs keep the folder they were last answered in; a dialog
+  // given no starting folder starts there. Unset, nothing is kept.
+  void RememberFoldersIn(std::map<std::string, std::string>* folders) { folders_ = folders; }
+
   // A message of a run without a window (a script error, why a run failed):
   // the window shows it on the status line or in a box; a windowless run
   // writes it to stderr.
@@ -70,6 +75,12 @@ class Ui {
 
  private:
   std::optional<std::string> Accept(std::optional<std::string> chosen, bool anyName);
+  std::optional<std::string> ChooseFileRemembering(const FileDialogRequest& request, bool save);
+  // The folder kept for `title`, or empty; and keeping one.
+  std::string RememberedFolder(const std::string& title) const;
+  void Remember(const std::string& title, const std::string& folder);
+
+  std::map<std::string, std::string>* folders_ = nullptr;
 };
 
 }  // namespace kelvo

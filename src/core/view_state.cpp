@@ -29,6 +29,7 @@ void ShowPanel(ViewState& view, Panel panel, FocusBox focus) {
   view.VisiblePanel = panel;
   view.PanelHeader = PanelHeaderText(panel);
   view.Focus = focus;
+  view.DropNotice.clear();
 }
 
 }  // namespace kelvo

@@ -23,6 +23,8 @@ struct ViewState {
   bool BusyPointer = false;
   bool WindowMinimised = false;
   NavGroup OpenNavGroup = NavGroup::Main;  // the navigation bar's open group
+  // Why the last drop on the window was refused; cleared by a panel switch.
+  std::string DropNotice;
 
   // Source panel.
   std::string SourceSizeText = "- Source size -";

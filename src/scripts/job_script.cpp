@@ -440,13 +440,29 @@ void CheckLoadedJob(Context& ctx) {
   ctx.LoadCheckPassed = true;
 }
 
-void OpenScript(Context& ctx) {
+namespace {
+// What "&Open script..." does before its dialog, whatever the answer.
+void PrepareScriptLoad(Context& ctx) {
   ctx.LoadCheckPassed = false;
   ctx.job.SkipEntries.clear();
   ToggleImageSource(ctx, false);
+}
+}  // namespace
+
+void OpenScript(Context& ctx) {
+  PrepareScriptLoad(ctx);
   auto chosen = ctx.ui.OpenFile({"Open script", "Script (*.kvo)|*.kvo|", "*.kvo", ctx.appDir});
   if (!chosen) return;
-  std::string path = ctx.fs.LowerChosenPath(*chosen);
+  LoadChosenScript(ctx, *chosen);
+}
+
+void DropScript(Context& ctx, const std::string& dosPath) {
+  PrepareScriptLoad(ctx);
+  LoadChosenScript(ctx, dosPath);
+}
+
+void LoadChosenScript(Context& ctx, const std::string& chosen) {
+  std::string path = ctx.fs.LowerChosenPath(chosen);
   if (path.empty()) return;
   ctx.ScriptPath = path;
   ReadScript(ctx);

@@ -34,6 +34,10 @@ void CheckLoadedJob(Context& ctx);
 
 // "&Open script...".
 void OpenScript(Context& ctx);
+// "&Open script..." from the point where its dialog has chosen the script.
+void LoadChosenScript(Context& ctx, const std::string& chosen);
+// A script dropped on the window: opened as "&Open script..." opens it.
+void DropScript(Context& ctx, const std::string& dosPath);
 
 // The window title for a script path: "Kelvo32 - " + its file name.
 std::string ScriptWindowTitle(std::string_view scriptPath);

@@ -44,9 +44,29 @@ void BrowseImage(Context& ctx) {
   request.initialName = "*.iso";
   auto chosen = ctx.ui.OpenFile(request);
   if (!chosen || chosen->empty()) return;
+  UseImageSource(ctx, *chosen);
+}
+
+void BrowseDirectory(Context& ctx) {
+  ctx.DriveCheckSuppressed = true;
+  FolderDialogRequest request;
+  request.title = "Source directory";
+  request.onHighlighted = FolderHighlightWatcher(ctx);
+  auto chosen = ctx.ui.BrowseFolder(request);
+  if (!chosen) return;
+  UseDirectorySource(ctx, *chosen);
+}
+
+bool HasExtension(const std::string& path, const char* extension) {
+  return dos::Lower(path).ends_with(extension);
+}
+
+}  // namespace
+
+void UseImageSource(Context& ctx, const std::string& chosen) {
   // From here on an error ends the browse quietly with what was already set.
   try {
-    ctx.job.SourcePath = ctx.fs.LowerChosenPath(*chosen);
+    ctx.job.SourcePath = ctx.fs.LowerChosenPath(chosen);
     MeasureImage(ctx, ctx.job.SourcePath);
     auto answer = ctx.ui.ShowMessage(kZipQuestion, "Save as Zip's or Rar's/Ace's",
                                      MessageIcon::Question, MessageButtons::YesNo);
@@ -58,14 +78,8 @@ void BrowseImage(Context& ctx) {
   }
 }
 
-void BrowseDirectory(Context& ctx) {
-  ctx.DriveCheckSuppressed = true;
-  FolderDialogRequest request;
-  request.title = "Source directory";
-  request.onHighlighted = FolderHighlightWatcher(ctx);
-  auto chosen = ctx.ui.BrowseFolder(request);
-  if (!chosen) return;
-  ctx.job.SourcePath = ctx.fs.LowerChosenPath(*chosen);
+void UseDirectorySource(Context& ctx, const std::string& chosen) {
+  ctx.job.SourcePath = ctx.fs.LowerChosenPath(chosen);
   ctx.job.SkipEntries.clear();
   if (ctx.job.SourcePath.empty()) return;
   if (!MeasureSource(ctx, false)) return;
@@ -80,7 +94,22 @@ void BrowseDirectory(Context& ctx) {
   }
 }
 
-}  // namespace
+void DropSource(Context& ctx, const std::string& dosPath) {
+  if (!ctx.view.SourceBrowseEnabled) return;
+  if (ctx.fs.IsDirectory(dosPath)) {
+    // As "&Browse" with the box unchecked, up to the folder dialog's answer.
+    ToggleImageSource(ctx, false);
+    ctx.job.SaveAsZips = true;
+    ctx.DriveCheckSuppressed = true;
+    UseDirectorySource(ctx, dosPath);
+  } else if (HasExtension(dosPath, ".iso") && ctx.fs.ExistsAsFile(dosPath)) {
+    ToggleImageSource(ctx, true);
+    ctx.DriveCheckSuppressed = false;
+    UseImageSource(ctx, dosPath);
+  } else {
+    ctx.view.DropNotice = "Drop a directory or a .iso file on the Source panel";
+  }
+}
 
 void EnableZipControls(Context& ctx, bool enabled) {
   ctx.view.ZipControlsEnabled = enabled;

@@ -13,6 +13,17 @@ namespace kelvo {
 // The source "&Browse".
 void BrowseSource(Context& ctx);
 
+// The source "&Browse" from the point where its dialog has answered: the
+// chosen image (with the question whether to make zips), or the chosen
+// drive or directory.
+void UseImageSource(Context& ctx, const std::string& chosen);
+void UseDirectorySource(Context& ctx, const std::string& chosen);
+
+// A directory or a .iso dropped on the Source panel: the "&ISO" box follows
+// it, then the source "&Browse" goes on as if its dialog had chosen it.
+// Anything else is refused on the view's drop notice.
+void DropSource(Context& ctx, const std::string& dosPath);
+
 // The "&ISO" box set to `checked`; nothing happens when it already is.
 void ToggleImageSource(Context& ctx, bool checked);
 

@@ -120,7 +120,11 @@ void BrowseDiz(Context& ctx) {
     ctx.job.DizPath.clear();
     return;
   }
-  ctx.job.DizPath = ctx.fs.LowerChosenPath(*chosen);
+  UseDiz(ctx, *chosen);
+}
+
+void UseDiz(Context& ctx, const std::string& chosen) {
+  ctx.job.DizPath = ctx.fs.LowerChosenPath(chosen);
   if (ctx.job.DizPath.empty()) return;
   try {
     // Refuses the work copy itself before anything is written.
@@ -143,7 +147,11 @@ void BrowseNfo(Context& ctx) {
     ctx.job.NfoPath.clear();
     return;
   }
-  ctx.job.NfoPath = ctx.fs.LowerChosenPath(*chosen);
+  UseNfo(ctx, *chosen);
+}
+
+void UseNfo(Context& ctx, const std::string& chosen) {
+  ctx.job.NfoPath = ctx.fs.LowerChosenPath(chosen);
   if (ctx.job.NfoPath.empty()) return;
   // Every run writes the NFO copy into the application directory under the
   // NFO's own name: an NFO from there would be cut and tagged in place.
@@ -151,6 +159,22 @@ void BrowseNfo(Context& ctx) {
     ctx.ui.ShowMessage(kNfoFromAppDir, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
     ctx.job.NfoPath.clear();
   }
+}
+
+void DropDiz(Context& ctx, const std::string& dosPath) {
+  if (!dos::Lower(dosPath).ends_with(".diz") || !ctx.fs.ExistsAsFile(dosPath)) {
+    ctx.view.DropNotice = "Drop a .diz file on the Diz panel";
+    return;
+  }
+  UseDiz(ctx, dosPath);
+}
+
+void DropNfo(Context& ctx, const std::string& dosPath) {
+  if (!dos::Lower(dosPath).ends_with(".nfo") || !ctx.fs.ExistsAsFile(dosPath)) {
+    ctx.view.DropNotice = "Drop a .nfo file on the Nfo panel";
+    return;
+  }
+  UseNfo(ctx, dosPath);
 }
 
 void CopyDizForZip(Context& ctx) {

@@ -35,6 +35,13 @@ void EditNfo(Context& ctx);
 // is refused with a message, and the file is left as it is.
 void BrowseDiz(Context& ctx);
 void BrowseNfo(Context& ctx);
+// "&Browse" from the point where its dialog has chosen a file.
+void UseDiz(Context& ctx, const std::string& chosen);
+void UseNfo(Context& ctx, const std::string& chosen);
+// A file dropped on the Diz or Nfo panel: a .diz or .nfo is taken as
+// "&Browse" takes its choice; anything else is refused on the drop notice.
+void DropDiz(Context& ctx, const std::string& dosPath);
+void DropNfo(Context& ctx, const std::string& dosPath);
 
 // An NFO up to this size is read whole, so that a SAUCE record at its end can
 // be kept out of the line copy; a larger one is copied as lines alone.

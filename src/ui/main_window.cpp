@@ -7,11 +7,13 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStackedWidget>
@@ -20,6 +22,7 @@
 
 #include "run/run_driver.h"
 #include "scripts/job_script.h"
+#include "shell/drop.h"
 #include "shell/help.h"
 #include "shell/navigation.h"
 #include "shell/splash.h"
@@ -30,6 +33,7 @@
 #include "ui/panels.h"
 #include "ui/pictures.h"
 #include "ui/qt_ui.h"
+#include "ui/settings_store.h"
 
 namespace kelvo::ui {
 
@@ -58,9 +62,14 @@ MainWindow::MainWindow(Context& ctx, RunDriver& driver) : ctx_(ctx), driver_(dri
        std::initializer_list<QWidget*>{source, skip, diz, nfo, zip, run, aboutPanel})
     panels->addWidget(panel);
 
+  dropNotice = new QLabel(central);
+  dropNotice->setWordWrap(true);
+  dropNotice->hide();
+
   auto* right = new QVBoxLayout;
   right->addWidget(header);
   right->addWidget(panels, 1);
+  right->addWidget(dropNotice);
   auto* layout = new QHBoxLayout(central);
   layout->addWidget(navigation);
   layout->addLayout(right, 1);
@@ -85,6 +94,7 @@ MainWindow::MainWindow(Context& ctx, RunDriver& driver) : ctx_(ctx), driver_(dri
   BuildMenus();
   qApp->installEventFilter(this);
   KeepContextMenuOff(central);
+  setAcceptDrops(true);
   resize(620, 470);
   Render();
 }
@@ -217,6 +227,8 @@ void MainWindow::RenderShown() {
   for (auto& [panel, action] : panelActions) action->setChecked(view.CheckedMenuItem == panel);
   zipComment->setChecked(ctx_.job.ZipCommentEnabled);
   navigation->Render(view);
+  dropNotice->setText(MessageText(view.DropNotice));
+  dropNotice->setVisible(!view.DropNotice.empty());
 
   bool waiting = QApplication::overrideCursor() != nullptr;
   if (view.BusyPointer && !waiting) QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -249,6 +261,10 @@ void MainWindow::ApplyFocus() {
   box->selectAll();
 }
 
+void MainWindow::PlaceAtStart() {
+  if (!RestoreWindowGeometry(*this)) PlaceOnScreen();
+}
+
 void MainWindow::PlaceOnScreen() {
   QScreen* screen = this->screen();
   if (!screen) return;
@@ -274,11 +290,40 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   if (!cleanedUp_) {
     cleanedUp_ = true;
     shell::CleanUpAtExit(ctx_, removesNothing_);
+    // A copy that never showed its window (a job run unattended, a second
+    // copy) leaves the user's settings as they were.
+    if (!ctx_.InBatch() && !removesNothing_) {
+      SaveProgramSettings(ctx_.prefs);
+      SaveWindowGeometry(*this);
+    }
   }
   event->accept();
 }
 
+bool MainWindow::TakeDrop(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget->window() != this) return false;
+  auto* drag = static_cast<QDropEvent*>(event);
+  // Dropped files are taken by the window as a whole: a text box would
+  // otherwise take the file's address as text.
+  if (!drag->mimeData()->hasUrls()) return false;
+  if (busy_ > 0) {
+    drag->ignore();
+    return true;
+  }
+  drag->acceptProposedAction();
+  if (type != QEvent::Drop) return true;
+  std::vector<std::string> paths;
+  for (const QUrl& url : drag->mimeData()->urls())
+    paths.push_back(url.isLocalFile() ? url.toLocalFile().toUtf8().toStdString() : std::string());
+  Act([this, paths] { shell::DropOnWindow(ctx_, paths); });
+  return true;
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (TakeDrop(watched, event)) return true;
   if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1 &&
       isActiveWindow()) {
     shell::OpenHelpFile(ctx_);

@@ -10,6 +10,7 @@
 #include "core/context.h"
 
 class QAction;
+class QLabel;
 class QMenu;
 class QStackedWidget;
 
@@ -40,6 +41,8 @@ class MainWindow : public QMainWindow {
   void RenderShown();
   // Centred across, 1300 twips below the vertical centre of the screen.
   void PlaceOnScreen();
+  // Where the window was at its last close, or else as PlaceOnScreen.
+  void PlaceAtStart();
   // A copy started as a second instance, or from a drive root, removes no
   // files when it closes.
   void SetRemovesNothing(bool removesNothing) { removesNothing_ = removesNothing; }
@@ -70,6 +73,7 @@ class MainWindow : public QMainWindow {
   ZipPanel* zip;
   RunPanel* run;
   AboutPanel* aboutPanel;
+  QLabel* dropNotice;  // why a drop was refused
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -85,6 +89,8 @@ class MainWindow : public QMainWindow {
   void KeepContextMenuOff(QWidget* central);
   void ApplyFocus();
   void CloseWhenIdle();
+  // Files dragged over or dropped anywhere on the window; true when taken.
+  bool TakeDrop(QObject* watched, QEvent* event);
 
   Context& ctx_;
   RunDriver& driver_;
