@@ -1,0 +1,62 @@
+// The program's own settings and the window's place, kept across starts.
+#include <QSettings>
+#include <cstdlib>
+
+#include "gui_fixture.h"
+#include "ui/settings_store.h"
+
+namespace kelvo::gui {
+namespace {
+
+class KeptSettings : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The test program keeps the store out of the user's own configuration.
+    ASSERT_NE(std::string(std::getenv("XDG_CONFIG_HOME")).find("kelvo-config-"), std::string::npos);
+    QSettings("kelvo32", "kelvo32").clear();
+  }
+};
+
+TEST_F(KeptSettings, ClosingTheWindowKeepsSettingsAndPlaceForTheNextStart) {
+  QRect placed;
+  {
+    GuiApp app;
+    app.ctx.prefs.WriteSfv = true;
+    app.ui.folderAnswers.push_back({{}, "d:\\Zips \xe9t\xe9"});
+    app.ctx.ui.BrowseFolder(FolderDialogRequest{"Directory for zip's", "", false, nullptr});
+    app.window.resize(700, 520);
+    app.window.move(40, 30);
+    placed = app.window.geometry();
+    app.window.close();
+  }
+  ProgramSettings prefs;
+  ui::LoadProgramSettings(prefs);
+  EXPECT_TRUE(prefs.WriteSfv);
+  EXPECT_EQ(prefs.LastFolders,
+            (std::map<std::string, std::string>{{"Directory for zip's", "d:\\Zips \xe9t\xe9"}}));
+
+  GuiApp next;
+  next.window.hide();
+  next.window.resize(300, 200);
+  next.window.PlaceAtStart();
+  EXPECT_EQ(next.window.size(), placed.size());
+}
+
+TEST_F(KeptSettings, AJobRunUnattendedLeavesTheSettingsAlone) {
+  {
+    GuiApp app;
+    app.ctx.batchMode = BatchMode::Plain;
+    app.ctx.prefs.WriteSfv = true;
+    app.window.close();
+  }
+  ProgramSettings prefs;
+  ui::LoadProgramSettings(prefs);
+  EXPECT_FALSE(prefs.WriteSfv);
+  GuiApp next;
+  const QRect before = next.window.geometry();
+  next.window.PlaceAtStart();  // nothing kept: placed below the centre
+  EXPECT_NE(next.window.geometry().topLeft(), before.topLeft());
+}
+
+}  // namespace
+}  // namespace kelvo::gui
