@@ -100,18 +100,8 @@ TEST_F(Installed, TheDesktopEntryStartsTheInstalledProgram) {
 }
 
 TEST_F(Installed, TheInstalledProgramPackagesAJob) {
-  TempDrives::WriteFile(root + "/src/readme.txt", "read me\r\n");
-  TempDrives::WriteFile(root + "/rel/file_id.diz", "DEMO RELEASE\r\n");
-  TempDrives::WriteFile(root + "/rel/demo.nfo", "notes\r\n");
-  fs::create_directories(root + "/zips");
   fs::create_directories(root + "/home");
-  JobSettings job;
-  job.SourcePath = testing::OnDriveZ(root + "/src");
-  job.DizPath = testing::OnDriveZ(root + "/rel/file_id.diz");
-  job.NfoPath = testing::OnDriveZ(root + "/rel/demo.nfo");
-  job.ZipStorageDir = testing::OnDriveZ(root + "/zips");
-  job.ZipBaseName = "DEMO";
-  job.Compression = 0;
+  const JobSettings job = testing::DemoRelease(root);
   TempDrives::WriteFile(root + "/jobs/demo.kvo", ScriptText(job, testing::FixedClock().Now()));
 
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -36,17 +36,8 @@ struct Program {
       fs::copy_file(std::string(KELVO_APP_BUILD_DIR) + "/" + file, appDir + "/" + file);
     fs::create_directories(root + "/home");
     fs::create_directories(root + "/tmp");
-    fs::create_directories(root + "/zips");
-    testing::WriteTree(root + "/src", {{"readme.txt", "read me\r\n"},
-                                       {"data.bin", testing::NoiseBytes(30000, 4)}});
-    TempDrives::WriteFile(root + "/rel/file_id.diz", "DEMO RELEASE\r\n");
-    TempDrives::WriteFile(root + "/rel/demo.nfo", "notes\r\n");
-    job.SourcePath = testing::OnDriveZ(root + "/src");
-    job.DizPath = testing::OnDriveZ(root + "/rel/file_id.diz");
-    job.NfoPath = testing::OnDriveZ(root + "/rel/demo.nfo");
-    job.ZipStorageDir = testing::OnDriveZ(root + "/zips");
-    job.ZipBaseName = "DEMO";
-    job.Compression = 0;
+    job = testing::DemoRelease(root);
+    testing::WriteTree(root + "/src", {{"data.bin", testing::NoiseBytes(30000, 4)}});
     WriteJob();
   }
 

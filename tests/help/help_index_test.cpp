@@ -5,16 +5,11 @@
 #include <QRegularExpression>
 #include <set>
 
+#include "manual.h"
 #include "viewer/help_index.h"
 
 namespace kelvo::help {
 namespace {
-
-QString Manual() {
-  QFile file(KELVO_HELP_FILE);
-  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << KELVO_HELP_FILE;
-  return QString::fromUtf8(file.readAll());
-}
 
 QStringList Texts(const std::vector<IndexEntry>& entries) {
   QStringList texts;

@@ -11,16 +11,11 @@
 #include <QTest>
 #include <QTextBrowser>
 
+#include "manual.h"
 #include "viewer/help_window.h"
 
 namespace kelvo::help {
 namespace {
-
-QString Manual() {
-  QFile file(KELVO_HELP_FILE);
-  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << KELVO_HELP_FILE;
-  return QString::fromUtf8(file.readAll());
-}
 
 QStringList ShownRows(const QListWidget* list) {
   QStringList rows;

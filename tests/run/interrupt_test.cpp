@@ -64,6 +64,12 @@ int RunAndStop(const TempDrives& drives, int signal, std::chrono::milliseconds d
   int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return -1;
+  // Counted from the run's start, not the program's: a loaded machine may
+  // take longer to start it than any delay here.
+  const auto started = std::chrono::steady_clock::now();
+  while (!std::filesystem::exists(drives.Host('c', "Kelvo001")) &&
+         std::chrono::steady_clock::now() - started < std::chrono::seconds(20))
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   std::this_thread::sleep_for(delay);
   ::kill(pid, signal);
   int status = 0;

@@ -73,6 +73,21 @@ std::string OnDriveZ(const std::string& hostPath) {
   return dos;
 }
 
+JobSettings DemoRelease(const std::string& root) {
+  TempDrives::WriteFile(root + "/src/readme.txt", "read me\r\n");
+  TempDrives::WriteFile(root + "/rel/file_id.diz", "DEMO RELEASE\r\n");
+  TempDrives::WriteFile(root + "/rel/demo.nfo", "notes\r\n");
+  std::filesystem::create_directories(root + "/zips");
+  JobSettings job;
+  job.SourcePath = OnDriveZ(root + "/src");
+  job.DizPath = OnDriveZ(root + "/rel/file_id.diz");
+  job.NfoPath = OnDriveZ(root + "/rel/demo.nfo");
+  job.ZipStorageDir = OnDriveZ(root + "/zips");
+  job.ZipBaseName = "DEMO";
+  job.Compression = 0;
+  return job;
+}
+
 TestApp::TestApp()
     : fs(drives.table), runner(fs, drives.programs), ctx(fs, runner, ui, clock, "c:\\app") {}
 

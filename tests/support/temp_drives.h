@@ -47,6 +47,11 @@ class TempDrives {
 // z: is the host's root.
 std::string OnDriveZ(const std::string& hostPath);
 
+// A small release under the host folder `root` (src/readme.txt,
+// rel/file_id.diz, rel/demo.nfo and an empty zips/), and the job that
+// packages it stored into zips/ as DEMO, for a program with the default drives.
+JobSettings DemoRelease(const std::string& root);
+
 // TempDrives plus a file system, runner, scripted UI and a Context over them.
 struct TestApp {
   TestApp();
