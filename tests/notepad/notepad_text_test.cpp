@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
 
 #include <set>
 
@@ -140,6 +145,42 @@ TEST(NotepadTextTest, WritingSaysWhyItFailed) {
   EXPECT_EQ(WriteFile(dir + "/x.diz", std::string("a\0b", 3)), "");
   EXPECT_EQ(kelvo::testing::TempDrives::ReadFile(dir + "/x.diz"), std::string("a\0b", 3));
   EXPECT_NE(WriteFile(dir + "/missing/x.diz", "a").find("No such file"), std::string::npos);
+}
+
+TEST(NotepadTextTest, AFailedSaveLeavesTheOldFileWholeAndASaveKeepsLinkAndPermissions) {
+  kelvo::testing::TempDrives drives;
+  const std::string dir = drives.Host('d');
+  const std::string nfo = dir + "/rel.nfo";
+  kelvo::testing::TempDrives::WriteFile(nfo, "old art\r\n");
+  ASSERT_EQ(::chmod(nfo.c_str(), 0640), 0);
+  ASSERT_EQ(::symlink(nfo.c_str(), (dir + "/link.nfo").c_str()), 0);
+
+  // A disk that fills up half way: a file size limit stands in for it.
+  struct sigaction ignore {
+  }, previous{};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGXFSZ, &ignore, &previous);
+  rlimit limit{}, small{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  small = limit;
+  small.rlim_cur = 4096;
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  const std::string error = WriteFile(nfo, std::string(10000, '\xDB'));
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  ::sigaction(SIGXFSZ, &previous, nullptr);
+  EXPECT_NE(error, "");
+  EXPECT_EQ(kelvo::testing::TempDrives::ReadFile(nfo), "old art\r\n");
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.insert(entry.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{"link.nfo", "rel.nfo"}));  // nothing half-saved left
+
+  EXPECT_EQ(WriteFile(dir + "/link.nfo", "new art\r\n"), "");
+  EXPECT_EQ(kelvo::testing::TempDrives::ReadFile(nfo), "new art\r\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir + "/link.nfo"));
+  struct stat st {};
+  ASSERT_EQ(::stat(nfo.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 TEST(NotepadTextTest, ManyNulsAreNotText) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "text/notepad_text.h"
@@ -126,22 +127,64 @@ FileRead ReadFile(const std::string& hostPath, std::size_t limit) {
   return r;
 }
 
-std::string WriteFile(const std::string& hostPath, std::string_view bytes) {
-  int fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return std::strerror(errno);
+namespace {
+
+// errno text of a failed call, empty on success.
+std::string Errno(bool failed) {
+  return failed ? std::strerror(errno) : std::string();
+}
+
+std::string WriteAll(int fd, std::string_view bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (put < 0 && errno == EINTR) continue;
-    if (put < 0) {
-      int e = errno;
-      ::close(fd);
-      return std::strerror(e);
-    }
+    if (put < 0) return std::strerror(errno);
     done += std::size_t(put);
   }
-  if (::close(fd) != 0) return std::strerror(errno);
   return {};
+}
+
+std::string WriteInPlace(const std::string& hostPath, std::string_view bytes) {
+  int fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return std::strerror(errno);
+  std::string error = WriteAll(fd, bytes);
+  if (::close(fd) != 0 && error.empty()) error = std::strerror(errno);
+  return error;
+}
+
+}  // namespace
+
+std::string WriteFile(const std::string& hostPath, std::string_view bytes) {
+  // Written beside the file and renamed over it: a disk that fills up half
+  // way leaves the old text whole. Through a link, the file it names.
+  std::string target = hostPath;
+  if (char* real = ::realpath(hostPath.c_str(), nullptr)) {
+    target = real;
+    std::free(real);
+  }
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  const auto slash = target.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::string temp = dir + "." + name + ".saving-XXXXXX";
+  int fd = ::mkstemp(temp.data());
+  // A folder that takes no new file still lets the file itself be written.
+  if (fd < 0) return WriteInPlace(hostPath, bytes);
+  mode_t mode = old.st_mode & 07777;
+  if (!exists) {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  std::string error = Errno(::fchmod(fd, mode) != 0);
+  if (error.empty()) error = WriteAll(fd, bytes);
+  if (error.empty()) error = Errno(::fsync(fd) != 0);
+  if (::close(fd) != 0 && error.empty()) error = std::strerror(errno);
+  if (error.empty()) error = Errno(::rename(temp.c_str(), target.c_str()) != 0);
+  if (!error.empty()) ::unlink(temp.c_str());
+  return error;
 }
 
 }  // namespace kelvo::notepad

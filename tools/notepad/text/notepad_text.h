@@ -60,7 +60,8 @@ struct FileRead {
 };
 FileRead ReadFile(const std::string& hostPath, std::size_t limit = kMaxFileBytes);
 
-// Writes all bytes; returns the errno text, empty on success.
+// Replaces the file's bytes, keeping its permissions; returns the errno
+// text, empty on success. A failed write leaves the old file as it was.
 std::string WriteFile(const std::string& hostPath, std::string_view bytes);
 
 }  // namespace kelvo::notepad
