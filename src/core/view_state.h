@@ -3,7 +3,12 @@
 // window renders it; tests read it.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "host/filesystem.h"
 
 namespace kelvo {
 
@@ -12,6 +17,22 @@ enum class FocusBox { None, DizColumn, DizLine, ZipBaseName };
 enum class BoxColour { ButtonFace, Window };
 enum class SkipBrowseKind { SubDir, File };
 enum class NavGroup { Main, Help };
+
+// A text file as its preview shows it. It is read again only when its path
+// or the file's version changes, so that a large NFO costs nothing per
+// render.
+struct TextSnapshot {
+  std::string path;
+  std::optional<host::FileSystem::Version> version;
+  bool read = false;
+  std::string problem;             // why nothing is shown; empty when read
+  std::vector<std::string> lines;  // bytes without their line ends
+  std::size_t widest = 0;          // the longest line's byte count
+  // The first of the lines the program adds to its copy; lines.size() when
+  // none are added.
+  std::size_t addedFrom = 0;
+  std::string note;  // what the copy does to the text, under the preview
+};
 
 struct ViewState {
   std::string WindowTitle = "Kelvo32";
@@ -38,9 +59,12 @@ struct ViewState {
   // Diz panel.
   BoxColour DizBoxColour = BoxColour::ButtonFace;
   bool DizTestEnabled = false;
+  int DizPreviewZip = 0;  // the zip whose stamp the preview shows; 0 the check's sample
+  TextSnapshot DizText;
 
   // Nfo panel.
   bool ExtraBrowseEnabled = false;
+  TextSnapshot NfoText;
 
   // Zip panel.
   std::string ArchiveSizeText = "1.44 M";

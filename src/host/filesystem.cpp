@@ -234,6 +234,14 @@ std::uint64_t FileSystem::FileLength(std::string_view dosPath) const {
   return static_cast<std::uint64_t>(st.st_size);
 }
 
+std::optional<FileSystem::Version> FileSystem::FileVersion(std::string_view dosPath) const {
+  auto host = HostPath(dosPath);
+  struct stat st;
+  if (!host || !StatPath(*host, st) || !S_ISREG(st.st_mode)) return std::nullopt;
+  return Version{static_cast<std::uint64_t>(st.st_size),
+                 static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
 std::optional<std::uint64_t> FileSystem::FreeBytes(std::string_view driveOrPath) const {
   std::string path(driveOrPath);
   if (path.size() == 1) path += ':';

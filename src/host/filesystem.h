@@ -65,6 +65,14 @@ class FileSystem {
   void DeleteFile(std::string_view dosPath);
   void ClearAttributes(std::string_view dosPath);  // read-only off
   std::uint64_t FileLength(std::string_view dosPath) const;
+  // What tells that an ordinary file changed: its length and modification
+  // time. nullopt when the path names no ordinary file or no mapped drive.
+  struct Version {
+    std::uint64_t length = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const Version&) const = default;
+  };
+  std::optional<Version> FileVersion(std::string_view dosPath) const;
   // Free bytes of the volume holding a drive ("d", "d:") or path.
   std::optional<std::uint64_t> FreeBytes(std::string_view driveOrPath) const;
 

@@ -85,6 +85,30 @@ bool IsNfoTagLine(std::string_view line) {
   return line.substr(0, kTagKeyLength) == NfoTagLine().substr(0, kTagKeyLength);
 }
 
+NfoCopyText SplitNfoForCopy(std::string_view bytes, bool sauceKept) {
+  NfoCopyText copy;
+  std::string_view text = bytes;
+  if (std::size_t start = sauceKept ? SauceTailStart(text) : std::string_view::npos;
+      start != std::string_view::npos) {
+    copy.sauce = text.substr(start);
+    text = text.substr(0, start);
+  }
+  copy.lines = host::SplitLines(text);
+  for (std::size_t i = 0; i < copy.lines.size(); ++i) {
+    if (IsNfoTagLine(copy.lines[i])) {
+      copy.linesLeftOut = copy.lines.size() - (i + 1);
+      copy.lines.resize(i + 1);
+      copy.tagged = true;
+      break;
+    }
+  }
+  return copy;
+}
+
+std::vector<std::string> NfoClosingLines() {
+  return {"", NfoTagLine()};
+}
+
 std::string NewDizFile(const Context& ctx) {
   return dos::Join(AppTempFolder(ctx), "file_id.diz");
 }
@@ -195,32 +219,27 @@ void CopyNfoForZip(Context& ctx) {
       ctx.fs.ReadWholeFile(ctx.job.NfoPath, kNfoWholeReadLimit);
   LineCopy copy = OpenLineCopy(ctx.fs, ctx.job.NfoPath, ctx.AppFile(ctx.run.NfoCopyName));
   bool tagged = false;
-  auto copyLine = [&](const std::string& line) {
-    copy.out->WriteLine(line);
-    tagged = IsNfoTagLine(line);
-    ctx.ui.ProcessEvents();
-  };
-  // A SAUCE record must stay the file's last bytes, and its bytes are no
-  // lines: only the text before it is copied line by line and tagged.
   std::string_view sauce;
   if (whole) {
-    std::string_view text = *whole;
-    if (std::size_t start = SauceTailStart(text); start != std::string_view::npos) {
-      sauce = text.substr(start);
-      text = text.substr(0, start);
+    // A SAUCE record must stay the file's last bytes, and its bytes are no
+    // lines: only the text before it is copied line by line and tagged.
+    NfoCopyText text = SplitNfoForCopy(*whole);
+    for (const std::string& line : text.lines) {
+      copy.out->WriteLine(line);
+      ctx.ui.ProcessEvents();
     }
-    for (const std::string& line : host::SplitLines(text)) {
-      if (tagged) break;
-      copyLine(line);
-    }
+    tagged = text.tagged;
+    sauce = text.sauce;
   } else {
     std::string line;
-    while (!tagged && copy.in->Next(line)) copyLine(line);
+    while (!tagged && copy.in->Next(line)) {
+      copy.out->WriteLine(line);
+      tagged = IsNfoTagLine(line);
+      ctx.ui.ProcessEvents();
+    }
   }
-  if (!tagged) {
-    copy.out->WriteLine("");
-    copy.out->WriteLine(NfoTagLine());
-  }
+  if (!tagged)
+    for (const std::string& line : NfoClosingLines()) copy.out->WriteLine(line);
   copy.out->WriteRaw(sauce);
   copy.out->Close();
 }

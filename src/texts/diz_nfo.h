@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/context.h"
 
@@ -46,6 +47,19 @@ void DropNfo(Context& ctx, const std::string& dosPath);
 // An NFO up to this size is read whole, so that a SAUCE record at its end can
 // be kept out of the line copy; a larger one is copied as lines alone.
 inline constexpr std::uint64_t kNfoWholeReadLimit = std::uint64_t{1} << 20;
+
+// An NFO as its copy takes it: the lines before a SAUCE tail (looked for
+// only when `sauceKept`, as for an NFO read whole), cut after the first tag
+// line, and the tail itself.
+struct NfoCopyText {
+  std::vector<std::string> lines;
+  bool tagged = false;           // the lines end in a tag line: nothing is added
+  std::size_t linesLeftOut = 0;  // after the tag line
+  std::string_view sauce;        // into the bytes given; written after the lines
+};
+NfoCopyText SplitNfoForCopy(std::string_view bytes, bool sauceKept = true);
+// The lines closing a copy that has no tag line of its own.
+std::vector<std::string> NfoClosingLines();
 
 // The copies of a run; both throw HostError, which ends the run.
 // CopyDizForZip: DizPath to the work copy, unchanged.

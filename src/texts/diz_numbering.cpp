@@ -19,15 +19,6 @@ std::string Padded(std::int64_t n, size_t width) {
   return n < 0 ? "-" + digits : digits;
 }
 
-// The line has no room for the stamp from `column` (1-based) on.
-bool TooShort(const std::string& line, std::uint64_t column) {
-  return column + (kStampRoom - 1) > line.size();
-}
-
-void Overwrite(std::string& line, std::uint64_t column, const std::string& stamp) {
-  line.replace(static_cast<size_t>(column - 1), stamp.size(), stamp);
-}
-
 enum class PreviewResult { Fits, ColumnTooHigh, LineTooHigh };
 
 PreviewResult WritePreview(Context& ctx, std::uint64_t lineNo, std::uint64_t column,
@@ -37,11 +28,12 @@ PreviewResult WritePreview(Context& ctx, std::uint64_t lineNo, std::uint64_t col
   std::uint64_t count = 0;
   while (copy.in->Next(line)) {
     if (++count == lineNo) {
-      if (TooShort(line, column)) {
+      StampedLine stamped = StampLine(line, column, sample);
+      if (!stamped.roomy) {
         copy.out->Close();
         return PreviewResult::ColumnTooHigh;
       }
-      Overwrite(line, column, sample);
+      line = std::move(stamped.bytes);
     }
     copy.out->WriteLine(line);
     ctx.ui.ProcessEvents();
@@ -54,10 +46,7 @@ void Refuse(Context& ctx, FocusBox box, const char* message) {
   ShowPanel(ctx.view, Panel::Diz, box);
   if (ctx.InBatch()) {
     // Without a window the box to fix is named in words.
-    const char* boxName = box == FocusBox::DizColumn ? "column" : "line";
-    ctx.ui.Report(message ? std::string(message)
-                          : std::string("The numbering ") + boxName +
-                                " of the file_id.diz must be a number from 1");
+    ctx.ui.Report(message ? std::string(message) : NumberingBoxProblem(box));
   } else if (message) {
     ctx.ui.ShowMessage(message, kErrorTitle, MessageIcon::Exclamation, MessageButtons::Ok);
   }
@@ -80,6 +69,46 @@ void SetDizNumberingMode(Context& ctx, bool substitute) {
   ctx.view.DizTestEnabled = substitute;
 }
 
+std::string SampleStamp(bool threeDigits) {
+  return threeDigits ? "001/999" : "01/99";
+}
+
+StampedLine StampLine(std::string_view line, std::uint64_t column, std::string_view stamp) {
+  StampedLine stamped{std::string(line), line.size(), false};
+  // The room is asked for in both widths, so a position passes or fails
+  // alike for two and three digits.
+  if (column + (kStampRoom - 1) > line.size()) {
+    stamped.bytes += stamp;
+  } else {
+    stamped.at = static_cast<std::size_t>(column - 1);
+    stamped.bytes.replace(stamped.at, stamp.size(), stamp);
+    stamped.roomy = true;
+  }
+  return stamped;
+}
+
+std::optional<FocusBox> NumberingBoxToFix(const JobSettings& job) {
+  // Both boxes are tested for emptiness before either is tested for a number.
+  if (job.DizColumn.empty()) return FocusBox::DizColumn;
+  if (job.DizLine.empty()) return FocusBox::DizLine;
+  if (BoxNumber(job.DizColumn) < 1) return FocusBox::DizColumn;
+  if (BoxNumber(job.DizLine) < 1) return FocusBox::DizLine;
+  return std::nullopt;
+}
+
+std::string NumberingBoxProblem(FocusBox box) {
+  const char* boxName = box == FocusBox::DizColumn ? "column" : "line";
+  return std::string("The numbering ") + boxName + " of the file_id.diz must be a number from 1";
+}
+
+void SetDizColumn(Context& ctx, std::string text) {
+  ctx.job.DizColumn = std::move(text);
+}
+
+void SetDizLine(Context& ctx, std::string text) {
+  ctx.job.DizLine = std::move(text);
+}
+
 std::string DizStamp(std::int64_t number, std::int64_t total, bool threeDigits) {
   size_t width = threeDigits ? 3 : 2;
   return Padded(number, width) + "/" + Padded(total, width);
@@ -88,17 +117,13 @@ std::string DizStamp(std::int64_t number, std::int64_t total, bool threeDigits) 
 void CheckDizNumbering(Context& ctx) {
   const JobSettings& job = ctx.job;
   if (job.DizPath.empty() || !job.DizNumbering) return;
-  // Both boxes are tested for emptiness before either is tested for a number.
-  if (job.DizColumn.empty()) return Refuse(ctx, FocusBox::DizColumn, nullptr);
-  if (job.DizLine.empty()) return Refuse(ctx, FocusBox::DizLine, nullptr);
+  if (std::optional<FocusBox> box = NumberingBoxToFix(job)) return Refuse(ctx, *box, nullptr);
   std::uint64_t column = BoxNumber(job.DizColumn);
   std::uint64_t line = BoxNumber(job.DizLine);
-  if (column < 1) return Refuse(ctx, FocusBox::DizColumn, nullptr);
-  if (line < 1) return Refuse(ctx, FocusBox::DizLine, nullptr);
 
   PreviewResult result;
   try {
-    result = WritePreview(ctx, line, column, job.ThreeDigitNumbering ? "001/999" : "01/99");
+    result = WritePreview(ctx, line, column, SampleStamp(job.ThreeDigitNumbering));
   } catch (const host::HostError& e) {
     ctx.run.DizCheckPassed = false;
     if (!ctx.run.DizTestMode) throw;
@@ -108,9 +133,9 @@ void CheckDizNumbering(Context& ctx) {
   }
   switch (result) {
     case PreviewResult::ColumnTooHigh:
-      return Refuse(ctx, FocusBox::DizColumn, "Column number too high");
+      return Refuse(ctx, FocusBox::DizColumn, kColumnTooHigh);
     case PreviewResult::LineTooHigh:
-      return Refuse(ctx, FocusBox::DizLine, "Line number too high");
+      return Refuse(ctx, FocusBox::DizLine, kLineTooHigh);
     case PreviewResult::Fits:
       break;
   }
@@ -143,13 +168,7 @@ void StampDiz(Context& ctx) {
   std::uint64_t count = 0;
   while (copy.in->Next(line)) {
     // Column 0 names no position: that line goes unstamped.
-    if (++count == lineNo && column >= 1) {
-      if (TooShort(line, column)) {
-        line += stamp;
-      } else {
-        Overwrite(line, column, stamp);
-      }
-    }
+    if (++count == lineNo && column >= 1) line = StampLine(line, column, stamp).bytes;
     copy.out->WriteLine(line);
   }
   copy.out->Close();

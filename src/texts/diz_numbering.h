@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/context.h"
 
@@ -18,6 +20,32 @@ void SetDizNumberingMode(Context& ctx, bool substitute);
 // number + "/" + total, each padded with zeros to three digits or two; a
 // wider number keeps all its digits.
 std::string DizStamp(std::int64_t number, std::int64_t total, bool threeDigits);
+
+// What the numbering check stamps: "01/99", or "001/999" with three digits.
+std::string SampleStamp(bool threeDigits);
+
+// The one rule for where the stamp goes, shared by the check, StampDiz and
+// the preview: at `column` (1-based, at least 1) when the line holds the
+// room the check asks for from there, else at the line's end.
+struct StampedLine {
+  std::string bytes;   // the line with the stamp written
+  std::size_t at = 0;  // where the stamp begins, 0-based
+  bool roomy = false;  // the line held the room; the check refuses it otherwise
+};
+StampedLine StampLine(std::string_view line, std::uint64_t column, std::string_view stamp);
+
+// The check's reasons for a position that does not fit.
+inline constexpr const char* kColumnTooHigh = "Column number too high";
+inline constexpr const char* kLineTooHigh = "Line number too high";
+// The box the check refuses before it reads the DIZ: an empty one, then one
+// that holds no number from 1; nullopt when both hold one.
+std::optional<FocusBox> NumberingBoxToFix(const JobSettings& job);
+// The reason for such a box, as a windowless run reports it.
+std::string NumberingBoxProblem(FocusBox box);
+
+// The typed texts of the "S&ubsitute at column" and "Line -" boxes.
+void SetDizColumn(Context& ctx, std::string text);
+void SetDizLine(Context& ctx, std::string text);
 
 // Proves that the DizLine/DizColumn position holds the widest number: writes
 // the preview c:\~kelvo.diz with a sample stamp and sets run.DizCheckPassed.
