@@ -16,6 +16,7 @@
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QSpinBox>
 
 #include "core/skip_list.h"
 #include "run/run_driver.h"
@@ -27,9 +28,11 @@
 #include "texts/diz_nfo.h"
 #include "texts/diz_numbering.h"
 #include "texts/extras.h"
+#include "texts/text_preview.h"
 #include "ui/marquee.h"
 #include "ui/pictures.h"
 #include "ui/qt_ui.h"
+#include "ui/text_preview.h"
 
 namespace kelvo::ui {
 
@@ -203,6 +206,18 @@ DizPanel::DizPanel(Context& ctx, ActFn act, QWidget* parent)
   lineCaption = Label("Line -", this);
   line = DigitBox(this);
   test = Button("&Test", [this] { texts::TestDizNumbering(ctx_); });
+  previewZipCaption = Label("Preview zi&p", this);
+  previewZip = new QSpinBox(this);
+  previewZip->setRange(0, 999);
+  previewZip->setSpecialValueText("sample");
+  previewZip->setToolTip("The zip whose number the preview shows; \"sample\" is the test's");
+  previewZipCaption->setBuddy(previewZip);
+  preview = new TextPreviewPane(this);
+  preview->setToolTip("Click a character to stamp the number there");
+  preview->onCellClicked = [this](std::size_t row, std::size_t cell) {
+    act_([this, row, cell] { texts::PickDizPosition(ctx_, row + 1, cell + 1); });
+  };
+  previewNote = Label("", this);
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(caption, 0, 0, 1, 5);
@@ -221,10 +236,15 @@ DizPanel::DizPanel(Context& ctx, ActFn act, QWidget* parent)
   numberingGrid->addWidget(column, 2, 1);
   numberingGrid->addWidget(lineCaption, 2, 2, Qt::AlignRight);
   numberingGrid->addWidget(line, 2, 3);
-  numberingGrid->addWidget(test, 3, 3);
-  numberingGrid->setColumnStretch(4, 1);
+  numberingGrid->addWidget(test, 2, 4);
+  numberingGrid->setColumnStretch(5, 1);
   grid->addWidget(numbering, 3, 0, 1, 5);
+  grid->addWidget(preview, 4, 0, 1, 5);
+  grid->addWidget(previewNote, 5, 0, 1, 3);
+  grid->addWidget(previewZipCaption, 5, 3, Qt::AlignRight);
+  grid->addWidget(previewZip, 5, 4);
   grid->setRowStretch(4, 1);
+  grid->setColumnStretch(0, 1);
   lineCaption->setBuddy(line);
 
   connect(none, &QRadioButton::clicked, this,
@@ -232,11 +252,13 @@ DizPanel::DizPanel(Context& ctx, ActFn act, QWidget* parent)
   connect(substitute, &QRadioButton::clicked, this,
           [this] { act_([this] { texts::SetDizNumberingMode(ctx_, true); }); });
   connect(column, &QLineEdit::textEdited, this, [this](const QString& text) {
-    act_([this, value = Bytes(text)] { ctx_.job.DizColumn = value; });
+    act_([this, value = Bytes(text)] { texts::SetDizColumn(ctx_, value); });
   });
   connect(line, &QLineEdit::textEdited, this, [this](const QString& text) {
-    act_([this, value = Bytes(text)] { ctx_.job.DizLine = value; });
+    act_([this, value = Bytes(text)] { texts::SetDizLine(ctx_, value); });
   });
+  connect(previewZip, &QSpinBox::valueChanged, this,
+          [this](int zip) { act_([this, zip] { texts::SetDizPreviewZip(ctx_, zip); }); });
 }
 
 void DizPanel::Render() {
@@ -254,6 +276,14 @@ void DizPanel::Render() {
   SetText(column, ctx_.job.DizColumn);
   SetText(line, ctx_.job.DizLine);
   test->setEnabled(ctx_.view.DizTestEnabled);
+  {
+    QSignalBlocker block(previewZip);
+    previewZip->setValue(ctx_.view.DizPreviewZip);
+  }
+  previewZip->setEnabled(ctx_.job.DizNumbering);
+  texts::TextPreview model = texts::DizPreview(ctx_);
+  previewNote->setText(Text(model.note));
+  preview->Show(std::move(model));
   setEnabled(ctx_.view.ZipControlsEnabled);
 }
 
@@ -269,6 +299,8 @@ NfoPanel::NfoPanel(Context& ctx, ActFn act, QWidget* parent)
   extraDirectory = new QRadioButton("&Directory", this);
   extraPath = PathDisplay();
   extraBrowse = Button("B&rowse", [this] { texts::BrowseExtra(ctx_); });
+  preview = new TextPreviewPane(this);
+  previewNote = Label("", this);
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(nfoPath, 0, 0, 1, 4);
@@ -285,6 +317,8 @@ NfoPanel::NfoPanel(Context& ctx, ActFn act, QWidget* parent)
   extraGrid->addWidget(extraBrowse, 2, 2);
   extraGrid->setColumnStretch(1, 1);
   grid->addWidget(extra, 3, 0, 1, 4);
+  grid->addWidget(preview, 4, 0, 1, 4);
+  grid->addWidget(previewNote, 5, 0, 1, 4);
   grid->setColumnStretch(3, 1);
   grid->setRowStretch(4, 1);
 
@@ -307,6 +341,9 @@ void NfoPanel::Render() {
   SetText(extraPath, ctx_.job.ExtraPath);
   extraPath->setToolTip(extraPath->text());
   extraBrowse->setEnabled(ctx_.view.ExtraBrowseEnabled);
+  texts::TextPreview model = texts::NfoPreview(ctx_);
+  previewNote->setText(Text(model.note));
+  preview->Show(std::move(model));
   setEnabled(ctx_.view.ZipControlsEnabled);
 }
 

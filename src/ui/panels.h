@@ -20,6 +20,7 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
+class QSpinBox;
 
 namespace kelvo {
 class RunDriver;
@@ -28,6 +29,7 @@ class RunDriver;
 namespace kelvo::ui {
 
 class Marquee;
+class TextPreviewPane;
 
 // Runs one user action, then renders the whole window.
 using ActFn = std::function<void(const std::function<void()>&)>;
@@ -92,6 +94,10 @@ class DizPanel : public PanelBase {
   QLabel* lineCaption;
   QLineEdit* line;
   QPushButton* test;
+  QLabel* previewZipCaption;
+  QSpinBox* previewZip;  // 0: the check's sample stamp
+  TextPreviewPane* preview;
+  QLabel* previewNote;
 };
 
 class NfoPanel : public PanelBase {
@@ -109,6 +115,8 @@ class NfoPanel : public PanelBase {
   QRadioButton* extraDirectory;
   QLineEdit* extraPath;
   QPushButton* extraBrowse;
+  TextPreviewPane* preview;
+  QLabel* previewNote;
 };
 
 class ZipPanel : public PanelBase {

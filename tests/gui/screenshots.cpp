@@ -10,12 +10,16 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
+#include <QScrollBar>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "run/run_driver.h"
+#include "sample_release.h"
 #include "shell/drop.h"
 #include "shell/navigation.h"
 #include "shell/startup.h"
@@ -24,7 +28,9 @@
 #include "support/temp_drives.h"
 #include "texts/diz_numbering.h"
 #include "ui/main_window.h"
+#include "ui/panels.h"
 #include "ui/splash_screen.h"
+#include "ui/text_preview.h"
 
 using namespace kelvo;
 
@@ -89,6 +95,13 @@ void SaveTool(const QString& tool, const QStringList& arguments, const QString& 
   process.waitForFinished();
 }
 
+std::string SampleFile(const char* name) {
+  std::ifstream in(std::string(KELVO_SAMPLES_DIR) + "/" + name, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
 // The DOS form of a host path on z:.
 QString OnDriveZ(const QString& hostPath) {
   return "z:" + QString(hostPath).replace('/', '\\');
@@ -105,9 +118,9 @@ int main(int argc, char** argv) {
   auto& drives = test.drives;
   testing::TempDrives::WriteFile(drives.Host('d', "release/readme.txt"), "read me\r\n");
   testing::TempDrives::WriteFile(drives.Host('d', "release/data.bin"), Noise(1'300'000, 7));
-  testing::TempDrives::WriteFile(drives.Host('c', "rel/file_id.diz"),
-                                 "\xDA\xC4 DEMO \xC4\xBF\r\n\xB3 xx/xx  \xB3\r\n");
-  testing::TempDrives::WriteFile(drives.Host('c', "rel/demo.nfo"), "notes\r\n");
+  // The sample release's CP437 texts, with its stamp place.
+  testing::TempDrives::WriteFile(drives.Host('c', "rel/file_id.diz"), SampleFile("file_id.diz"));
+  testing::TempDrives::WriteFile(drives.Host('c', "rel/demo.nfo"), SampleFile("orbit.nfo"));
   std::filesystem::create_directories(drives.Host('e', "zips"));
 
   Context& ctx = test.ctx;
@@ -126,8 +139,8 @@ int main(int argc, char** argv) {
   job.SkipEntries = "d:\\release\\old\\*.*\r\nd:\\release\\notes.bak\r\n";
   job.DizPath = "c:\\rel\\file_id.diz";
   texts::SetDizNumberingMode(ctx, true);
-  job.DizColumn = "4";
-  job.DizLine = "2";
+  job.DizColumn = samples::kStampColumn;
+  job.DizLine = samples::kStampLine;
   job.NfoPath = "c:\\rel\\demo.nfo";
   job.ZipStorageDir = "e:\\zips";
   ShowZipDriveFreeSpace(ctx);
@@ -146,6 +159,25 @@ int main(int argc, char** argv) {
     window.Render();
     Save(window, name);
   }
+
+  // The Diz preview with a zip's own number, and a position that does not
+  // fit.
+  shell::NavigateTo(ctx, shell::NavItem::Diz, {});
+  ctx.view.DizPreviewZip = 2;
+  window.Render();
+  Save(window, "diz_zip2");
+  ctx.view.DizPreviewZip = 0;
+  job.DizColumn = "40";
+  window.Render();
+  Save(window, "diz_column_too_high");
+  job.DizColumn = samples::kStampColumn;
+  // The end of the NFO preview: the lines every copy gains.
+  shell::NavigateTo(ctx, shell::NavItem::Nfo, {});
+  window.Render();
+  window.nfo->preview->verticalScrollBar()->setValue(
+      window.nfo->preview->verticalScrollBar()->maximum());
+  Save(window, "nfo_end");
+  window.nfo->preview->verticalScrollBar()->setValue(0);
 
   // The context menu over the Source panel.
   shell::NavigateTo(ctx, shell::NavItem::Source, {});
@@ -199,5 +231,12 @@ int main(int argc, char** argv) {
   shell::NavigateTo(ctx, shell::NavItem::Zip, {});
   window.Render();
   Save(window, "dark_zip");
-  return saved == 15 ? 0 : 1;
+  // Both previews keep to the palette.
+  shell::NavigateTo(ctx, shell::NavItem::Diz, {});
+  window.Render();
+  Save(window, "dark_diz");
+  shell::NavigateTo(ctx, shell::NavItem::Nfo, {});
+  window.Render();
+  Save(window, "dark_nfo");
+  return saved == 20 ? 0 : 1;
 }
