@@ -46,9 +46,7 @@ TextPreviewPane::TextPreviewPane(QWidget* parent) : QAbstractScrollArea(parent) 
 
 void TextPreviewPane::Show(texts::TextPreview model) {
   model_ = std::move(model);
-  viewport()->setCursor(onCellClicked && !model_.problem.empty() ? Qt::ArrowCursor
-                        : onCellClicked                          ? Qt::CrossCursor
-                                                                 : Qt::ArrowCursor);
+  viewport()->setCursor(onCellClicked && model_.text ? Qt::CrossCursor : Qt::ArrowCursor);
   UpdateScrollBars();
   // A new stamp or reason is brought into view once; after that the user
   // scrolls freely.
@@ -140,7 +138,7 @@ void TextPreviewPane::paintEvent(QPaintEvent* event) {
   const QPalette& colours = palette();
   painter.fillRect(event->rect(), colours.color(QPalette::Base));
   if (!model_.problem.empty()) {
-    painter.setFont(QAbstractScrollArea::parentWidget()->font());
+    painter.setFont(parentWidget()->font());  // the panel's words, not the DOS font
     painter.setPen(colours.color(QPalette::PlaceholderText));
     painter.drawText(
         viewport()->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
