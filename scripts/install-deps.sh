@@ -16,6 +16,8 @@ packages=(
   xvfb xauth
   # The desktop files are checked by the desktop's own validators.
   desktop-file-utils appstream shared-mime-info
+  # The SFV of a set is checked with an SFV checker of its own.
+  cksfv
 )
 
 missing=()

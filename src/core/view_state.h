@@ -71,6 +71,11 @@ struct ViewState {
   std::string EstimateText;
   int BaseNameLimit = 6;
   std::string ZipDriveFreeText = "Free space: ";
+  // At the floppy's archive size: the largest zip of the job, and a warning
+  // when it does not fit the floppy (RefreshZipFit); empty otherwise.
+  std::string ZipFitText;
+  std::string ZipFitWarning;
+  std::string ZipFitInputs;  // the fields the figure was made from
 
   // The zip-only controls: the Skip, Diz and Nfo panels, the zip-storage
   // "&Browse" and "Zip E&xtra".

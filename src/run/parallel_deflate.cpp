@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -16,6 +17,11 @@
 namespace kelvo {
 
 namespace {
+
+// A sync flush adds an empty stored block: room for it beyond the bound.
+std::size_t ChunkBound(z_stream& z, std::size_t length) {
+  return deflateBound(&z, static_cast<uLong>(length)) + 16;
+}
 
 constexpr std::size_t kDictionaryBytes = 32 * 1024;  // the deflate window
 // Input handed to zlib at a time: the workers count progress and look at
@@ -46,6 +52,20 @@ struct ParallelDeflate::Worker {
     if (ready) deflateEnd(&stream);
   }
 };
+
+std::uint64_t ParallelDeflate::Bound(int level, std::uint64_t size) {
+  z_stream z{};
+  if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    throw std::bad_alloc();
+  std::uint64_t bound = size == 0 ? ChunkBound(z, 0) : 0;
+  for (std::uint64_t left = size; left > 0;) {
+    std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunkBytes));
+    bound += ChunkBound(z, chunk);
+    left -= chunk;
+  }
+  deflateEnd(&z);
+  return bound;
+}
 
 ParallelDeflate::ParallelDeflate(unsigned threads) : threads_(std::max(threads, 1u)) {}
 
@@ -114,8 +134,7 @@ bool ParallelDeflate::DeflateChunk(Worker& worker, std::size_t chunk, Slot& slot
   slot.crc =
       static_cast<std::uint32_t>(crc32(crc32(0, nullptr, 0), data, static_cast<uInt>(length)));
 
-  // A sync flush adds an empty stored block: room for it beyond the bound.
-  std::size_t bound = deflateBound(&z, static_cast<uLong>(length)) + 16;
+  std::size_t bound = ChunkBound(z, length);
   if (slot.bytes.size() < bound) slot.bytes.resize(bound);
   z.next_out = slot.bytes.data();
   z.avail_out = static_cast<uInt>(slot.bytes.size());

@@ -47,6 +47,10 @@ class ParallelDeflate {
     kNoMemory,
   };
 
+  // The most bytes the deflate of `size` bytes at `level` can give: the
+  // room each chunk is given (its zlib bound and the sync flush).
+  static std::uint64_t Bound(int level, std::uint64_t size);
+
   // Up to `threads` workers at a time (at least one).
   explicit ParallelDeflate(unsigned threads);
   ~ParallelDeflate();

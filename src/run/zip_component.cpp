@@ -18,6 +18,7 @@
 #include "host/host_error.h"
 #include "run/parallel_deflate.h"
 #include "run/zip_archive_file.h"
+#include "run/zip_verify.h"
 
 namespace kelvo {
 
@@ -328,6 +329,17 @@ struct ZipComponent::Writer {
 
 ZipComponent::ZipComponent(host::FileSystem& fs) : fs_(fs) {}
 
+std::uint64_t ZipComponent::LargestEntryData(std::uint64_t size, std::int16_t level) {
+  if (size >= kParallelBytes) return std::max(size, ParallelDeflate::Bound(level, size));
+  // libzip's own deflate: raw, at the largest memory level.
+  z_stream z{};
+  if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, MAX_MEM_LEVEL, Z_DEFAULT_STRATEGY) != Z_OK)
+    throw std::bad_alloc();
+  std::uint64_t bound = deflateBound(&z, static_cast<uLong>(size));
+  deflateEnd(&z);
+  return std::max(size, bound);
+}
+
 ZipComponent::~ZipComponent() = default;
 
 std::int16_t ZipComponent::Fail(std::int16_t code, std::string message) {
@@ -597,6 +609,23 @@ std::int16_t ZipComponent::Write() {
   zip_discard(z);
   if (writer.exception) std::rethrow_exception(writer.exception);
   return Fail(code, message);
+}
+
+std::int16_t ZipComponent::Check(const std::string& zipFile, const std::string& file,
+                                 ZipCheck& check) {
+  lastError_.clear();
+  std::string zipDos = fs_.Absolute(zipFile) + ".zip";
+  std::string fileDos = fs_.Absolute(file);
+  auto zipHost = fs_.HostPath(zipDos);
+  auto fileHost = fs_.HostPath(fileDos);
+  if (!zipHost || !fileHost)
+    return Fail(zip_result::kCheckFailed, Message("check", zipDos, "drive not mapped"));
+  if (Checking) Checking(*zipHost);
+  check = CheckZip(*zipHost, fileHost->substr(fileHost->find_last_of('/') + 1), *fileHost,
+                   checkBuffers_);
+  if (!check.ok) return Fail(zip_result::kCheckFailed, Message("check", zipDos, check.reason));
+  check.fileName = zipHost->substr(zipHost->find_last_of('/') + 1);
+  return zip_result::kOk;
 }
 
 ZipBatch::ZipBatch(ZipBatch&& other) noexcept

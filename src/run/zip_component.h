@@ -71,7 +71,10 @@ constexpr std::int16_t kWriteFailed =
     4;                                 // the new zip could not be written (missing dir, disk full)
 constexpr std::int16_t kAborted = 5;   // the abort request was set
 constexpr std::int16_t kOtherZip = 6;  // a step of a batch named another zip
+constexpr std::int16_t kCheckFailed = 7;  // the zip read back does not hold what went in
 }  // namespace zip_result
+
+struct ZipCheck;
 
 class ZipBatch;
 
@@ -83,6 +86,18 @@ class ZipComponent {
   // cores; smaller ones (DIZ, NFO) are left to libzip, where threads would
   // cost more than they save.
   static constexpr std::uint64_t kParallelBytes = 256 * 1024;
+
+  // The most bytes the data of an entry of `size` bytes can take in a zip
+  // written at `level` (1-9): whether it is stored or deflated is decided
+  // from samples of the file, so this is the larger of the two, by the
+  // deflate this component would use for that size.
+  static std::uint64_t LargestEntryData(std::uint64_t size, std::int16_t level);
+  // A zip's bytes beside its entries' data: every entry's local header and
+  // central directory record (libzip writes no extra fields for a file of
+  // this size and a name of ASCII), and the end record with its comment.
+  static constexpr std::uint64_t kLocalHeaderBytes = 30;
+  static constexpr std::uint64_t kCentralRecordBytes = 46;
+  static constexpr std::uint64_t kEndRecordBytes = 22;
 
   // DOS paths are resolved through `fs`, relative ones against its current
   // directory (the run adds a volume by its bare name from the work folder).
@@ -126,6 +141,15 @@ class ZipComponent {
   // new one drops the steps of an earlier one that was not committed.
   [[nodiscard]] ZipBatch BeginBatch();
 
+  // Reads the finished zip `zipFile` (".zip" appended) back, as zip_verify.h
+  // describes, with `file` as the file one entry must match byte for byte:
+  // only then may that file be deleted. 0 with `check` filled in (the zip's
+  // name on disk and its CRC-32), or kCheckFailed and LastError.
+  std::int16_t Check(const std::string& zipFile, const std::string& file, ZipCheck& check);
+  // Raised by Check just before it reads, with the zip's host path: the
+  // place where tests change the zip or the file behind the run's back.
+  std::function<void(const std::string& zipHostPath)> Checking;
+
   // Why the last add or commit failed, as "can't <verb> '<object>': <reason>".
   const std::string& LastError() const { return lastError_; }
 
@@ -144,6 +168,7 @@ class ZipComponent {
   std::unique_ptr<Pending> pending_;
   // Kept from zip to zip: fresh megabytes cost page faults every time.
   std::vector<char> readBuffer_, writeBuffer_;
+  std::vector<std::vector<char>> checkBuffers_;
   std::unique_ptr<ParallelDeflate> deflater_;
   bool writing_ = false;
   bool batchOpen_ = false;

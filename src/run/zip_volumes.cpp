@@ -3,7 +3,9 @@
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "host/stop_signal.h"
+#include "run/sfv.h"
 #include "run/zip_names.h"
+#include "run/zip_verify.h"
 #include "texts/diz_nfo.h"
 #include "texts/diz_numbering.h"
 #include "texts/extras.h"
@@ -66,6 +68,7 @@ std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip) {
   RunState& run = ctx.run;
   const std::vector<std::string> volumes = ctx.fs.ListFiles(dos::Join(run.WorkFolder, "*.*"));
   run.VolumeNumber = 1;
+  std::vector<SfvLine> sfv;
   for (const std::string& volume : volumes) {
     const ZipName name = ZipNameFor(ctx, run.VolumeNumber);
     // The volume is added by its bare name from the work folder.
@@ -80,13 +83,18 @@ std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip) {
       ctx.ui.ProcessEvents();
       AddZipComment(ctx, name.path);
     }
-    // Only now, with every step of its zip written, may the volume go.
+    // Only now, with every step of its zip written and the zip read back
+    // and found to hold the volume as it is on disk, may the volume go.
+    ZipCheck check;
+    if (auto r = zip.Check(name.path, volume, check)) return r;
+    sfv.push_back({check.fileName, check.crc});
     ctx.fs.DeleteFile(dos::Join(run.WorkFolder, volume));
     ctx.view.Progress = 0;
     ++run.VolumeNumber;
     // A stop is taken between volumes too: the next zip is not begun.
     if (host::StopSignal()) return zip_result::kAborted;
   }
+  if (ctx.prefs.WriteSfv) WriteSfv(ctx, sfv);
   return 0;
 }
 

@@ -9,9 +9,11 @@
 namespace kelvo {
 
 // Zips run.VolumeCount volumes from run.WorkFolder into ZipStorageDir, in
-// name order, so that zip NN always holds volume NN. Returns 0, or the zip
-// component's result when a zip step failed or was aborted (the volume of
-// that pass stays); a file that cannot be copied, stamped or deleted, or a
+// name order, so that zip NN always holds volume NN. Each zip is read back
+// (ZipComponent::Check) before its volume is deleted; with prefs.WriteSfv
+// the set's SFV follows the last zip. Returns 0, or the zip component's
+// result when a zip step or check failed or was aborted (the volume of that
+// pass stays); a file that cannot be copied, stamped or deleted, or a
 // comment that the zip program could not add, throws host::HostError. A
 // noted stop (stop_signal.h) ends it between volumes with kAborted.
 std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip);

@@ -1,0 +1,29 @@
+// The SFV file of a set: one line per zip with the CRC-32 of the whole zip,
+// so that a downloader can check the set with any SFV checker.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "core/context.h"
+
+namespace kelvo {
+
+struct SfvLine {
+  std::string name;  // the zip's name as it stands on disk
+  std::uint32_t crc = 0;
+};
+
+// The lines of the file, without their ends: ";" comment lines, then
+// "name CRC" with eight upper-case hex digits.
+std::vector<std::string> SfvLines(const std::vector<SfvLine>& zips, const std::tm& now);
+
+// ZipStorageDir + "\" + ZipBaseName + ".sfv".
+std::string SfvPath(const Context& ctx);
+
+// Writes SfvPath with every line ended by CR LF; throws HostError.
+void WriteSfv(Context& ctx, const std::vector<SfvLine>& zips);
+
+}  // namespace kelvo

@@ -1,0 +1,304 @@
+#include "run/zip_verify.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "host/host_error.h"
+#include "run/zip_comment.h"
+
+namespace kelvo {
+
+namespace {
+
+constexpr std::size_t kBlock = 1 << 20;
+constexpr std::size_t kEndSize = 22;
+constexpr std::size_t kLocatorSize = 20;
+constexpr std::size_t kZip64EndSize = 56;
+constexpr std::size_t kCentralSize = 46;
+constexpr std::size_t kLocalSize = 30;
+constexpr std::uint32_t kMax32 = 0xFFFFFFFFu;
+
+std::uint64_t Le(const char* p, int bytes) {
+  std::uint64_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+  return v;
+}
+
+struct Fd {
+  int fd = -1;
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Exactly `len` bytes at `offset`, or false (errno 0 for a short file).
+bool ReadExact(int fd, char* buffer, std::size_t len, std::uint64_t offset) {
+  std::size_t done = 0;
+  while (done < len) {
+    ssize_t n = ::pread(fd, buffer + done, len - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = 0;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+struct Entry {
+  std::string name;
+  std::uint16_t flags = 0, method = 0;
+  std::uint32_t crc = 0;
+  std::uint64_t compressed = 0, size = 0, local = 0;
+};
+
+// Thrown inside the check; becomes the reason.
+struct Bad {
+  std::string reason;
+};
+
+class Checker {
+ public:
+  Checker(std::vector<std::vector<char>>& buffers) : buffers_(buffers) {
+    buffers_.resize(3);
+    for (auto& b : buffers_)
+      if (b.size() < kBlock) b.resize(kBlock);
+  }
+  ~Checker() {
+    if (inflating_) inflateEnd(&z_);
+  }
+
+  ZipCheck Run(const std::string& zipHost, std::string_view original,
+               const std::string& originalHost) {
+    zip_.fd = ::open(zipHost.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (zip_.fd < 0 || ::fstat(zip_.fd, &st) != 0) throw Bad{std::strerror(errno)};
+    fileSize_ = static_cast<std::uint64_t>(st.st_size);
+    ZipEndRecord end;
+    try {
+      end = FindZipEndRecord(zipHost, "the zip");
+    } catch (const host::HostError& e) {
+      // The reason alone: the caller names the zip.
+      std::string_view what = e.what();
+      constexpr std::string_view kPrefix = "can't read 'the zip': ";
+      if (what.starts_with(kPrefix)) what.remove_prefix(kPrefix.size());
+      throw Bad{std::string(what)};
+    }
+    std::vector<Entry> entries = ReadCentral(end);
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.local < b.local; });
+
+    const Entry* wanted = nullptr;
+    if (!original.empty()) {
+      for (const Entry& e : entries)
+        if (e.name == original) wanted = &e;
+      if (!wanted) throw Bad{std::string(original) + " is missing from the zip"};
+      original_.fd = ::open(originalHost.c_str(), O_RDONLY | O_CLOEXEC);
+      if (original_.fd < 0 || ::fstat(original_.fd, &st) != 0)
+        throw Bad{"can't read " + std::string(original) + ": " + std::strerror(errno)};
+      if (static_cast<std::uint64_t>(st.st_size) != wanted->size)
+        throw Bad{std::string(original) + " differs from the file on disk (" +
+                  std::to_string(wanted->size) + " bytes in the zip, " +
+                  std::to_string(st.st_size) + " on disk)"};
+    }
+
+    crc_ = crc32(0, nullptr, 0);
+    pos_ = 0;
+    for (const Entry& e : entries) {
+      if (e.local < pos_) throw Bad{e.name + " overlaps the entry before it"};
+      CrcRange(e.local);
+      CheckEntry(e, &e == wanted);
+    }
+    if (cdOffset_ < pos_) throw Bad{"the central directory overlaps the data"};
+    CrcRange(fileSize_);
+    ZipCheck check;
+    check.ok = true;
+    check.crc = static_cast<std::uint32_t>(crc_);
+    check.bytes = fileSize_;
+    return check;
+  }
+
+ private:
+  std::vector<Entry> ReadCentral(const ZipEndRecord& end) {
+    char rec[kZip64EndSize];
+    if (!ReadExact(zip_.fd, rec, kEndSize, end.offset)) throw Bad{"can't read the end record"};
+    std::uint64_t count = Le(rec + 10, 2), cdSize = Le(rec + 12, 4);
+    cdOffset_ = Le(rec + 16, 4);
+    if (end.zip64) {
+      char loc[kLocatorSize];
+      if (!ReadExact(zip_.fd, loc, kLocatorSize, end.offset - kLocatorSize) ||
+          !ReadExact(zip_.fd, rec, kZip64EndSize, Le(loc + 8, 8)))
+        throw Bad{"can't read the zip64 end record"};
+      count = Le(rec + 32, 8);
+      cdSize = Le(rec + 40, 8);
+      cdOffset_ = Le(rec + 48, 8);
+    }
+    if (cdSize > fileSize_) throw Bad{"the central directory is larger than the zip"};
+    std::string cd(static_cast<std::size_t>(cdSize), '\0');
+    if (!ReadExact(zip_.fd, cd.data(), cd.size(), cdOffset_))
+      throw Bad{"can't read the central directory"};
+
+    std::vector<Entry> entries;
+    std::size_t at = 0;
+    for (std::uint64_t i = 0; i < count; ++i) {
+      if (cd.size() - at < kCentralSize || cd.compare(at, 4, "PK\x01\x02") != 0)
+        throw Bad{"the central directory is damaged"};
+      const char* p = cd.data() + at;
+      Entry e;
+      e.flags = static_cast<std::uint16_t>(Le(p + 8, 2));
+      e.method = static_cast<std::uint16_t>(Le(p + 10, 2));
+      e.crc = static_cast<std::uint32_t>(Le(p + 16, 4));
+      e.compressed = Le(p + 20, 4);
+      e.size = Le(p + 24, 4);
+      std::size_t nameLen = Le(p + 28, 2), extraLen = Le(p + 30, 2), commentLen = Le(p + 32, 2);
+      e.local = Le(p + 42, 4);
+      if (cd.size() - at - kCentralSize < nameLen + extraLen + commentLen)
+        throw Bad{"the central directory is damaged"};
+      e.name.assign(p + kCentralSize, nameLen);
+      ReadZip64Extra(std::string_view(p + kCentralSize + nameLen, extraLen), e);
+      if (e.flags & 1) throw Bad{e.name + " is encrypted"};
+      if (e.method != 0 && e.method != 8) throw Bad{e.name + " uses an unknown method"};
+      entries.push_back(std::move(e));
+      at += kCentralSize + nameLen + extraLen + commentLen;
+    }
+    return entries;
+  }
+
+  static void ReadZip64Extra(std::string_view extra, Entry& e) {
+    while (extra.size() >= 4) {
+      std::size_t id = Le(extra.data(), 2), len = Le(extra.data() + 2, 2);
+      if (len > extra.size() - 4) break;
+      if (id == 1) {
+        std::string_view f = extra.substr(4, len);
+        for (std::uint64_t* field : {&e.size, &e.compressed, &e.local}) {
+          if (*field != kMax32) continue;
+          if (f.size() < 8) throw Bad{e.name + ": its zip64 sizes are damaged"};
+          *field = Le(f.data(), 8);
+          f.remove_prefix(8);
+        }
+      }
+      extra.remove_prefix(4 + len);
+    }
+  }
+
+  // Adds [pos_, to) of the zip to the file's CRC.
+  void CrcRange(std::uint64_t to) {
+    std::vector<char>& b = buffers_[0];
+    while (pos_ < to) {
+      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(b.size(), to - pos_));
+      if (!ReadExact(zip_.fd, b.data(), n, pos_)) throw Bad{"the zip ends early"};
+      crc_ = crc32(crc_, reinterpret_cast<const Bytef*>(b.data()), static_cast<uInt>(n));
+      pos_ += n;
+    }
+  }
+
+  // `data` is the next part of the entry's contents (at `produced`).
+  void CompareWithOriginal(const Entry& e, const char* data, std::size_t n, std::uint64_t at) {
+    std::vector<char>& b = buffers_[1];
+    if (!ReadExact(original_.fd, b.data(), n, at) || std::memcmp(b.data(), data, n) != 0)
+      throw Bad{e.name + " differs from the file on disk"};
+  }
+
+  void CheckEntry(const Entry& e, bool compare) {
+    char local[kLocalSize];
+    if (!ReadExact(zip_.fd, local, kLocalSize, e.local) ||
+        std::string_view(local, 4) != "PK\x03\x04")
+      throw Bad{e.name + ": its local header is missing"};
+    std::size_t nameLen = Le(local + 26, 2), extraLen = Le(local + 28, 2);
+    std::string name(nameLen, '\0');
+    if (!ReadExact(zip_.fd, name.data(), nameLen, e.local + kLocalSize) || name != e.name ||
+        Le(local + 8, 2) != e.method)
+      throw Bad{e.name + ": its local header does not match the central directory"};
+    CrcRange(e.local + kLocalSize + nameLen + extraLen);
+    const std::uint64_t dataEnd = pos_ + e.compressed;
+    if (dataEnd > fileSize_ || dataEnd < pos_) throw Bad{e.name + " runs past the end of the zip"};
+
+    const bool deflated = e.method == 8;
+    if (deflated) {
+      if (!inflating_) {
+        std::memset(&z_, 0, sizeof z_);
+        if (inflateInit2(&z_, -15) != Z_OK) throw Bad{"out of memory"};
+        inflating_ = true;
+      } else {
+        inflateReset(&z_);
+      }
+    } else if (e.compressed != e.size) {
+      throw Bad{e.name + ": stored with two different sizes"};
+    }
+    uLong dataCrc = crc32(0, nullptr, 0);  // of the bytes as they stand in the zip
+    uLong entryCrc = crc32(0, nullptr, 0);
+    std::uint64_t produced = 0;
+    bool ended = !deflated;
+    std::vector<char>& in = buffers_[0];
+    std::vector<char>& out = buffers_[2];
+    for (std::uint64_t at = pos_; at < dataEnd;) {
+      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(in.size(), dataEnd - at));
+      if (!ReadExact(zip_.fd, in.data(), n, at)) throw Bad{"the zip ends early"};
+      at += n;
+      if (!deflated) {
+        entryCrc = crc32(entryCrc, reinterpret_cast<const Bytef*>(in.data()), static_cast<uInt>(n));
+        if (compare) CompareWithOriginal(e, in.data(), n, produced);
+        produced += n;
+        continue;
+      }
+      dataCrc = crc32(dataCrc, reinterpret_cast<const Bytef*>(in.data()), static_cast<uInt>(n));
+      if (ended) throw Bad{e.name + ": data after the end of its deflate stream"};
+      z_.next_in = reinterpret_cast<Bytef*>(in.data());
+      z_.avail_in = static_cast<uInt>(n);
+      // Until the input is used up, and while a full output buffer may
+      // leave more behind.
+      do {
+        z_.next_out = reinterpret_cast<Bytef*>(out.data());
+        z_.avail_out = static_cast<uInt>(out.size());
+        int r = inflate(&z_, Z_NO_FLUSH);
+        if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR)
+          throw Bad{e.name + ": its deflated data is damaged"};
+        std::size_t got = out.size() - z_.avail_out;
+        if (produced + got > e.size) throw Bad{e.name + " is longer than its recorded size"};
+        entryCrc = crc32(entryCrc, reinterpret_cast<const Bytef*>(out.data()),
+                         static_cast<uInt>(got));
+        if (compare) CompareWithOriginal(e, out.data(), got, produced);
+        produced += got;
+        ended = r == Z_STREAM_END;
+        if (r == Z_BUF_ERROR && got == 0) break;
+      } while (!ended && (z_.avail_in > 0 || z_.avail_out == 0));
+      if (ended && (z_.avail_in > 0 || at < dataEnd))
+        throw Bad{e.name + ": data after the end of its deflate stream"};
+    }
+    if (!ended) throw Bad{e.name + ": its deflated data ends early"};
+    if (produced != e.size) throw Bad{e.name + " is shorter than its recorded size"};
+    if (entryCrc != e.crc) throw Bad{e.name + ": its CRC does not match its data"};
+    // Stored data is its own CRC; deflated data was summed as it was read.
+    crc_ = crc32_combine(crc_, deflated ? dataCrc : entryCrc, static_cast<z_off_t>(e.compressed));
+    pos_ = dataEnd;
+  }
+
+  std::vector<std::vector<char>>& buffers_;
+  Fd zip_, original_;
+  std::uint64_t fileSize_ = 0, pos_ = 0, cdOffset_ = 0;
+  uLong crc_ = 0;
+  z_stream z_{};
+  bool inflating_ = false;
+};
+
+}  // namespace
+
+ZipCheck CheckZip(const std::string& zipHost, std::string_view original,
+                  const std::string& originalHost, std::vector<std::vector<char>>& buffers) {
+  try {
+    return Checker(buffers).Run(zipHost, original, originalHost);
+  } catch (const Bad& bad) {
+    ZipCheck check;
+    check.reason = bad.reason;
+    return check;
+  }
+}
+
+}  // namespace kelvo
