@@ -12,6 +12,9 @@
 # Prints the median ratios run / hand (goals: <= 0.6 at Store, <= 0.9 at Fast) and
 # the peak memory of the program itself, not of the archiver it runs
 # (kelvo_peak; goal <= 64 MB). KELVO_BENCH_PROGRAM names another program.
+# Where the build has kelvo32_unchecked (the program with its zips not read
+# back, built only for this), it runs in the same rounds as a third side, so
+# that the cost of the check shows as the difference of the two ratios.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 levels=${KELVO_BENCH_LEVELS:-0 2}
@@ -41,6 +44,11 @@ printf '\xc9\xcd\xcd\xbb BENCH release \xc8\xcd\xcd\xbc\r\n' > "$work/c/comment.
 cp -a "$(dirname "$(realpath "$program")")" "$work/app"
 printf '\r\n\r\n\r\nc:\\comment.txt\r\n' > "$work/app/Kelvo32.ini"
 run=("$peak" -o "$work/peak" "$work/app/$(basename "$program")")
+unchecked=""
+if [ -z "${KELVO_BENCH_PROGRAM:-}" ] && [ -x "$work/app/kelvo32_unchecked" ]; then
+  unchecked="$work/app/kelvo32_unchecked"
+fi
+export KELVO_BENCH_UNCHECKED=$unchecked
 
 export KELVO32_DRIVES=$(printf 'c=%s/c\x1fd=%s/d\x1fe=%s/e\x1fz=/' "$work" "$work" "$work")
 # Unattended as on a server: the program takes the offscreen platform.
@@ -69,10 +77,13 @@ def fresh():
             shutil.rmtree(os.path.join(work, "c", d))
     subprocess.run(["sync"], check=True)
 
-def run_kelvo(level):
+unchecked = os.environ.get("KELVO_BENCH_UNCHECKED", "")
+
+def run_kelvo(level, program=None):
     script(level)
+    command = run[:-1] + [program] if program else run
     start = time.monotonic()
-    done = subprocess.run(run + ["!c:\\job.kvo"], capture_output=True, text=True)
+    done = subprocess.run(command + ["!c:\\job.kvo"], capture_output=True, text=True)
     wall = time.monotonic() - start
     if done.returncode != 0:
         sys.exit("the run failed (%d): %s" % (done.returncode, done.stderr))
@@ -98,22 +109,40 @@ def run_hand(level):
 
 rounds = int(os.environ.get("KELVO_BENCH_ROUNDS", "3"))
 for level in levels:
-    hands, kelvos, peaks = [], [], []
+    hands, kelvos, peaks, uncheckeds = [], [], [], []
     for r in range(rounds):
         fresh()
-        if r % 2:
-            kelvo, peak, zips = run_kelvo(level)
-            hand, hand_zips = run_hand(level)
-        else:
-            hand, hand_zips = run_hand(level)
-            kelvo, peak, zips = run_kelvo(level)
+        sides = ["hand", "run"] + (["unchecked"] if unchecked else [])
+        # Each side in turn goes first.
+        sides = sides[r % len(sides):] + sides[:r % len(sides)]
+        for side in sides:
+            if side == "hand":
+                hand, hand_zips = run_hand(level)
+                continue
+            # Each program side starts from an empty zip folder: zips of the
+            # same name would be extended.
+            shutil.rmtree(work + "/e/zips")
+            os.makedirs(work + "/e/zips")
+            subprocess.run(["sync"], check=True)
+            if side == "run":
+                kelvo, peak, zips = run_kelvo(level)
+            else:
+                plain, _, plain_zips = run_kelvo(level, unchecked)
+                if plain_zips != zips and "run" in sides[:sides.index(side)]:
+                    sys.exit("different zip counts: run %d, unchecked %d" % (zips, plain_zips))
         if zips != hand_zips:
             sys.exit("different zip counts: run %d, hand %d" % (zips, hand_zips))
         hands.append(hand), kelvos.append(kelvo), peaks.append(peak)
+        if unchecked:
+            uncheckeds.append(plain)
     ratio = statistics.median(k / h for k, h in zip(kelvos, hands))
     goal = 0.6 if level == 0 else 0.9
     print("%-8s %d zips, medians of %d rounds: hand pipeline %.2f s, run %.2f s, ratio run/hand "
           "%.3f (goal <= %.1f); peak memory %.1f MB at most (goal <= 64)"
           % (names[level], zips, rounds, statistics.median(hands), statistics.median(kelvos), ratio,
              goal, max(peaks) / 1024))
+    if unchecked:
+        plain_ratio = statistics.median(u / h for u, h in zip(uncheckeds, hands))
+        print("%-8s without the zip check: run %.2f s, ratio run/hand %.3f (the check costs %.3f)"
+              % ("", statistics.median(uncheckeds), plain_ratio, ratio - plain_ratio))
 MEASURE

@@ -11,6 +11,9 @@
 
 namespace kelvo {
 
+// "S&FV" on the Zip panel: the program's own setting, never the job's.
+void SetWriteSfv(Context& ctx, bool on);
+
 struct SfvLine {
   std::string name;  // the zip's name as it stands on disk
   std::uint32_t crc = 0;

@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "run/run_driver.h"
+#include "run/zip_fit.h"
 #include "scripts/job_script.h"
 #include "shell/drop.h"
 #include "shell/help.h"
@@ -96,6 +97,7 @@ MainWindow::MainWindow(Context& ctx, RunDriver& driver) : ctx_(ctx), driver_(dri
   KeepContextMenuOff(central);
   setAcceptDrops(true);
   resize(620, 470);
+  RefreshZipFit(ctx_);
   Render();
 }
 
@@ -174,6 +176,7 @@ void MainWindow::Act(const std::function<void()>& operation) {
   ++busy_;
   operation();
   --busy_;
+  RefreshZipFit(ctx_);
   Render();
   if (ctx_.programExit || closeRequested_) CloseWhenIdle();
 }

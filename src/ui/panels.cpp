@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +21,7 @@
 
 #include "core/skip_list.h"
 #include "run/run_driver.h"
+#include "run/sfv.h"
 #include "shell/help.h"
 #include "shell/links.h"
 #include "source/archive_size.h"
@@ -372,6 +374,10 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   compression->setFixedHeight(compression->sizeHintForRow(0) * 6 + 2 * compression->frameWidth());
   compression->setFixedWidth(compression->fontMetrics().horizontalAdvance("Maximum!") + 48);
   zipExtra = new QCheckBox("Zip E&xtra", this);
+  sfv = new QCheckBox("S&FV", this);
+  fit = Label({}, this);
+  fitWarning = Label({}, this);
+  fitWarning->setStyleSheet("color: #c00000");
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(storageCaption, 0, 0);
@@ -391,9 +397,15 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   grid->addLayout(archiver, 5, 1);
   grid->addWidget(compressionCaption, 5, 2, Qt::AlignRight | Qt::AlignTop);
   grid->addWidget(compression, 5, 3, 2, 1);
-  grid->addWidget(zipExtra, 6, 1);
+  auto* options = new QHBoxLayout;
+  options->addWidget(zipExtra);
+  options->addWidget(sfv);
+  options->addStretch();
+  grid->addLayout(options, 6, 1);
+  grid->addWidget(fit, 7, 1, 1, 3);
+  grid->addWidget(fitWarning, 8, 1, 1, 3);
   grid->setColumnStretch(1, 1);
-  grid->setRowStretch(7, 1);
+  grid->setRowStretch(9, 1);
   baseNameCaption->setBuddy(baseName);
 
   connect(baseName, &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -413,6 +425,8 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   });
   connect(zipExtra, &QCheckBox::toggled, this,
           [this](bool checked) { act_([this, checked] { ctx_.job.ZipExtra = checked; }); });
+  connect(sfv, &QCheckBox::toggled, this,
+          [this](bool checked) { act_([this, checked] { SetWriteSfv(ctx_, checked); }); });
 }
 
 void ZipPanel::Render() {
@@ -437,6 +451,9 @@ void ZipPanel::Render() {
   }
   SetChecked(zipExtra, ctx_.job.ZipExtra);
   zipExtra->setEnabled(ctx_.view.ZipControlsEnabled);
+  SetChecked(sfv, ctx_.prefs.WriteSfv);
+  fit->setText(Text(ctx_.view.ZipFitText));
+  fitWarning->setText(Text(ctx_.view.ZipFitWarning));
 }
 
 RunPanel::RunPanel(Context& ctx, ActFn act, RunDriver& driver, std::function<void()> exitProgram,

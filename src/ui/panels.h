@@ -139,6 +139,9 @@ class ZipPanel : public PanelBase {
   QLabel* compressionCaption;
   QListWidget* compression;
   QCheckBox* zipExtra;
+  QCheckBox* sfv;
+  QLabel* fit;
+  QLabel* fitWarning;
 };
 
 class RunPanel : public PanelBase {

@@ -267,6 +267,40 @@ TEST(ZipPanel, TheBaseNameLimitFollowsTheArchiveSize) {
   EXPECT_EQ(zip->estimate->text(), "80.00 files");
 }
 
+TEST(ZipPanel, TheSfvBoxAndTheFloppyFigure) {
+  GuiApp app;
+  app.Click(NavItem::Zip);
+  auto* zip = app.window.zip;
+  // The box is the program's own setting, not the job's.
+  EXPECT_FALSE(zip->sfv->isChecked());
+  app.Click(zip->sfv);
+  EXPECT_TRUE(app.ctx.prefs.WriteSfv);
+  app.Click(zip->sfv);
+  EXPECT_FALSE(app.ctx.prefs.WriteSfv);
+  app.ctx.prefs.WriteSfv = true;
+  app.window.Render();
+  EXPECT_TRUE(zip->sfv->isChecked());
+
+  // At the floppy's size the largest zip shows; a large NFO makes it warn.
+  EXPECT_EQ(app.ctx.job.ArchiveSize, 3);
+  Type(zip->baseName, "DEMO");
+  const QString small = zip->fit->text();
+  EXPECT_TRUE(small.startsWith("Largest zip: 1,44")) << small.toStdString();
+  EXPECT_TRUE(zip->fit->isVisible());
+  EXPECT_EQ(zip->fitWarning->text(), "");
+
+  TempDrives::WriteFile(app.drives.Host('c', "big.nfo"), std::string(30'000, 'n'));
+  app.ctx.job.NfoPath = "c:\\big.nfo";
+  zip->archiveSize->setValue(4);
+  EXPECT_EQ(zip->fit->text(), "");
+  EXPECT_EQ(zip->fitWarning->text(), "");
+  zip->archiveSize->setValue(3);
+  EXPECT_NE(zip->fit->text(), small);
+  EXPECT_EQ(zip->fit->text().toStdString(), app.ctx.view.ZipFitText);
+  EXPECT_EQ(zip->fitWarning->text(), "Too big for a 1.44 MB floppy (1,457,664 bytes)");
+  EXPECT_TRUE(zip->fitWarning->isVisible());
+}
+
 TEST(ZipPanel, ArchiverCompressionExtraAndStorage) {
   GuiApp app;
   std::filesystem::create_directories(app.drives.Host('e', "zips"));

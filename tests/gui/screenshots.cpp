@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "run/run_driver.h"
+#include "run/zip_fit.h"
 #include "sample_release.h"
 #include "shell/drop.h"
 #include "shell/navigation.h"
@@ -179,6 +180,23 @@ int main(int argc, char** argv) {
   Save(window, "nfo_end");
   window.nfo->preview->verticalScrollBar()->setValue(0);
 
+  // The Zip panel at the floppy's size: the largest zip and the SFV box;
+  // then with an NFO too large for the floppy.
+  shell::NavigateTo(ctx, shell::NavItem::Zip, {});
+  SetArchiveSize(ctx, kFloppyArchiveSize);
+  ctx.prefs.WriteSfv = true;
+  RefreshZipFit(ctx);
+  window.Render();
+  Save(window, "zip_floppy");
+  testing::TempDrives::WriteFile(drives.Host('c', "rel/big.nfo"), std::string(40'000, 'n'));
+  job.NfoPath = "c:\\rel\\big.nfo";
+  RefreshZipFit(ctx);
+  window.Render();
+  Save(window, "zip_floppy_warning");
+  job.NfoPath = "c:\\rel\\demo.nfo";
+  SetArchiveSize(ctx, 1);
+  RefreshZipFit(ctx);
+
   // The context menu over the Source panel.
   shell::NavigateTo(ctx, shell::NavItem::Source, {});
   window.Render();
@@ -238,5 +256,5 @@ int main(int argc, char** argv) {
   shell::NavigateTo(ctx, shell::NavItem::Nfo, {});
   window.Render();
   Save(window, "dark_nfo");
-  return saved == 20 ? 0 : 1;
+  return saved == 22 ? 0 : 1;
 }
