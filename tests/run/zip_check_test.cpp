@@ -219,6 +219,27 @@ TEST(ZipFit, TheLargestZipIsNeverSmallerThanTheRealOne) {
   }
 }
 
+// Headers are counted exactly: a zip of empty files is all headers.
+TEST(ZipFit, HeadersAreCountedByteForByte) {
+  TestApp app;
+  std::vector<ZipFitEntry> entries;
+  for (const char* name : {"a", "file_id.diz", "RELEASE.part001.rar", "x.nfo"}) {
+    TempDrives::WriteFile(app.drives.Host('d', std::string("w/") + name), "");
+    entries.push_back({name, 0});
+  }
+  ZipComponent zip(app.fs);
+  zip.ZipFile = "d:\\out";
+  zip.FilesToAdd = "d:\\w\\*.*\r";
+  ASSERT_EQ(zip.Add(0), 0) << zip.LastError();
+  std::string zipHost = app.drives.Host('d', "out.zip");
+  WriteZipComment(zipHost, "comment", "out.zip");
+  std::uint64_t real = std::filesystem::file_size(zipHost);
+  std::uint64_t figure = LargestZipBytes(entries, 7, 6);
+  EXPECT_GE(figure, real);
+  // Only the deflate bound of no data is left over.
+  EXPECT_LE(figure, real + entries.size() * ZipComponent::LargestEntryData(0, 6));
+}
+
 // The job's figure follows its fields and reads the files as they are.
 TEST(ZipFit, TheZipPanelFigureFollowsTheJob) {
   TestApp app;
