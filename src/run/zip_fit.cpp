@@ -60,8 +60,7 @@ std::uint64_t NfoCopyBytes(const Context& ctx) {
 std::string VolumeName(const JobSettings& job) {
   std::string name = job.ZipBaseName + ".7z.001";
   if (job.Archiver == ArchiverKind::Rar) {
-    std::string rar =
-        job.ZipBaseName + ".part" + (job.ThreeDigitNumbering ? "001" : "01") + ".rar";
+    std::string rar = job.ZipBaseName + ".part" + (job.ThreeDigitNumbering ? "001" : "01") + ".rar";
     if (rar.size() > name.size()) name = rar;
   }
   return name;
@@ -70,8 +69,8 @@ std::string VolumeName(const JobSettings& job) {
 std::string Inputs(const Context& ctx) {
   const JobSettings& job = ctx.job;
   std::string key;
-  for (const std::string* text : {&job.DizPath, &job.NfoPath, &job.ExtraPath, &job.ZipCommentPath,
-                                  &job.ZipBaseName})
+  for (const std::string* text :
+       {&job.DizPath, &job.NfoPath, &job.ExtraPath, &job.ZipCommentPath, &job.ZipBaseName})
     key += *text + '\0';
   for (int n : {int(job.ArchiveSize), int(job.SaveAsZips), int(job.DizNumbering),
                 int(job.ThreeDigitNumbering), int(job.ExtraKind), int(job.ZipCommentEnabled),
@@ -84,7 +83,8 @@ std::string Inputs(const Context& ctx) {
 
 std::uint64_t LargestZipBytes(const std::vector<ZipFitEntry>& entries, std::uint64_t commentBytes,
                               std::int16_t level) {
-  std::uint64_t bytes = ZipComponent::kEndRecordBytes + std::min<std::uint64_t>(commentBytes, kMaxZipComment);
+  std::uint64_t bytes =
+      ZipComponent::kEndRecordBytes + std::min<std::uint64_t>(commentBytes, kMaxZipComment);
   for (const ZipFitEntry& entry : entries)
     bytes += ZipComponent::kLocalHeaderBytes + ZipComponent::kCentralRecordBytes +
              2 * entry.name.size() + ZipComponent::LargestEntryData(entry.bytes, level);

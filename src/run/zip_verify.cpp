@@ -262,8 +262,8 @@ class Checker {
           throw Bad{e.name + ": its deflated data is damaged"};
         std::size_t got = out.size() - z_.avail_out;
         if (produced + got > e.size) throw Bad{e.name + " is longer than its recorded size"};
-        entryCrc = crc32(entryCrc, reinterpret_cast<const Bytef*>(out.data()),
-                         static_cast<uInt>(got));
+        entryCrc =
+            crc32(entryCrc, reinterpret_cast<const Bytef*>(out.data()), static_cast<uInt>(got));
         if (compare) CompareWithOriginal(e, out.data(), got, produced);
         produced += got;
         ended = r == Z_STREAM_END;

@@ -116,9 +116,7 @@ TEST(ZipCheck, EveryChangeBetweenZippingAndCheckingIsCaught) {
        [](CheckFixture& a) { Patch(a.ZipHost(), DataAt(a.ZipHost(), "pic.gif") + 10, 0x04); },
        "pic.gif: its CRC does not match its data"},
       {"a deflated entry's data",
-       [](CheckFixture& a) {
-         Patch(a.ZipHost(), DataAt(a.ZipHost(), "notes.txt") + 5000, 0x10);
-       },
+       [](CheckFixture& a) { Patch(a.ZipHost(), DataAt(a.ZipHost(), "notes.txt") + 5000, 0x10); },
        "notes.txt"},
       {"a small deflated entry's data",
        [](CheckFixture& a) {
@@ -185,8 +183,8 @@ TEST(ZipFit, TheLargestZipIsNeverSmallerThanTheRealOne) {
        [] {
          std::string v = testing::RandomBytes(kFloppyVolumeBytes, 9);
          std::string text = testing::TextBytes(5000);
-         for (std::size_t at : {std::size_t{0}, kFloppyVolumeBytes / 2 - 2500,
-                                kFloppyVolumeBytes - 5000})
+         for (std::size_t at :
+              {std::size_t{0}, kFloppyVolumeBytes / 2 - 2500, kFloppyVolumeBytes - 5000})
            v.replace(at, text.size(), text);
          return v;
        }(),
@@ -305,7 +303,8 @@ TEST(ZipFit, TheZipPanelFigureFollowsTheJob) {
   // A file gone: the figure says why instead of guessing.
   job.NfoPath = "c:\\rel\\gone.nfo";
   RefreshZipFit(app.ctx);
-  EXPECT_TRUE(app.ctx.view.ZipFitText.starts_with("Largest zip: can't ")) << app.ctx.view.ZipFitText;
+  EXPECT_TRUE(app.ctx.view.ZipFitText.starts_with("Largest zip: can't "))
+      << app.ctx.view.ZipFitText;
   EXPECT_EQ(app.ctx.view.ZipFitWarning, "");
 
   // Other archive sizes and volumes without zips show nothing.
