@@ -80,6 +80,7 @@ void ParallelDeflate::Begin(int level, const Input& input) {
   deflatedBefore_ = 0;
   crc_ = crc32(0, nullptr, 0);
   compressedSize_ = 0;
+  chunkBytes_.clear();
   failure_.clear();
 }
 
@@ -277,6 +278,7 @@ ParallelDeflate::Outcome ParallelDeflate::DeflateWindow(
         crc_ = static_cast<std::uint32_t>(
             crc32_combine(crc_, slot.crc, static_cast<z_off_t>(slot.length)));
         length += slot.length;
+        chunkBytes_.push_back(slot.used);
         continue;
       case Slot::State::kReadFailed:
         failure_ = slot.readError ? std::strerror(slot.readError) : "the file got shorter";

@@ -80,6 +80,10 @@ class ParallelDeflate {
   std::uint32_t Crc() const { return crc_; }
   // The compressed bytes handed out by Read() so far.
   std::uint64_t CompressedSize() const { return compressedSize_; }
+  // The deflated bytes of each chunk of the data so far, in order: where a
+  // reader may start inflating a chunk on its own, primed with the data
+  // before it.
+  const std::vector<std::uint64_t>& ChunkBytes() const { return chunkBytes_; }
   // Why the last window failed to read its data ("Input/output error").
   const std::string& Failure() const { return failure_; }
 
@@ -101,6 +105,7 @@ class ParallelDeflate {
   std::uint64_t deflatedBefore_ = 0;  // input bytes of the windows before
   std::uint32_t crc_ = 0;
   std::uint64_t compressedSize_ = 0;
+  std::vector<std::uint64_t> chunkBytes_;
   std::string failure_;
 
   std::vector<std::unique_ptr<Slot>> slots_;

@@ -188,6 +188,7 @@ struct ZipComponent::Writer {
       if (std::size_t n = d.Read(data, want)) return static_cast<zip_int64_t>(n);
       if (d.InputDone()) {
         s.deflated = true;
+        zip.chunks_[s.item->name] = d.ChunkBytes();
         return 0;
       }
       auto outcome = d.DeflateWindow([&](std::uint64_t deflated) {
@@ -537,6 +538,8 @@ std::int16_t ZipComponent::Write() {
   }
   zip_error_fini(&openError);
 
+  chunkZip_ = zipHost;
+  chunks_.clear();
   Writer writer(*this);
   auto failWith = [&](std::int16_t code, std::string message) {
     zip_discard(z);
@@ -621,8 +624,11 @@ std::int16_t ZipComponent::Check(const std::string& zipFile, const std::string& 
   if (!zipHost || !fileHost)
     return Fail(zip_result::kCheckFailed, Message("check", zipDos, "drive not mapped"));
   if (Checking) Checking(*zipHost);
-  check = CheckZip(*zipHost, fileHost->substr(fileHost->find_last_of('/') + 1), *fileHost,
-                   checkBuffers_);
+  const std::string name = fileHost->substr(fileHost->find_last_of('/') + 1);
+  const std::vector<std::uint64_t>* chunks = nullptr;
+  if (auto found = chunks_.find(name); *zipHost == chunkZip_ && found != chunks_.end())
+    chunks = &found->second;
+  check = CheckZip(*zipHost, name, *fileHost, checkBuffers_, chunks);
   if (!check.ok) return Fail(zip_result::kCheckFailed, Message("check", zipDos, check.reason));
   check.fileName = zipHost->substr(zipHost->find_last_of('/') + 1);
   return zip_result::kOk;

@@ -50,6 +50,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -169,6 +170,10 @@ class ZipComponent {
   // Kept from zip to zip: fresh megabytes cost page faults every time.
   std::vector<char> readBuffer_, writeBuffer_;
   std::vector<std::vector<char>> checkBuffers_;
+  // The chunks of each entry deflated on all cores in the last zip written,
+  // by entry name: Check inflates them on all cores too.
+  std::string chunkZip_;
+  std::map<std::string, std::vector<std::uint64_t>> chunks_;
   std::unique_ptr<ParallelDeflate> deflater_;
   bool writing_ = false;
   bool batchOpen_ = false;

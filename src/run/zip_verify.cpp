@@ -6,10 +6,14 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "host/host_error.h"
+#include "run/parallel_deflate.h"
 #include "run/zip_comment.h"
 
 namespace kelvo {
@@ -76,7 +80,8 @@ class Checker {
   }
 
   ZipCheck Run(const std::string& zipHost, std::string_view original,
-               const std::string& originalHost) {
+               const std::string& originalHost, const std::vector<std::uint64_t>* chunks) {
+    chunks_ = chunks;
     zip_.fd = ::open(zipHost.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     if (zip_.fd < 0 || ::fstat(zip_.fd, &st) != 0) throw Bad{std::strerror(errno)};
@@ -221,6 +226,10 @@ class Checker {
     if (dataEnd > fileSize_ || dataEnd < pos_) throw Bad{e.name + " runs past the end of the zip"};
 
     const bool deflated = e.method == 8;
+    if (deflated && compare && ChunksFit(e)) {
+      CheckChunks(e);
+      return;
+    }
     if (deflated) {
       if (!inflating_) {
         std::memset(&z_, 0, sizeof z_);
@@ -280,6 +289,121 @@ class Checker {
     pos_ = dataEnd;
   }
 
+  bool ChunksFit(const Entry& e) const {
+    if (!chunks_) return false;
+    const std::uint64_t k = ParallelDeflate::kChunkBytes;
+    std::uint64_t sum = 0;
+    for (std::uint64_t n : *chunks_) sum += n;
+    return sum == e.compressed &&
+           chunks_->size() == std::max<std::uint64_t>(1, (e.size + k - 1) / k);
+  }
+
+  // One chunk of a ParallelDeflate stream, checked on a worker.
+  struct Part {
+    std::uint64_t in = 0, inLength = 0;    // in the zip
+    std::uint64_t out = 0, outLength = 0;  // in the entry (and the file)
+    bool last = false;
+    bool done = false;
+    uLong dataCrc = 0, crc = 0;
+    std::string failure;
+  };
+
+  // Inflates `part` alone, primed with the 32 KiB of the file before it,
+  // and compares what it gives with the file. No exceptions: a worker.
+  void CheckPart(Part& part, z_stream& z, std::vector<char>& in, std::vector<char>& out,
+                 std::vector<char>& original, const Entry& e) {
+    const std::size_t dictionary = 32 * 1024;
+    in.resize(std::max<std::size_t>(in.size(), part.inLength));
+    out.resize(std::max<std::size_t>(out.size(), part.outLength + 1));
+    original.resize(std::max<std::size_t>(original.size(), part.outLength + dictionary));
+    std::size_t primed = static_cast<std::size_t>(std::min<std::uint64_t>(dictionary, part.out));
+    if (!ReadExact(zip_.fd, in.data(), part.inLength, part.in)) {
+      part.failure = "the zip ends early";
+      return;
+    }
+    if (!ReadExact(original_.fd, original.data(), primed + part.outLength, part.out - primed)) {
+      part.failure = e.name + " differs from the file on disk";
+      return;
+    }
+    part.dataCrc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(in.data()),
+                         static_cast<uInt>(part.inLength));
+    inflateReset(&z);
+    if (primed > 0)
+      inflateSetDictionary(&z, reinterpret_cast<const Bytef*>(original.data()),
+                           static_cast<uInt>(primed));
+    z.next_in = reinterpret_cast<Bytef*>(in.data());
+    z.avail_in = static_cast<uInt>(part.inLength);
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(part.outLength + 1);
+    int r = inflate(&z, Z_NO_FLUSH);
+    std::size_t got = part.outLength + 1 - z.avail_out;
+    if ((r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) || z.avail_in != 0 ||
+        (r == Z_STREAM_END) != part.last || got != part.outLength) {
+      part.failure = e.name + ": its deflated data is damaged";
+      return;
+    }
+    part.crc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(out.data()),
+                     static_cast<uInt>(got));
+    if (std::memcmp(out.data(), original.data() + primed, got) != 0) {
+      part.failure = e.name + " differs from the file on disk";
+      return;
+    }
+    part.done = true;
+  }
+
+  void CheckChunks(const Entry& e) {
+    std::vector<Part> parts(chunks_->size());
+    std::uint64_t in = pos_, out = 0;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      parts[i].in = in;
+      parts[i].inLength = (*chunks_)[i];
+      parts[i].out = out;
+      parts[i].outLength = std::min<std::uint64_t>(ParallelDeflate::kChunkBytes, e.size - out);
+      parts[i].last = i + 1 == parts.size();
+      in += parts[i].inLength;
+      out += parts[i].outLength;
+    }
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    auto work = [&] {
+      z_stream z{};
+      if (inflateInit2(&z, -15) != Z_OK) {
+        failed = true;
+        return;
+      }
+      std::vector<char> inBuf, outBuf, original;
+      for (std::size_t i; !failed && (i = next++) < parts.size();) {
+        CheckPart(parts[i], z, inBuf, outBuf, original, e);
+        if (!parts[i].failure.empty()) failed = true;
+      }
+      inflateEnd(&z);
+    };
+    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::thread> helpers;
+    for (unsigned i = 1; i < std::min<std::size_t>(cores, parts.size()); ++i) {
+      try {
+        helpers.emplace_back(work);
+      } catch (const std::system_error&) {
+        break;
+      }
+    }
+    work();
+    for (auto& t : helpers) t.join();
+
+    for (const Part& part : parts)
+      if (!part.failure.empty()) throw Bad{part.failure};
+    uLong dataCrc = crc32(0, nullptr, 0), entryCrc = crc32(0, nullptr, 0);
+    for (const Part& part : parts) {
+      if (!part.done) throw Bad{"out of memory"};
+      dataCrc = crc32_combine(dataCrc, part.dataCrc, static_cast<z_off_t>(part.inLength));
+      entryCrc = crc32_combine(entryCrc, part.crc, static_cast<z_off_t>(part.outLength));
+    }
+    if (entryCrc != e.crc) throw Bad{e.name + ": its CRC does not match its data"};
+    crc_ = crc32_combine(crc_, dataCrc, static_cast<z_off_t>(e.compressed));
+    pos_ += e.compressed;
+  }
+
+  const std::vector<std::uint64_t>* chunks_ = nullptr;
   std::vector<std::vector<char>>& buffers_;
   Fd zip_, original_;
   std::uint64_t fileSize_ = 0, pos_ = 0, cdOffset_ = 0;
@@ -291,9 +415,10 @@ class Checker {
 }  // namespace
 
 ZipCheck CheckZip(const std::string& zipHost, std::string_view original,
-                  const std::string& originalHost, std::vector<std::vector<char>>& buffers) {
+                  const std::string& originalHost, std::vector<std::vector<char>>& buffers,
+                  const std::vector<std::uint64_t>* chunks) {
   try {
-    return Checker(buffers).Run(zipHost, original, originalHost);
+    return Checker(buffers).Run(zipHost, original, originalHost, chunks);
   } catch (const Bad& bad) {
     ZipCheck check;
     check.reason = bad.reason;

@@ -25,7 +25,12 @@ struct ZipCheck {
 // Checks the zip at `zipHost`. `original` names the entry that must match
 // the file `originalHost` byte for byte (the volume the zip wraps); empty
 // for none. `buffers` holds the blocks the reads use, kept from call to call.
+// `chunks`, when given, are the deflated sizes of the original's
+// ParallelDeflate chunks: those are inflated on all cores, each primed with
+// the file's bytes before it (which the chunk before has been found to
+// match). Sizes that do not add up to the entry are ignored.
 ZipCheck CheckZip(const std::string& zipHost, std::string_view original,
-                  const std::string& originalHost, std::vector<std::vector<char>>& buffers);
+                  const std::string& originalHost, std::vector<std::vector<char>>& buffers,
+                  const std::vector<std::uint64_t>* chunks = nullptr);
 
 }  // namespace kelvo

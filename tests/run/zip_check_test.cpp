@@ -5,7 +5,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
+#include "run/parallel_deflate.h"
 #include "run/zip_comment.h"
 #include "run/zip_component.h"
 #include "run/zip_fit.h"
@@ -152,6 +154,30 @@ TEST(ZipCheck, EveryChangeBetweenZippingAndCheckingIsCaught) {
     EXPECT_NE(error.find(c.reason), std::string::npos) << c.what << ": " << error;
   }
 
+  // The large text as the file to match: its chunks are inflated on all
+  // cores, each primed with the file's bytes before it.
+  for (const auto& [what, change, reason] :
+       std::vector<std::tuple<const char*, std::function<void(CheckFixture&)>, const char*>>{
+           {"a byte of a late chunk on disk",
+            [](CheckFixture& a) { Patch(a.drives.Host('d', "rel/notes.txt"), 500'000, 0x01); },
+            "notes.txt differs from the file on disk"},
+           {"a byte of the dictionary before a chunk",
+            [](CheckFixture& a) { Patch(a.drives.Host('d', "rel/notes.txt"), 131'000, 0x01); },
+            "notes.txt differs from the file on disk"},
+           {"a byte of the deflated data",
+            [](CheckFixture& a) {
+              Patch(a.ZipHost(), DataAt(a.ZipHost(), "notes.txt") + 3000, 0x08);
+            },
+            "notes.txt"}}) {
+    CheckFixture app;
+    ASSERT_EQ(app.Write(), 0) << app.zip.LastError();
+    ASSERT_EQ(app.Check("d:\\rel\\notes.txt"), 0) << app.zip.LastError();
+    app.zip.Checking = [&, change = change](const std::string&) { change(app); };
+    EXPECT_EQ(app.Check("d:\\rel\\notes.txt"), zip_result::kCheckFailed) << what;
+    EXPECT_NE(app.zip.LastError().find(reason), std::string::npos)
+        << what << ": " << app.zip.LastError();
+  }
+
   // A file that is not in the zip at all.
   CheckFixture app;
   ASSERT_EQ(app.Write(), 0);
@@ -159,6 +185,26 @@ TEST(ZipCheck, EveryChangeBetweenZippingAndCheckingIsCaught) {
   EXPECT_EQ(app.Check("d:\\work\\SET.7z.002"), zip_result::kCheckFailed);
   EXPECT_EQ(app.zip.LastError(),
             "can't check 'e:\\zips\\SET01.zip': SET.7z.002 is missing from the zip");
+}
+
+// Chunk sizes that add up but cut the stream in the wrong places are
+// refused: the chunks really are inflated one by one.
+TEST(ZipCheck, ChunksThatDoNotMatchTheStreamAreRefused) {
+  CheckFixture app;
+  ASSERT_EQ(app.Write(), 0) << app.zip.LastError();
+  const std::uint64_t deflated = testing::CompressedBytes(app.ZipHost(), "notes.txt").size();
+  const std::size_t count =
+      (600'000 + ParallelDeflate::kChunkBytes - 1) / ParallelDeflate::kChunkBytes;
+  std::vector<std::uint64_t> wrong(count, 1);
+  wrong[0] = deflated - (count - 1);
+  std::vector<std::vector<char>> buffers;
+  const std::string notes = app.drives.Host('d', "rel/notes.txt");
+  ZipCheck check = CheckZip(app.ZipHost(), "notes.txt", notes, buffers, &wrong);
+  EXPECT_FALSE(check.ok);
+  EXPECT_EQ(check.reason, "notes.txt: its deflated data is damaged");
+  // Sizes that do not add up are no chunk map: the stream is read whole.
+  wrong[0] += 1;
+  EXPECT_TRUE(CheckZip(app.ZipHost(), "notes.txt", notes, buffers, &wrong).ok);
 }
 
 // The figure must hold for every zip the component can write: never below
