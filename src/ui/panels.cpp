@@ -377,7 +377,10 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   sfv = new QCheckBox("S&FV", this);
   fit = Label({}, this);
   fitWarning = Label({}, this);
-  fitWarning->setStyleSheet("color: #c00000");
+  // Stands out by weight, not by a colour that a dark palette would lose.
+  QFont bold = fitWarning->font();
+  bold.setBold(true);
+  fitWarning->setFont(bold);
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(storageCaption, 0, 0);
