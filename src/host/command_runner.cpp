@@ -7,11 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 
 #include "host/dospath.h"
+#include "host/progress_channel.h"
 #include "host/stop_signal.h"
 
 extern char** environ;
@@ -55,43 +58,85 @@ bool IsInterpreter(std::string_view word) {
   return ProgramTable::KeyOf(word) == "command";
 }
 
-// Waits for the child without a time limit, stopping it (once) when a stop
-// is noted and `onStop` allows. The wait wakes up now and then to look at
-// the stop flag: the handlers restart system calls, so a blocked waitpid
-// would never see it.
-int WaitFor(pid_t pid, OnStop onStop) {
-  int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-  bool stopped = false;
-  int status = 0;
-  for (;;) {
-    if (!stopped && onStop == OnStop::Kill && StopSignal()) {
-      ::kill(pid, SIGTERM);
-      stopped = true;
+// A program told to stop that has not ended after this long is ended with
+// its whole process group: a hung archiver must not hold the run for ever.
+constexpr auto kStopGrace = std::chrono::seconds(15);
+
+struct Waited {
+  int exitStatus;
+  bool stopAsked;
+};
+
+// Reads what the progress pipe holds now and reports each percentage; the
+// pipe is closed at its end. True when something was reported.
+bool DrainProgress(int& fd, ProgressLines& lines, const WaitCallbacks* callbacks) {
+  bool reported = false;
+  char buffer[512];
+  while (fd >= 0) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    if (n <= 0) {
+      ::close(fd);
+      fd = -1;
+      break;
     }
-    if (pidfd >= 0) {
-      pollfd ready{pidfd, POLLIN, 0};
-      if (::poll(&ready, 1, 100) <= 0) continue;  // timeout or EINTR
-      pid_t r = ::waitpid(pid, &status, 0);
-      if (r == pid) break;
-      if (r < 0 && errno != EINTR) {
-        status = -1;
-        break;
-      }
-    } else {
-      // Kernels before 5.3 have no pidfd: look every 20 ms.
-      pid_t r = ::waitpid(pid, &status, WNOHANG);
-      if (r == pid) break;
-      if (r < 0 && errno != EINTR) {
-        status = -1;
-        break;
-      }
-      timespec pause{0, 20'000'000};
-      ::nanosleep(&pause, nullptr);
+    for (int percent : lines.Feed(std::string_view(buffer, static_cast<size_t>(n)))) {
+      if (callbacks && callbacks->progress) callbacks->progress(percent);
+      reported = true;
     }
   }
+  return reported;
+}
+
+// Waits for the child without a time limit, stopping it (once) when a stop
+// is noted and `onStop` allows, or when the caller's tick asks. The wait
+// wakes up now and then to look at the stop flag: the handlers restart
+// system calls, so a blocked waitpid would never see it.
+Waited WaitFor(pid_t pid, OnStop onStop, const WaitCallbacks* callbacks, int& progressFd) {
+  using Clock = std::chrono::steady_clock;
+  int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  const auto tick = std::chrono::milliseconds(callbacks ? std::max(1, callbacks->tickMs) : 100);
+  ProgressLines lines;
+  bool stopped = false, killed = false;
+  Clock::time_point stoppedAt, lastTick = Clock::now();
+  auto stop = [&] {
+    if (stopped) return;
+    ::kill(pid, SIGTERM);
+    stopped = true;
+    stoppedAt = Clock::now();
+  };
+  int status = 0;
+  for (;;) {
+    if (onStop == OnStop::Kill && StopSignal()) stop();
+    if (stopped && !killed && Clock::now() - stoppedAt > kStopGrace) {
+      ::kill(-pid, SIGKILL);
+      killed = true;
+    }
+    pollfd ready[2];
+    nfds_t count = 0;
+    if (pidfd >= 0) ready[count++] = {pidfd, POLLIN, 0};
+    if (progressFd >= 0) ready[count++] = {progressFd, POLLIN, 0};
+    // Kernels before 5.3 have no pidfd: look every 20 ms.
+    int timeout = static_cast<int>(pidfd >= 0 ? tick.count() : std::min<long>(tick.count(), 20));
+    ::poll(ready, count, timeout);  // a timeout or EINTR is just another look
+    bool reported = DrainProgress(progressFd, lines, callbacks);
+    pid_t r = ::waitpid(pid, &status, WNOHANG);
+    if (r == pid) break;
+    if (r < 0 && errno != EINTR) {
+      status = -1;
+      break;
+    }
+    if (callbacks && callbacks->tick && (reported || Clock::now() - lastTick >= tick)) {
+      lastTick = Clock::now();
+      if (callbacks->tick()) stop();
+    }
+  }
+  // What it wrote just before it ended.
+  DrainProgress(progressFd, lines, callbacks);
   if (pidfd >= 0) ::close(pidfd);
-  if (status == -1) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (status == -1) return {-1, stopped};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), stopped};
 }
 
 }  // namespace
@@ -164,6 +209,11 @@ ExecResult CommandRunner::ExecCmd(std::string_view commandLine, OnStop onStop) {
   return Start(commandLine, onStop);
 }
 
+ExecResult CommandRunner::ExecCmd(std::string_view commandLine, const WaitCallbacks& callbacks,
+                                  OnStop onStop) {
+  return Start(commandLine, onStop, &callbacks);
+}
+
 ExecResult CommandRunner::StartDetached(std::string_view commandLine) {
   return Start(commandLine, std::nullopt);
 }
@@ -176,7 +226,8 @@ void CommandRunner::ReapDetached() {
   std::erase_if(detached_, [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
 }
 
-ExecResult CommandRunner::Start(std::string_view commandLine, std::optional<OnStop> wait) {
+ExecResult CommandRunner::Start(std::string_view commandLine, std::optional<OnStop> wait,
+                                const WaitCallbacks* callbacks) {
   ReapDetached();
   ExecResult result;
   auto words = SplitWithOffsets(commandLine);
@@ -247,12 +298,42 @@ ExecResult CommandRunner::Start(std::string_view commandLine, std::optional<OnSt
     posix_spawn_file_actions_adddup2(&actions, outFd, 1);
   }
 
+  // The progress pipe: its write end becomes the child's kProgressChildFd
+  // (after the redirections, which may have taken that number here).
+  int progressRead = -1, progressWrite = -1;
+  FdGuard progressReadGuard{progressRead}, progressWriteGuard{progressWrite};
+  if (wait && callbacks) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+      result.error = std::string("can't make a pipe: ") + std::strerror(errno);
+      return result;
+    }
+    progressRead = ends[0];
+    progressWrite = ends[1];
+    ::fcntl(progressRead, F_SETFL, ::fcntl(progressRead, F_GETFL) | O_NONBLOCK);
+    if (progressWrite == kProgressChildFd) {
+      // dup2 onto itself would keep close-on-exec set.
+      int moved = ::fcntl(progressWrite, F_DUPFD_CLOEXEC, kProgressChildFd + 1);
+      ::close(progressWrite);
+      progressWrite = moved;
+      if (moved < 0) {
+        result.error = std::string("can't make a pipe: ") + std::strerror(errno);
+        return result;
+      }
+    }
+    posix_spawn_file_actions_adddup2(&actions, progressWrite, kProgressChildFd);
+  }
+
   std::vector<std::string> env;
   std::string drivesVar = std::string(DriveTable::kEnvVar) + "=";
+  std::string progressVar = std::string(kProgressFdVar) + "=";
   for (char** e = environ; *e; ++e) {
-    if (!std::string_view(*e).starts_with(drivesVar)) env.emplace_back(*e);
+    std::string_view var(*e);
+    // A channel named by our own parent is not this child's.
+    if (!var.starts_with(drivesVar) && !var.starts_with(progressVar)) env.emplace_back(*e);
   }
   env.push_back(drivesVar + fs_.Drives().Serialize());
+  if (progressWrite >= 0) env.push_back(progressVar + std::to_string(kProgressChildFd));
   std::vector<char*> envp;
   for (auto& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
@@ -285,7 +366,15 @@ ExecResult CommandRunner::Start(std::string_view commandLine, std::optional<OnSt
     detached_.push_back(pid);
     return result;
   }
-  result.exitStatus = WaitFor(pid, *wait);
+  if (progressWrite >= 0) {
+    // Only the child writes: the pipe ends when it (and whatever inherited
+    // the descriptor) has gone.
+    ::close(progressWrite);
+    progressWrite = -1;
+  }
+  Waited waited = WaitFor(pid, *wait, callbacks, progressRead);
+  result.exitStatus = waited.exitStatus;
+  result.stopAsked = waited.stopAsked;
   return result;
 }
 

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,9 +37,23 @@ std::optional<InterpretedCommand> ParseInterpreterLine(std::string_view rest);
 std::string CommandArgument(std::string_view path);
 
 struct ExecResult {
-  bool started = false;  // the program was found and ran
-  int exitStatus = -1;   // its exit status, or 128 + signal
-  std::string error;     // why it did not start
+  bool started = false;    // the program was found and ran
+  int exitStatus = -1;     // its exit status, or 128 + signal
+  std::string error;       // why it did not start
+  bool stopAsked = false;  // the wait told it to stop (a tick or a noted signal)
+};
+
+// What the caller hears while a program runs (no threads: the wait polls
+// the progress pipe and the process with a short timeout).
+struct WaitCallbacks {
+  // Each percentage the program reports on its progress channel
+  // (progress_channel.h), in order.
+  std::function<void(int percent)> progress;
+  // Called about every `tickMs` and after each report: the caller processes
+  // its events. True asks the program to stop; it is told once (SIGTERM) and
+  // the wait goes on until it has ended.
+  std::function<bool()> tick;
+  int tickMs = 50;
 };
 
 // What a wait does when a stop is noted (stop_signal.h): the archiver and
@@ -57,6 +72,10 @@ class CommandRunner {
   // The program runs in a process group of its own, so that a Ctrl-C at the
   // terminal reaches this program only, which then stops it as `onStop` says.
   ExecResult ExecCmd(std::string_view commandLine, OnStop onStop = OnStop::Kill);
+  // The same, with a progress channel handed to the program and the caller
+  // called back while it runs.
+  ExecResult ExecCmd(std::string_view commandLine, const WaitCallbacks& callbacks,
+                     OnStop onStop = OnStop::Kill);
   // Starts the program and returns at once (editor, help viewer, links).
   ExecResult StartDetached(std::string_view commandLine);
   // The path itself when it names something, else empty (no 8.3 names here).
@@ -65,7 +84,8 @@ class CommandRunner {
   ProgramTable& Programs() { return programs_; }
 
  private:
-  ExecResult Start(std::string_view commandLine, std::optional<OnStop> wait);
+  ExecResult Start(std::string_view commandLine, std::optional<OnStop> wait,
+                   const WaitCallbacks* callbacks = nullptr);
   void ReapDetached();
 
   FileSystem& fs_;

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "host/progress_channel.h"
 #include "host/stop_signal.h"
 #include "host/text_file.h"
 
@@ -201,6 +202,90 @@ TEST_F(RunnerTest, AWaitedProgramHasAProcessGroupOfItsOwn) {
   stat >> pid >> name >> state >> group >> group;
   EXPECT_EQ(std::to_string(group), pid);
   EXPECT_NE(group, static_cast<long>(::getpgrp()));
+}
+
+}  // namespace kelvo::host
+
+namespace kelvo::host {
+
+TEST(ProgressLines, TakesWholeLinesInAnyPiecesAndSkipsTheRest) {
+  ProgressLines lines;
+  EXPECT_EQ(lines.Feed("1"), std::vector<int>{});
+  EXPECT_EQ(lines.Feed("2\n3"), std::vector<int>{12});
+  EXPECT_EQ(lines.Feed("7\n100\n0\n"), (std::vector<int>{37, 100, 0}));
+  // Not percentages: too large, too long, signed, empty, words.
+  EXPECT_EQ(lines.Feed("101\n0050\n-5\n\n5%\nabc\n42\n"), std::vector<int>{42});
+}
+
+TEST_F(RunnerTest, AWatchedProgramReportsItsPercentagesWhileTheCallerTicks) {
+  programs.Set("sh", "/bin/sh");
+  CommandRunner runner(fs, programs);
+  std::vector<int> reported;
+  int ticks = 0;
+  WaitCallbacks callbacks;
+  callbacks.progress = [&](int percent) { reported.push_back(percent); };
+  callbacks.tick = [&] {
+    ++ticks;
+    return false;
+  };
+  callbacks.tickMs = 10;
+  auto r = runner.ExecCmd(
+      "sh -c \"for p in 5 37 100; do echo $p >&$KELVO32_PROGRESS_FD; sleep 0.1; done; exit 4\"",
+      callbacks);
+  ASSERT_TRUE(r.started) << r.error;
+  EXPECT_EQ(r.exitStatus, 4);
+  EXPECT_FALSE(r.stopAsked);
+  EXPECT_EQ(reported, (std::vector<int>{5, 37, 100}));
+  // The caller's events ran all along, not only at the reports.
+  EXPECT_GE(ticks, 15);
+
+  // The last line before the end is not lost, and a program that reports
+  // nothing still ticks.
+  reported.clear();
+  r = runner.ExecCmd("sh -c \"echo 99 >&3; exit 0\"", callbacks);
+  EXPECT_EQ(reported, std::vector<int>{99});
+  ticks = 0;
+  r = runner.ExecCmd("sh -c \"sleep 0.2\"", callbacks);
+  EXPECT_EQ(r.exitStatus, 0);
+  EXPECT_GE(ticks, 5);
+}
+
+TEST_F(RunnerTest, ATickAskingToStopEndsTheProgramOnce) {
+  programs.Set("sh", "/bin/sh");
+  CommandRunner runner(fs, programs);
+  std::vector<int> reported;
+  int asked = 0;
+  WaitCallbacks callbacks;
+  callbacks.progress = [&](int percent) { reported.push_back(percent); };
+  callbacks.tick = [&] {
+    bool stop = !reported.empty();
+    asked += stop;
+    return stop;
+  };
+  auto start = std::chrono::steady_clock::now();
+  // It writes a line when told to stop, then ends: the wait waits for that.
+  auto r = runner.ExecCmd(
+      "sh -c \"trap 'echo 31 >&3; exit 9' TERM; echo 30 >&3; while :; do sleep 0.05; done\"",
+      callbacks);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_TRUE(r.stopAsked);
+  EXPECT_EQ(r.exitStatus, 9);
+  EXPECT_EQ(reported, (std::vector<int>{30, 31}));
+  EXPECT_GE(asked, 1);
+}
+
+TEST_F(RunnerTest, OnlyAWatchedProgramIsToldOfAChannel) {
+  // A channel named by whoever started us is no channel of our children.
+  setenv(kProgressFdVar, "7", 1);
+  programs.Set("sh", "/bin/sh");
+  CommandRunner runner(fs, programs);
+  const char* line = "command.com /c sh -c \"echo ${KELVO32_PROGRESS_FD:-none}\" >e:\\fd.txt";
+  runner.ExecCmd(line);
+  EXPECT_EQ(TempDrives::ReadFile(t.Host('e', "fd.txt")), "none\n");
+  WaitCallbacks callbacks;
+  runner.ExecCmd(line, callbacks);
+  EXPECT_EQ(TempDrives::ReadFile(t.Host('e', "fd.txt")), "3\n");
+  unsetenv(kProgressFdVar);
 }
 
 }  // namespace kelvo::host
