@@ -6,14 +6,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "archiver/stand_in.h"
 #include "host/drive_table.h"
+#include "host/progress_channel.h"
 #include "host/text_file.h"
 #include "support/temp_drives.h"
 #include "tools/file_tree.h"
@@ -51,15 +54,21 @@ class StandInTest : public ::testing::Test {
 
   // Starts build/app/<tool> as the program's runner would: the drive table
   // in the environment, and a PATH that holds only what the test put there.
-  pid_t Start(const std::string& tool, const Words& args) {
+  // With `progressFd`, that descriptor is its progress channel, as the
+  // runner hands it over.
+  pid_t Start(const std::string& tool, const Words& args, int progressFd = -1) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       std::string_view v(*e);
-      if (!v.starts_with("PATH=") && !v.starts_with(host::DriveTable::kEnvVar))
+      if (!v.starts_with("PATH=") && !v.starts_with(host::DriveTable::kEnvVar) &&
+          !v.starts_with(host::kProgressFdVar))
         env.emplace_back(*e);
     }
     env.push_back("PATH=" + bin);
     env.push_back(std::string(host::DriveTable::kEnvVar) + "=" + t.table.Serialize());
+    if (progressFd >= 0)
+      env.push_back(std::string(host::kProgressFdVar) + "=" +
+                    std::to_string(host::kProgressChildFd));
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -74,6 +83,8 @@ class StandInTest : public ::testing::Test {
     posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     posix_spawn_file_actions_addchdir_np(&actions, t.Host('e').c_str());
+    if (progressFd >= 0)
+      posix_spawn_file_actions_adddup2(&actions, progressFd, host::kProgressChildFd);
     pid_t pid;
     int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -90,6 +101,27 @@ class StandInTest : public ::testing::Test {
   }
 
   ToolResult Run(const std::string& tool, const Words& args) { return Wait(Start(tool, args)); }
+
+  // Runs the tool with a progress channel; the percentages it wrote there.
+  ToolResult RunWithProgress(const std::string& tool, const Words& args,
+                             std::vector<int>& percentages,
+                             const std::function<void(pid_t, int)>& onReport = {}) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return {};
+    pid_t pid = Start(tool, args, ends[1]);
+    ::close(ends[1]);
+    host::ProgressLines lines;
+    char buffer[256];
+    ssize_t n;
+    while ((n = ::read(ends[0], buffer, sizeof buffer)) > 0) {
+      for (int percent : lines.Feed(std::string_view(buffer, static_cast<size_t>(n)))) {
+        percentages.push_back(percent);
+        if (onReport) onReport(pid, percent);
+      }
+    }
+    ::close(ends[0]);
+    return Wait(pid);
+  }
 
   // Like Run, but a tool still busy after `limit` is stopped (it passes the
   // signal on to its archiver) and reported as timed out.
@@ -433,6 +465,53 @@ TEST_F(StandInTest, ARealRarOnThePathGetsTheSameSwitchesWithHostPaths) {
   r = Run("wace", {"a", "-r", "-y", "-m0", "c:\\K2\\DEMO.ace", "d:\\src"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(FileNames(t.Host('c', "K2")), Words{"DEMO.7z"});
+}
+
+TEST_F(StandInTest, WithAChannelSevenZipsProgressIsPassedOnUpToAll) {
+  // Enough to take 7-Zip a while, so that it reports on the way.
+  WriteTree(t.Host('d', "src"), {{"a.bin", NoiseBytes(3'000'000, 5)}});
+  std::vector<int> percentages;
+  auto r = RunWithProgress("wrar", {"a", "-y", "-v500000b", "-m5", "c:\\K1\\DEMO.rar", "d:\\src"},
+                           percentages);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  ASSERT_FALSE(percentages.empty());
+  EXPECT_TRUE(std::is_sorted(percentages.begin(), percentages.end()));
+  EXPECT_EQ(std::adjacent_find(percentages.begin(), percentages.end()), percentages.end());
+  // 100 even when 7-Zip ended between two of its updates.
+  EXPECT_EQ(percentages.back(), 100);
+  EXPECT_EQ(Unpacked(t.Host('c', "K1/DEMO.7z.001"))["src/a.bin"], NoiseBytes(3'000'000, 5));
+
+  // Without a channel nothing changes: 7-Zip is asked for no progress and
+  // prints nothing where the tool's output goes.
+  Fake7zz("echo \"$@\" > \"$0.args\"\n");
+  r = Run("wace", {"a", "-y", "-v100", "c:\\K2\\DEMO.ace", "d:\\src"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(TempDrives::ReadFile(bin + "/7zz.args").find(" -bsp0 "), std::string::npos);
+  percentages.clear();
+  r = RunWithProgress("wace", {"a", "-y", "-v100", "c:\\K3\\DEMO.ace", "d:\\src"}, percentages);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(TempDrives::ReadFile(bin + "/7zz.args").find(" -bsp1 "), std::string::npos);
+  EXPECT_EQ(percentages, std::vector<int>{100});
+}
+
+TEST_F(StandInTest, AStandInStoppedWhileReportingStillLeavesNoSet) {
+  WriteTree(t.Host('d', "src"), {{"a.txt", "a"}});
+  // A 7zz that reports 7-Zip's way, writes part of its set, and hangs.
+  Fake7zz(
+      kWriteVolumes +
+      "printf '  5%% + src/a.txt\\b\\b\\b\\b\\b\\b\\b\\b\\b\\b\\b\\b\\b\\b\\b 30%% + src/a.txt'\n"
+      "exec /bin/sleep 30\n");
+  std::vector<int> percentages;
+  auto start = std::chrono::steady_clock::now();
+  auto r = RunWithProgress("wrar", {"a", "-y", "-v100000b", "c:\\K1\\DEMO.rar", "d:\\src"},
+                           percentages, [](pid_t pid, int percent) {
+                             if (percent >= 30) ::kill(pid, SIGTERM);
+                           });
+  EXPECT_EQ(percentages, (std::vector<int>{5, 30}));
+  EXPECT_EQ(r.status, 128 + SIGTERM);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(FileNames(t.Host('c', "K1")), Words{});
 }
 
 }  // namespace kelvo::testing

@@ -222,12 +222,13 @@ std::vector<std::string> ExcludedArchivePaths(const std::vector<std::string>& en
 
 std::vector<std::string> SevenZipArgs(const Request& request, const std::string& archiveHost,
                                       const std::vector<HostSource>& sources,
-                                      const std::vector<std::string>& excludedArchivePaths) {
+                                      const std::vector<std::string>& excludedArchivePaths,
+                                      bool progress) {
   std::vector<std::string> args = {"a", "-t7z", SevenZipLevel(request.level)};
   if (request.volumeBytes > 0) args.push_back("-v" + std::to_string(request.volumeBytes) + "b");
   if (request.assumeYes) args.push_back("-y");
   args.push_back("-bso0");
-  args.push_back("-bsp0");
+  args.push_back(progress ? "-bsp1" : "-bsp0");
   // Followed links pack what lies outside the source, and a loop never ends.
   args.push_back("-snl");
   // Names are names: "a*b.txt" must not also pick "a1b.txt", in a source or

@@ -68,9 +68,11 @@ std::vector<std::string> ExcludedArchivePaths(const std::vector<std::string>& en
 
 // The 7zz argument vector (without the program name) that writes the set
 // `archiveHost` (".7z", split into ".7z.001" ... when volumes are asked for).
+// With `progress` 7-Zip prints its percentages on stdout, and nothing else.
 std::vector<std::string> SevenZipArgs(const Request& request, const std::string& archiveHost,
                                       const std::vector<HostSource>& sources,
-                                      const std::vector<std::string>& excludedArchivePaths);
+                                      const std::vector<std::string>& excludedArchivePaths,
+                                      bool progress = false);
 
 // The 7z set's name for an archive name: its extension replaced by ".7z".
 std::string SevenZipArchiveName(std::string_view archiveFileName);

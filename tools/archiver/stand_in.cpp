@@ -14,9 +14,11 @@
 #include <cstring>
 #include <set>
 
+#include "archiver/seven_zip_progress.h"
 #include "host/dospath.h"
 #include "host/host_config.h"
 #include "host/host_error.h"
+#include "host/progress_channel.h"
 #include "host/text_file.h"
 
 extern char** environ;
@@ -139,17 +141,63 @@ std::vector<std::string> ReadList(const PathMapper& paths, const std::string& do
   return lines;
 }
 
-// Runs the archiver and waits; signals meant for us reach it too.
-int Run(const std::string& program, const std::vector<std::string>& args) {
+// The progress channel, and the last percentage it carried.
+struct ProgressOut {
+  int fd = -1;
+  int last = -1;
+  void Write(int percent) {
+    if (fd < 0 || percent == last) return;
+    // A reader that has gone only ends the reporting.
+    if (!host::WriteProgress(fd, percent)) fd = -1;
+    last = percent;
+  }
+};
+
+// Passes 7-Zip's progress on, one percentage per line, until 7-Zip closes
+// its output.
+void RelayProgress(int from, ProgressOut& to) {
+  SevenZipProgress parser;
+  char buffer[4096];
+  for (;;) {
+    ssize_t n = ::read(from, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;  // a forwarded signal: 7-Zip ends soon
+    if (n <= 0) return;
+    for (int percent : parser.Feed(std::string_view(buffer, static_cast<size_t>(n))))
+      to.Write(percent);
+  }
+}
+
+// Runs the archiver and waits; signals meant for us reach it too. With a
+// progress channel the archiver's stdout comes here and its percentages go
+// on to the channel.
+int Run(const std::string& program, const std::vector<std::string>& args, ProgressOut* progress) {
+  const int progressFd = progress ? progress->fd : -1;
   std::vector<std::string> argvText = {program};
   argvText.insert(argvText.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : argvText) argv.push_back(a.data());
   argv.push_back(nullptr);
 
-  sigset_t forwarded, previous;
+  int output[2] = {-1, -1};
+  if (progressFd >= 0 && ::pipe2(output, O_CLOEXEC) != 0) host::ThrowErrno("make", "a pipe", errno);
+  struct PipeGuard {
+    int* ends;
+    ~PipeGuard() {
+      for (int i = 0; i < 2; ++i)
+        if (ends[i] >= 0) ::close(ends[i]);
+    }
+  } pipeGuard{output};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (output[1] >= 0) posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+  // A channel whose reader has gone must not end us before our clean-up.
+  if (progressFd >= 0) ::signal(SIGPIPE, SIG_IGN);
+
+  sigset_t forwarded, previous, defaults;
   sigemptyset(&forwarded);
   for (int sig : kForwarded) sigaddset(&forwarded, sig);
+  defaults = forwarded;
+  sigaddset(&defaults, SIGPIPE);
   // Blocked until the child's id is known, so that no signal is lost.
   ::sigprocmask(SIG_BLOCK, &forwarded, &previous);
   struct sigaction action {};
@@ -161,17 +209,23 @@ int Run(const std::string& program, const std::vector<std::string>& args) {
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
   posix_spawnattr_setsigmask(&attr, &previous);
-  posix_spawnattr_setsigdefault(&attr, &forwarded);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t pid;
-  int rc = ::posix_spawn(&pid, program.c_str(), nullptr, &attr, argv.data(), environ);
+  int rc = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
   posix_spawnattr_destroy(&attr);
+  posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
     ::sigprocmask(SIG_SETMASK, &previous, nullptr);
     throw HostError("start", program, std::strerror(rc));
   }
   gChild = pid;
   ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+  if (output[0] >= 0) {
+    ::close(output[1]);
+    output[1] = -1;
+    RelayProgress(output[0], *progress);
+  }
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) throw HostError("wait for", program, std::strerror(errno));
@@ -236,6 +290,8 @@ int Pack(Flavour flavour, const Request& request) {
                       "a set of that name is already there (" + name + ")");
   }
 
+  // Taken even for rar, so that no child of ours inherits the channel.
+  ProgressOut progress{host::ProgressChannelFromEnvironment()};
   int status;
   if (!rar.empty()) {
     std::vector<std::string> sourcesHost;
@@ -243,10 +299,17 @@ int Pack(Flavour flavour, const Request& request) {
       sourcesHost.push_back(s.linkTarget.empty() ? s.hostPath : s.linkTarget);
     std::optional<TempList> list;
     if (!request.excludeList.empty()) list.emplace(RarExcludeLines(entries, sources, toHost));
-    status = Run(rar, RarArgs(request, archiveHost, sourcesHost, list ? list->path() : ""));
+    // A real rar reports no progress.
+    status =
+        Run(rar, RarArgs(request, archiveHost, sourcesHost, list ? list->path() : ""), nullptr);
   } else {
-    status = Run(program, SevenZipArgs(request, setHost, sources,
-                                       ExcludedArchivePaths(entries, sources, toHost)));
+    status = Run(program,
+                 SevenZipArgs(request, setHost, sources,
+                              ExcludedArchivePaths(entries, sources, toHost), progress.fd >= 0),
+                 &progress);
+    // 7-Zip prints now and then, not always its last 100%: a complete set
+    // is all of it.
+    if (status == 0) progress.Write(100);
   }
   if (status == 0) return 0;
 
