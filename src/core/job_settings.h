@@ -37,6 +37,8 @@ struct JobSettings {
   // Derived values, kept beside the record.
   float VolumeBytes = 1500000.0f;  // ArchiveSize * 500,000
   bool ThreeDigitNumbering = false;
+
+  bool operator==(const JobSettings&) const = default;
 };
 
 constexpr std::int16_t kMaxArchiveSize = 199;

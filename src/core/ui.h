@@ -62,6 +62,13 @@ class Ui {
   // writes it to stderr.
   virtual void Report(const std::string& text) = 0;
 
+  // The archiver's progress in a run without a window: one line, rewritten
+  // in place while it changes, then ended with a newline (also before the
+  // next Report). The window's Ui writes it to stderr only when that is a
+  // terminal; by default nothing is shown.
+  virtual void ReportProgress(const std::string& /*text*/) {}
+  virtual void EndProgressReport() {}
+
   // Let the window repaint from the view state and take input (Abort).
   virtual void ProcessEvents() = 0;
   // Plays a WAV file of the application directory (host path); a missing

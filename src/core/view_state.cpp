@@ -2,6 +2,11 @@
 
 namespace kelvo {
 
+std::string ShownWindowTitle(const ViewState& view) {
+  if (!view.WindowMinimised || view.TitleProgress < 0) return view.WindowTitle;
+  return std::to_string(view.TitleProgress) + "% " + view.WindowTitle;
+}
+
 std::string PanelHeaderText(Panel panel) {
   switch (panel) {
     case Panel::Source:

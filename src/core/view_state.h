@@ -42,7 +42,10 @@ struct ViewState {
   FocusBox Focus = FocusBox::None;
   bool NavigationBarEnabled = true;
   bool BusyPointer = false;
-  bool WindowMinimised = false;
+  bool WindowMinimised = false;  // the window mirrors a minimise or restore by the user here
+  // The archiver's percentage while it runs, -1 otherwise: the minimised
+  // window's title leads with it.
+  int TitleProgress = -1;
   NavGroup OpenNavGroup = NavGroup::Main;  // the navigation bar's open group
   // Why the last drop on the window was refused; cleared by a panel switch.
   std::string DropNotice;
@@ -91,6 +94,10 @@ struct ViewState {
   std::string MarqueeText;  // set at start-up
   bool MarqueeVisible = false;
 };
+
+// The title the window shows: WindowTitle, after the percentage while the
+// window is minimised during the archiver ("37% Kelvo32 - orbit.kvo").
+std::string ShownWindowTitle(const ViewState& view);
 
 // The header text of a panel (" Source", " Kelvo!", ...).
 std::string PanelHeaderText(Panel panel);

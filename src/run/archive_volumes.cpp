@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "host/dospath.h"
 #include "host/host_error.h"
 
 namespace kelvo {
@@ -109,9 +110,17 @@ std::string ArchiverLine(const Context& ctx, const ArchiveStep& step) {
   return ArchiverCommandLine(job.Archiver, step.Options, archivePath, source, step.ExcludeSwitch);
 }
 
-host::ExecResult RunArchiver(Context& ctx, const ArchiveStep& step) {
+host::ExecResult RunArchiver(Context& ctx, const ArchiveStep& step,
+                             const host::WaitCallbacks& callbacks) {
   if (ctx.job.Archiver == ArchiverKind::Rar) ctx.job.SourcePath = "\"" + ctx.job.SourcePath + "\"";
-  return ctx.runner.ExecCmd(ArchiverLine(ctx, step));
+  return ctx.runner.ExecCmd(ArchiverLine(ctx, step), callbacks);
+}
+
+void RemovePartialSet(Context& ctx) {
+  const std::string& folder = ctx.run.WorkFolder;
+  if (folder.empty() || !ctx.fs.IsDirectory(folder)) return;
+  for (const auto& name : ctx.fs.ListFiles(dos::Join(folder, "*.*")))
+    ctx.fs.DeleteFile(dos::Join(folder, name));
 }
 
 }  // namespace kelvo

@@ -56,8 +56,14 @@ void MakeWorkFolder(Context& ctx);
 
 // Builds the archiver's command line and runs it, waiting for the end.
 // For RAR the source display text (SourcePath) is put in double quotes and
-// stays so; the caller restores it from RunState::SavedSourceText.
-host::ExecResult RunArchiver(Context& ctx, const ArchiveStep& step);
+// stays so; the caller restores it from RunState::SavedSourceText. The
+// callbacks hear the archiver's percentages and may stop it.
+host::ExecResult RunArchiver(Context& ctx, const ArchiveStep& step,
+                             const host::WaitCallbacks& callbacks = {});
+
+// Removes every file an archiver left in the run's work folder: the folder
+// is the run's own, made fresh for it, so all it holds is a partial set.
+void RemovePartialSet(Context& ctx);
 
 // The pieces of the command line, for the operations above and for tests.
 // The volume switch, floppy size included; empty for ACE without volumes.

@@ -143,7 +143,7 @@ void RunDriver::BuildAndPackage() {
   view.WindowMinimised = true;
   ctx_.ui.ProcessEvents();
   run.SavedSourceText = job.SourcePath;
-  RunArchiver(ctx_, *step);
+  const bool aborted = Archive(*step);
 
   if (ctx_.InBatch()) {
     view.VisiblePanel = Panel::Run;
@@ -151,9 +151,11 @@ void RunDriver::BuildAndPackage() {
   }
   view.WindowMinimised = false;
   ctx_.ui.ProcessEvents();
-  if (host::StopSignal()) {
-    // The archiver was stopped and took its partial set with it.
-    view.StatusLine = "Stopped";
+  if (host::StopSignal() || aborted) {
+    // The stand-in takes its partial set with it; whatever an archiver that
+    // ended harder left goes here, so that no volume of a stopped set stays.
+    RemovePartialSet(ctx_);
+    view.StatusLine = host::StopSignal() ? "Stopped" : "Aborted";
     FinalCleanup(kExitArchiverFailed);
     return;
   }
@@ -191,6 +193,34 @@ void RunDriver::BuildAndPackage() {
     view.StatusLine += std::string("\r\r") + kind + "'s are in " + run.WorkFolder;
   }
   FinalCleanup(kExitComplete);
+}
+
+std::string ArchiverProgressText(int percent) {
+  std::string digits = std::to_string(percent);
+  return "Archiving " + std::string(digits.size() < 3 ? 3 - digits.size() : 0, ' ') + digits + "%";
+}
+
+bool RunDriver::Archive(const ArchiveStep& step) {
+  ViewState& view = ctx_.view;
+  // An "&Abort" while the window was being minimised needs no archiver.
+  if (!zip_.AbortRequest) {
+    host::WaitCallbacks callbacks;
+    callbacks.progress = [this, &view](int percent) {
+      view.Progress = percent;
+      view.TitleProgress = percent;
+      if (ctx_.InBatch()) ctx_.ui.ReportProgress(ArchiverProgressText(percent));
+    };
+    // The window paints and takes "&Abort" and its close while 7-Zip works.
+    callbacks.tick = [this] {
+      ctx_.ui.ProcessEvents();
+      return zip_.AbortRequest;
+    };
+    RunArchiver(ctx_, step, callbacks);
+    if (ctx_.InBatch()) ctx_.ui.EndProgressReport();
+  }
+  view.TitleProgress = -1;
+  view.Progress = 0;
+  return zip_.AbortRequest;
 }
 
 void RunDriver::ClearRunState() {

@@ -7,9 +7,13 @@
 #include <string>
 
 #include "core/context.h"
+#include "run/archive_volumes.h"
 #include "run/zip_component.h"
 
 namespace kelvo {
+
+// The batch run's progress line for the archiver: "Archiving  37%".
+std::string ArchiverProgressText(int percent);
 
 class RunDriver {
  public:
@@ -18,7 +22,8 @@ class RunDriver {
   // "&Kelvo": runs the job from its checks to its clean-up. In batch mode
   // every ending ends the program (ctx.programExit) with its own status.
   void RunJob();
-  // The run panel's "&Abort": the zip step in progress returns failure.
+  // The run panel's "&Abort": the archiver or the zip step in progress
+  // stops and the run ends.
   void AbortRun();
   // The run panel's "E&xit": abort, then close the program.
   void ExitFromRun();
@@ -32,6 +37,10 @@ class RunDriver {
   // Refuses a path that is no DOS name, with the problem as its message.
   bool RefuseName(const std::string& problem, Panel panel, FocusBox focus = FocusBox::None);
   void BuildAndPackage();
+  // Runs the archiver, its percentages on the run panel, in the minimised
+  // window's title and (batch mode) on the terminal; true when "&Abort" or
+  // a close stopped it.
+  bool Archive(const ArchiveStep& step);
   void FinalCleanup(int exitStatus);
   void FailureEnd(std::int16_t zipResult);
   void ErrorEnd(const std::string& what);

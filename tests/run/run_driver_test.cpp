@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -313,6 +315,110 @@ TEST(RunJobAbort, AbortDuringTheSecondZipKeepsWhatIsDone) {
   app.driver.RunJob();
   EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete");
   EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo002")));
+}
+
+// Enough for 7-Zip at "Maximum!" to take some seconds and report on the way.
+void MakeArchiverSlow(RunFixture& app) {
+  testing::WriteTree(app.drives.Host('d', "src/slow"), {{"big.bin", NoiseBytes(12'000'000, 3)}});
+  app.ctx.job.SourceSize = 14.2f;
+  app.ctx.job.Compression = 5;
+}
+
+TEST(RunJobArchiverProgress, ReachesAllOnTheRunPanelAndInTheMinimisedTitle) {
+  RunFixture app;
+  app.ctx.view.WindowTitle = "Kelvo32 - orbit.kvo";
+  std::vector<int> seen;
+  std::vector<std::string> titles;
+  app.ui.onProcessEvents = [&] {
+    const ViewState& view = app.ctx.view;
+    if (view.TitleProgress < 0) return;
+    EXPECT_TRUE(view.WindowMinimised);
+    EXPECT_EQ(view.Progress, view.TitleProgress);
+    if (seen.empty() || seen.back() != view.Progress) {
+      seen.push_back(view.Progress);
+      titles.push_back(ShownWindowTitle(view));
+    }
+  };
+  app.driver.RunJob();
+  ASSERT_EQ(app.ctx.view.StatusLine, "Ripping complete");
+  ASSERT_FALSE(seen.empty());
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+  EXPECT_EQ(seen.back(), 100);
+  EXPECT_EQ(titles.back(), "100% Kelvo32 - orbit.kvo");
+  // Restored, the title is the job's again and the bar waits for the zips.
+  EXPECT_EQ(ShownWindowTitle(app.ctx.view), "Kelvo32 - orbit.kvo");
+  EXPECT_EQ(app.ctx.view.TitleProgress, -1);
+  // A run with a window writes no progress line.
+  EXPECT_TRUE(app.ui.progressReports.empty());
+
+  // Unattended: one line, rewritten as the percentage grows, ended once.
+  RunFixture batch;
+  MakeArchiverSlow(batch);
+  batch.ctx.job.SaveAsZips = false;
+  batch.ctx.job.ArchiveSize = 40;
+  batch.ctx.batchMode = BatchMode::Plain;
+  batch.driver.RunJob();
+  ASSERT_EQ(batch.ctx.programExit, kExitComplete) << batch.ctx.view.StatusLine;
+  const auto& lines = batch.ui.progressReports;
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines.back(), "<end>");
+  EXPECT_EQ(lines[lines.size() - 2], "Archiving 100%");
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "<end>"), 1);
+  for (size_t i = 0; i + 1 < lines.size(); ++i) {
+    EXPECT_EQ(lines[i].size(), 14u) << lines[i];
+    if (i > 0) {
+      EXPECT_LT(lines[i - 1], lines[i]);
+    }
+  }
+}
+
+TEST(RunJobArchiverAbort, AbortAtAThirdLeavesNoVolumeNoFolderAndTheJobAsItWas) {
+  RunFixture app;
+  MakeArchiverSlow(app);
+  const JobSettings before = app.ctx.job;
+  int abortedAt = -1, highest = -1;
+  std::chrono::steady_clock::time_point abortTime;
+  app.ui.onProcessEvents = [&] {
+    highest = std::max(highest, app.ctx.view.TitleProgress);
+    if (abortedAt < 0 && app.ctx.view.TitleProgress >= 30) {
+      abortedAt = app.ctx.view.TitleProgress;
+      abortTime = std::chrono::steady_clock::now();
+      app.driver.AbortRun();
+    }
+  };
+  app.driver.RunJob();
+  ASSERT_GE(abortedAt, 30);
+  // 7-Zip really stopped: it never got to the end, and not long after.
+  EXPECT_LT(highest, 100);
+  EXPECT_LT(std::chrono::steady_clock::now() - abortTime, std::chrono::seconds(5));
+
+  EXPECT_EQ(app.ctx.view.StatusLine, "Aborted");
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
+  EXPECT_TRUE(app.Zips().empty());
+  EXPECT_FALSE(app.ctx.view.WindowMinimised);
+  EXPECT_EQ(app.ctx.view.Progress, 0);
+  EXPECT_EQ(app.ctx.view.TitleProgress, -1);
+  EXPECT_EQ(app.ctx.view.VisiblePanel, Panel::Run);
+  EXPECT_TRUE(app.ui.sounds.empty());
+  // The settings are the job's own again (the derived volume values are
+  // the run's).
+  JobSettings after = app.ctx.job;
+  after.VolumeBytes = before.VolumeBytes;
+  after.ThreeDigitNumbering = before.ThreeDigitNumbering;
+  EXPECT_TRUE(after == before) << after.SourcePath;
+
+  // A close of the window in batch mode ("E&xit") stops it the same way.
+  RunFixture batch;
+  MakeArchiverSlow(batch);
+  batch.ctx.batchMode = BatchMode::Plain;
+  batch.ui.onProcessEvents = [&] {
+    if (batch.ctx.view.TitleProgress >= 10 && !batch.ctx.programExit) batch.driver.ExitFromRun();
+  };
+  batch.driver.RunJob();
+  EXPECT_EQ(batch.ctx.programExit, kExitZipFailed);
+  EXPECT_EQ(batch.ctx.view.StatusLine, "Aborted");
+  EXPECT_FALSE(std::filesystem::exists(batch.drives.Host('c', "Kelvo001")));
+  EXPECT_EQ(batch.ui.progressReports.back(), "<end>");
 }
 
 TEST(RunJobErrors, AVanishedNfoEndsTheRunAndSaysWhy) {

@@ -68,6 +68,14 @@ void ScriptedUi::Report(const std::string& text) {
   reports.push_back(text);
 }
 
+void ScriptedUi::ReportProgress(const std::string& text) {
+  progressReports.push_back(text);
+}
+
+void ScriptedUi::EndProgressReport() {
+  progressReports.push_back("<end>");
+}
+
 void ScriptedUi::ProcessEvents() {
   ++eventsProcessed;
   if (onProcessEvents) onProcessEvents();

@@ -40,6 +40,8 @@ class ScriptedUi : public Ui {
 
   std::vector<ShownMessage> messages;
   std::vector<std::string> reports;  // Report() texts, in order
+  // ReportProgress() texts, and "<end>" for each EndProgressReport().
+  std::vector<std::string> progressReports;
   std::vector<ShownDialog> dialogs;
   std::vector<std::string> sounds;
   int eventsProcessed = 0;
@@ -49,6 +51,8 @@ class ScriptedUi : public Ui {
   MessageResult ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
                             MessageButtons buttons) override;
   void Report(const std::string& text) override;
+  void ReportProgress(const std::string& text) override;
+  void EndProgressReport() override;
   void ProcessEvents() override;
   void PlaySound(const std::string& hostPath, bool wait) override;
 
