@@ -197,7 +197,7 @@ void MainWindow::Render() {
 
 void MainWindow::RenderShown() {
   const ViewState& view = ctx_.view;
-  setWindowTitle(MessageText(view.WindowTitle));
+  setWindowTitle(MessageText(ShownWindowTitle(view)));
   header->SetText(MessageText(view.PanelHeader));
   PanelBase* shown = nullptr;
   switch (view.VisiblePanel) {
@@ -280,6 +280,13 @@ void MainWindow::PlaceOnScreen() {
   // Kept on the screen when it is too small for the offset.
   top = std::max(area.top(), std::min(top, area.bottom() - frame.height()));
   move(left, top);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  // A minimise or restore by the user (the archiver's window among them) is
+  // the view's, so that the next render keeps it rather than undoing it.
+  if (event->type() == QEvent::WindowStateChange) ctx_.view.WindowMinimised = isMinimized();
+  QMainWindow::changeEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

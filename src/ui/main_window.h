@@ -76,6 +76,7 @@ class MainWindow : public QMainWindow {
   QLabel* dropNotice;  // why a drop was refused
 
  protected:
+  void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   // F1 anywhere in the window, whatever the shift keys.

@@ -180,4 +180,83 @@ TEST(RunFromTheWindow, ClosingTheWindowStopsTheRunThenCloses) {
   EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "app/file_id.diz")));
 }
 
+namespace {
+
+// A source that keeps 7-Zip at "Maximum!" busy for some seconds.
+void MakeArchiverSlow(RunApp& app) {
+  TempDrives::WriteFile(app.drives.Host('d', "release/slow/big.bin"),
+                        testing::NoiseBytes(12'000'000, 3));
+  auto* levels = app.window.zip->compression;
+  QTest::mouseClick(levels->viewport(), Qt::LeftButton, {},
+                    levels->visualItemRect(levels->item(5)).center());
+  ASSERT_EQ(app.ctx.job.Compression, 5);
+}
+
+}  // namespace
+
+TEST(RunFromTheWindow, TheArchiverShowsItsPercentageAndTakesAbort) {
+  RunApp app;
+  MakeArchiverSlow(app);
+  std::string minimisedTitle;
+  int barAtAbort = -1, minimisedAgain = 0;
+  bool aborted = false;
+  app.duringRun = [&] {
+    const int percent = app.ctx.view.TitleProgress;
+    if (percent <= 0 || aborted) return;
+    if (minimisedTitle.empty()) {
+      ASSERT_TRUE(app.window.isMinimized());
+      minimisedTitle = app.window.windowTitle().toStdString();
+      // The user restores the window: it stays restored and shows the bar.
+      app.window.showNormal();
+      return;
+    }
+    if (app.window.isMinimized()) ++minimisedAgain;
+    if (percent >= 30) {
+      EXPECT_EQ(app.window.windowTitle(), "Kelvo32");
+      EXPECT_TRUE(app.window.run->isVisible());
+      barAtAbort = app.window.run->progress->value();
+      EXPECT_EQ(barAtAbort, percent);
+      aborted = true;
+      app.Click(app.window.run->abort);
+    }
+  };
+  app.Click(NavItem::Kelvo);
+  ASSERT_TRUE(aborted);
+  EXPECT_TRUE(minimisedTitle.ends_with("% Kelvo32")) << minimisedTitle;
+  EXPECT_GT(std::stoi(minimisedTitle), 0);
+  EXPECT_EQ(minimisedAgain, 0);
+  EXPECT_GE(barAtAbort, 30);
+
+  EXPECT_EQ(app.Status(), "Aborted");
+  EXPECT_FALSE(app.window.isMinimized());
+  EXPECT_EQ(app.window.windowTitle(), "Kelvo32");
+  EXPECT_EQ(app.window.run->progress->value(), 0);
+  EXPECT_TRUE(app.window.navigation->isEnabled());
+  EXPECT_EQ(app.window.source->sourcePath->text(), "d:\\release");
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
+  EXPECT_TRUE(app.Zips().empty());
+  EXPECT_TRUE(app.ui.sounds.empty());
+}
+
+TEST(RunFromTheWindow, ClosingTheWindowDuringTheArchiverStopsItThenCloses) {
+  RunApp app;
+  MakeArchiverSlow(app);
+  bool closed = false;
+  int highest = 0;
+  app.duringRun = [&] {
+    highest = std::max(highest, app.ctx.view.TitleProgress);
+    if (!closed && app.ctx.view.TitleProgress >= 5) {
+      closed = true;
+      app.window.close();
+      EXPECT_TRUE(app.window.isVisible());
+    }
+  };
+  app.Click(NavItem::Kelvo);
+  ASSERT_TRUE(closed);
+  EXPECT_LT(highest, 100);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !app.window.isVisible(); }, 5000));
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
+  EXPECT_TRUE(app.Zips().empty());
+}
+
 }  // namespace kelvo::gui

@@ -1,5 +1,5 @@
 // Saves a picture of every panel, of the splash screen and of the run panel
-// during a run, for a person to look at:
+// during the archiver and during the zips, for a person to look at:
 //   xvfb-run -a build/tests/kelvo_screenshots build/screenshots
 #include <QApplication>
 #include <QDir>
@@ -214,6 +214,26 @@ int main(int argc, char** argv) {
   SaveTool("notepad", {OnDriveZ(QString(KELVO_SAMPLES_DIR) + "/orbit.nfo")}, "editor_nfo");
   window.show();
 
+  // The run panel during the archiver step, the window restored by the
+  // user: a source that keeps 7-Zip busy, the run aborted once it is shot.
+  testing::TempDrives::WriteFile(drives.Host('d', "big/data.bin"), Noise(12'000'000, 8));
+  job.SourcePath = "d:\\big";
+  job.Compression = 5;
+  bool archiverShot = false;
+  test.ui.onProcessEvents = [&] {
+    if (!archiverShot && ctx.view.TitleProgress >= 25) {
+      archiverShot = true;
+      window.showNormal();
+      window.Render();
+      Save(window, "run_archiver");
+      driver.AbortRun();
+    }
+  };
+  driver.RunJob();
+  if (!archiverShot) std::fprintf(stderr, "the archiver reported no progress\n");
+  job.SourcePath = "d:\\release";
+  job.Compression = 0;
+
   // The run panel while the second zip is written.
   bool shot = false;
   test.ui.onProcessEvents = [&] {
@@ -256,5 +276,5 @@ int main(int argc, char** argv) {
   shell::NavigateTo(ctx, shell::NavItem::Nfo, {});
   window.Render();
   Save(window, "dark_nfo");
-  return saved == 22 ? 0 : 1;
+  return saved == 23 ? 0 : 1;
 }
