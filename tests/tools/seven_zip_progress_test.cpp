@@ -51,7 +51,7 @@ TEST(SevenZipProgress, AnyPieceOfTheStreamMayEndAnywhere) {
 TEST(SevenZipProgress, DigitsAndPercentSignsInNamesAreNoProgress) {
   SevenZipProgress progress;
   EXPECT_EQ(progress.Feed("  5% + src/50% off.txt"), Percentages{5});
-  EXPECT_EQ(progress.Feed(Update(" 60% + src/99% done/12%", 22)), Percentages{60});
+  EXPECT_EQ(progress.Feed(Update(" 60% + src/99% done/take 12% off.txt", 22)), Percentages{60});
   // Not an update's percentage: too many digits, over 100, a count, a scan.
   EXPECT_EQ(progress.Feed(Update("1000% + x", 22) + Update("101% + x", 9) + Update(" 12 files", 8) +
                           Update("  3M Scan", 9) + Update("  7 %", 9)),
