@@ -1,7 +1,8 @@
 // The Kelvo command: checks the job, has the archiver build the volume set
 // in a fresh work folder, wraps each volume into its zip, and reports the
 // end on the run panel. One run is one call of RunJob; "&Abort" and "E&xit"
-// reach it through the events the window processes while the zips are made.
+// reach it through the events the window processes while the archiver runs
+// and while the zips are made.
 #pragma once
 
 #include <string>
