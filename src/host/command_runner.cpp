@@ -132,8 +132,10 @@ Waited WaitFor(pid_t pid, OnStop onStop, const WaitCallbacks* callbacks, int& pr
       if (callbacks->tick()) stop();
     }
   }
-  // What it wrote just before it ended.
-  DrainProgress(progressFd, lines, callbacks);
+  // What it wrote just before it ended, and a tick after it as after every
+  // report, so that the caller shows the last percentage too.
+  if (DrainProgress(progressFd, lines, callbacks) && callbacks && callbacks->tick)
+    callbacks->tick();
   if (pidfd >= 0) ::close(pidfd);
   if (status == -1) return {-1, stopped};
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), stopped};

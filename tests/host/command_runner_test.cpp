@@ -239,11 +239,18 @@ TEST_F(RunnerTest, AWatchedProgramReportsItsPercentagesWhileTheCallerTicks) {
   // The caller's events ran all along, not only at the reports.
   EXPECT_GE(ticks, 15);
 
-  // The last line before the end is not lost, and a program that reports
-  // nothing still ticks.
+  // The last line before the end is not lost, and the caller ticks after
+  // it to show it; a program that reports nothing still ticks.
   reported.clear();
+  bool tickedAfter = false;
+  callbacks.tick = [&] {
+    tickedAfter = !reported.empty();
+    ++ticks;
+    return false;
+  };
   r = runner.ExecCmd("sh -c \"echo 99 >&3; exit 0\"", callbacks);
   EXPECT_EQ(reported, std::vector<int>{99});
+  EXPECT_TRUE(tickedAfter);
   ticks = 0;
   r = runner.ExecCmd("sh -c \"sleep 0.2\"", callbacks);
   EXPECT_EQ(r.exitStatus, 0);
