@@ -99,6 +99,7 @@ Waited WaitFor(pid_t pid, OnStop onStop, const WaitCallbacks* callbacks, int& pr
   const auto tick = std::chrono::milliseconds(callbacks ? std::max(1, callbacks->tickMs) : 100);
   ProgressLines lines;
   bool stopped = false, killed = false;
+  bool unshown = false;  // a percentage reported since the last tick
   Clock::time_point stoppedAt, lastTick = Clock::now();
   auto stop = [&] {
     if (stopped) return;
@@ -121,6 +122,7 @@ Waited WaitFor(pid_t pid, OnStop onStop, const WaitCallbacks* callbacks, int& pr
     int timeout = static_cast<int>(pidfd >= 0 ? tick.count() : std::min<long>(tick.count(), 20));
     ::poll(ready, count, timeout);  // a timeout or EINTR is just another look
     bool reported = DrainProgress(progressFd, lines, callbacks);
+    unshown = unshown || reported;
     pid_t r = ::waitpid(pid, &status, WNOHANG);
     if (r == pid) break;
     if (r < 0 && errno != EINTR) {
@@ -129,13 +131,14 @@ Waited WaitFor(pid_t pid, OnStop onStop, const WaitCallbacks* callbacks, int& pr
     }
     if (callbacks && callbacks->tick && (reported || Clock::now() - lastTick >= tick)) {
       lastTick = Clock::now();
+      unshown = false;
       if (callbacks->tick()) stop();
     }
   }
   // What it wrote just before it ended, and a tick after it as after every
   // report, so that the caller shows the last percentage too.
-  if (DrainProgress(progressFd, lines, callbacks) && callbacks && callbacks->tick)
-    callbacks->tick();
+  unshown = DrainProgress(progressFd, lines, callbacks) || unshown;
+  if (unshown && callbacks && callbacks->tick) callbacks->tick();
   if (pidfd >= 0) ::close(pidfd);
   if (status == -1) return {-1, stopped};
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), stopped};
