@@ -1,4 +1,5 @@
 #include "run/zip_comment.h"
+#include "run/zip_file_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,30 +26,9 @@ constexpr std::string_view kLocatorSig = "PK\x06\x07";
 constexpr std::string_view kZip64EndSig = "PK\x06\x06";
 constexpr std::string_view kCentralSig = "PK\x01\x02";
 
-std::uint64_t Le(const char* p, int bytes) {
-  std::uint64_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
-  return v;
-}
-
-struct File {
-  int fd = -1;
-  ~File() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-// Exactly `len` bytes at `offset`, or false.
-bool ReadExact(int fd, char* buffer, std::size_t len, std::uint64_t offset) {
-  std::size_t done = 0;
-  while (done < len) {
-    ssize_t n = ::pread(fd, buffer + done, len - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
+using zipio::Le;
+using zipio::ReadExact;
+using File = zipio::Descriptor;
 
 bool SigAt(int fd, std::uint64_t offset, std::string_view sig) {
   char buffer[4];

@@ -15,6 +15,7 @@
 #include "host/host_error.h"
 #include "run/parallel_deflate.h"
 #include "run/zip_comment.h"
+#include "run/zip_file_io.h"
 
 namespace kelvo {
 
@@ -28,33 +29,9 @@ constexpr std::size_t kCentralSize = 46;
 constexpr std::size_t kLocalSize = 30;
 constexpr std::uint32_t kMax32 = 0xFFFFFFFFu;
 
-std::uint64_t Le(const char* p, int bytes) {
-  std::uint64_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
-  return v;
-}
-
-struct Fd {
-  int fd = -1;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-// Exactly `len` bytes at `offset`, or false (errno 0 for a short file).
-bool ReadExact(int fd, char* buffer, std::size_t len, std::uint64_t offset) {
-  std::size_t done = 0;
-  while (done < len) {
-    ssize_t n = ::pread(fd, buffer + done, len - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = 0;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
+using zipio::Le;
+using zipio::ReadExact;
+using Fd = zipio::Descriptor;
 
 struct Entry {
   std::string name;
