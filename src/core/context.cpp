@@ -1,6 +1,7 @@
 #include "core/context.h"
 
 #include "host/dospath.h"
+#include "host/host_error.h"
 
 namespace kelvo {
 
@@ -23,6 +24,24 @@ Context::~Context() {
 
 std::string Context::AppFile(const std::string& name) const {
   return dos::Join(appDir, name);
+}
+
+void Context::NoteWritten(const std::string& dosPath) {
+  if (auto id = fs.FileIdentity(dosPath)) written_[dos::Lower(dosPath)] = *id;
+}
+
+void Context::DeleteIfWritten(const std::string& dosPath) {
+  auto it = written_.find(dos::Lower(dosPath));
+  if (it == written_.end()) return;
+  const auto now = fs.FileIdentity(dosPath);
+  const bool ours = now && *now == it->second;
+  written_.erase(it);
+  if (!ours) return;
+  try {
+    fs.DeleteFile(dosPath);
+  } catch (const host::HostError&) {
+    // Clean-up removes what it can.
+  }
 }
 
 void Context::PlayAppSound(const std::string& name, bool wait) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -76,12 +77,25 @@ struct Context {
     if (!programExit) programExit = status;
   }
 
+  // The folder of this process's DIZ and NFO work copies (under "temp"),
+  // made on first use; empty until then.
+  std::string WorkCopyFolder;
+
+  // Shared files this process wrote, each by its identity when written:
+  // clean-up deletes a file only while it is still the one written here, so
+  // another run's file of the same name is never touched.
+  void NoteWritten(const std::string& dosPath);
+  void DeleteIfWritten(const std::string& dosPath);
+
   bool InBatch() const { return batchMode != BatchMode::None; }
   // appDir + "\" + name
   std::string AppFile(const std::string& name) const;
   // Plays a sound file of the application directory; a missing one plays
   // nothing.
   void PlayAppSound(const std::string& name, bool wait);
+
+ private:
+  std::map<std::string, host::FileSystem::Identity> written_;
 };
 
 }  // namespace kelvo

@@ -30,4 +30,23 @@ std::string NumberText(long long n) {
   return n >= 0 ? " " + std::to_string(n) : std::to_string(n);
 }
 
+std::string LimitedBaseName(std::string_view name, size_t limit) {
+  if (name.size() <= limit) return std::string(name);
+  auto continuation = [&](size_t i) {
+    return (static_cast<unsigned char>(name[i]) & 0xC0) == 0x80;
+  };
+  size_t end = limit;
+  if (continuation(end)) {
+    // The cut falls inside a character: back to its lead byte, and cut
+    // before it when the character runs past the limit. Stray high bytes
+    // (CP437) are characters of their own.
+    size_t lead = end;
+    while (lead > 0 && continuation(lead)) --lead;
+    const auto byte = static_cast<unsigned char>(name[lead]);
+    const size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    if (byte >= 0xC0 && lead + length > end) end = lead;
+  }
+  return std::string(name.substr(0, end));
+}
+
 }  // namespace kelvo

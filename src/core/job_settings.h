@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kelvo {
 
@@ -50,6 +51,9 @@ constexpr std::int16_t kFloppyArchiveSize = 3;
 constexpr int kSingleArchiveNameLimit = 20;
 constexpr int kTwoDigitNameLimit = 6;
 constexpr int kThreeDigitNameLimit = 5;
+// The base name cut to at most `limit` bytes, never inside a UTF-8
+// character (a name of single bytes, CP437 ones too, is cut at `limit`).
+std::string LimitedBaseName(std::string_view name, size_t limit);
 
 // ArchiveSize * 500,000 in single precision, as the estimate uses it.
 float VolumeBytesFor(std::int16_t archiveSize);

@@ -19,7 +19,7 @@ class QuietUi : public Ui {
     return buttons == MessageButtons::YesNo ? MessageResult::Yes : MessageResult::Ok;
   }
   void Report(const std::string& text) override {
-    if (messages_) std::fprintf(messages_, "%s\n", text.c_str());
+    if (messages_) std::fprintf(messages_, "%s\n", PrintableReason(text).c_str());
   }
   void ProcessEvents() override {}
   void PlaySound(const std::string&, bool) override {}

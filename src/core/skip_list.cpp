@@ -77,6 +77,13 @@ void AddSkipEntry(Context& ctx,
   ctx.job.SkipEntries += kLineEnd;
 }
 
+bool SkipEntryMatches(const host::FileSystem& fs, const std::string& entry) {
+  if (entry.empty()) return false;
+  if (entry.back() == '*') return fs.ExistsWithDirectories(entry);
+  return fs.ExistsAsFile(entry) ||
+         (dos::HasWildcard(dos::FileNamePart(entry)) && !fs.ListFiles(entry).empty());
+}
+
 void ClearSkipList(Context& ctx) {
   ctx.job.SkipEntries.clear();
 }

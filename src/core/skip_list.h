@@ -18,4 +18,10 @@ void AddSkipEntry(Context& ctx,
 // "&Clear".
 void ClearSkipList(Context& ctx);
 
+// Whether a skip entry names something, by the rule the archiver excludes
+// with: the last component is a DOS pattern ('*' any run, '?' one
+// character); one ending in '*' matches files and directories, any other
+// files only. A name that itself holds '*' or '?' matches itself.
+bool SkipEntryMatches(const host::FileSystem& fs, const std::string& entry);
+
 }  // namespace kelvo

@@ -5,6 +5,46 @@
 
 namespace kelvo {
 
+namespace {
+
+constexpr size_t kReasonLimit = 2000;
+
+// Back to the first byte of the character holding `at`.
+size_t CharacterStart(std::string_view text, size_t at) {
+  while (at > 0 && at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
+  return at;
+}
+
+}  // namespace
+
+std::string PrintableReason(std::string_view text) {
+  std::string cut;
+  if (text.size() > kReasonLimit) {
+    const size_t half = kReasonLimit / 2;
+    const size_t headEnd = CharacterStart(text, half);
+    const size_t tailStart = CharacterStart(text, text.size() - half);
+    cut = std::string(text.substr(0, headEnd)) + "[... " + std::to_string(tailStart - headEnd) +
+          " bytes ...]" + std::string(text.substr(tailStart));
+    text = cut;
+  }
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\r' || c == '\n') {
+      out += '\n';
+    } else if (byte < 0x20 || byte == 0x7F) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::optional<std::string> Ui::Accept(std::optional<std::string> chosen, bool anyName) {
   if (!chosen || anyName) return chosen;
   std::string problem = dos::PathProblem(*chosen);

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kelvo {
 
@@ -39,6 +40,12 @@ struct FolderDialogRequest {
   // Called each time the highlighted folder changes, with its DOS path.
   std::function<void(const std::string& path, FolderDialogStatus& status)> onHighlighted;
 };
+
+// A reason as it goes to stderr or a log: every control byte but the line
+// breaks escaped ("\x01"; CR is a line break), so that no value can cut,
+// colour or rewrite the line; and a reason past 2,000 bytes cut in its
+// middle (at character boundaries), so that no value floods the log.
+std::string PrintableReason(std::string_view text);
 
 class Ui {
  public:

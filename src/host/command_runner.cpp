@@ -291,7 +291,9 @@ ExecResult CommandRunner::Start(std::string_view commandLine, std::optional<OnSt
   }
   if (!cmd.output.empty()) {
     auto host = fs_.HostPath(cmd.output);
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (cmd.append ? O_APPEND : O_TRUNC);
+    // The targets are the program's own exchange files: a link planted at
+    // one is refused, never written through.
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (cmd.append ? O_APPEND : O_TRUNC);
     std::string reason = !host                                              ? "path not found"
                          : IsReadOnly(*host)                                ? "Read-only file"
                          : (outFd = ::open(host->c_str(), flags, 0666)) < 0 ? std::strerror(errno)

@@ -201,12 +201,11 @@ void FileSystem::CopyFile(std::string_view from, std::string_view to) {
       throw HostError("copy", from, "source and target are the same file");
     if (IsReadOnly(dst)) throw HostError("copy to", to, "Read-only file");
   }
-  Fd out{::open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)};
-  if (out.fd < 0) ThrowErrno("create", to, errno);
-  CopyBytes(in.fd, out.fd, from, to);
-  int fd = out.fd;
-  out.fd = -1;
-  if (::close(fd) != 0) ThrowErrno("write", to, errno);
+  // Written beside and renamed over: a link at the target is replaced, not
+  // written through, and a failed copy leaves the old target whole.
+  FileBeside out(dst, to);
+  CopyBytes(in.fd, out.fd(), from, to);
+  out.Commit();
 }
 
 void FileSystem::DeleteFile(std::string_view dosPath) {
@@ -293,6 +292,14 @@ std::unique_ptr<LineReader> FileSystem::OpenRead(std::string_view dosPath) const
 
 std::unique_ptr<LineWriter> FileSystem::OpenWrite(std::string_view dosPath, LineWriter::Mode mode) {
   return std::make_unique<LineWriter>(RequireHostPath(dosPath, "create"), mode, dosPath);
+}
+
+std::optional<FileSystem::Identity> FileSystem::FileIdentity(std::string_view dosPath) const {
+  auto host = HostPath(dosPath);
+  struct stat st;
+  if (!host || ::lstat(host->c_str(), &st) != 0) return std::nullopt;
+  return Identity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                  static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 }  // namespace kelvo::host

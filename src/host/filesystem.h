@@ -73,6 +73,14 @@ class FileSystem {
     bool operator==(const Version&) const = default;
   };
   std::optional<Version> FileVersion(std::string_view dosPath) const;
+  // Which file a path names right now (the entry itself, links not
+  // followed); nullopt when there is none.
+  struct Identity {
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const Identity&) const = default;
+  };
+  std::optional<Identity> FileIdentity(std::string_view dosPath) const;
   // Free bytes of the volume holding a drive ("d", "d:") or path.
   std::optional<std::uint64_t> FreeBytes(std::string_view driveOrPath) const;
 

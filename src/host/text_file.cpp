@@ -1,8 +1,12 @@
 #include "host/text_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include "host/host_error.h"
 
@@ -42,8 +46,79 @@ bool LineReader::Next(std::string& line) {
   return true;
 }
 
+namespace {
+
+// The process's umask, read without changing it (other threads may create
+// files meanwhile).
+mode_t CurrentUmask() {
+  static const mode_t mask = [] {
+    mode_t m = 022;
+    if (std::FILE* f = std::fopen("/proc/self/status", "re")) {
+      char line[256];
+      while (std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, "Umask:", 6) == 0)
+          m = static_cast<mode_t>(std::strtoul(line + 6, nullptr, 8));
+      std::fclose(f);
+    }
+    return m;
+  }();
+  return mask;
+}
+
+// Read-only as DOS sees it, for the file itself and not what a link names.
+bool IsReadOnlyFileItself(const std::string& hostPath) {
+  struct stat st;
+  return ::lstat(hostPath.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR);
+}
+
+}  // namespace
+
+FileBeside::FileBeside(const std::string& hostPath, std::string_view shownName)
+    : target_(hostPath), temp_(hostPath + ".XXXXXX"), name_(shownName) {
+  if (IsReadOnlyFileItself(hostPath)) throw HostError("write", name_, "Read-only file");
+  struct stat st;
+  if (::lstat(hostPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    throw HostError("create", name_, "Is a directory");
+  fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
+  if (fd_ < 0) ThrowErrno("create", name_, errno);
+  ::fchmod(fd_, 0666 & ~CurrentUmask());
+}
+
+FileBeside::~FileBeside() {
+  if (done_) return;
+  if (fd_ >= 0) ::close(fd_);
+  ::unlink(temp_.c_str());
+}
+
+int FileBeside::Release() {
+  int fd = fd_;
+  fd_ = -1;
+  done_ = true;
+  return fd;
+}
+
+void FileBeside::Commit() {
+  if (fd_ >= 0) {
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) ThrowErrno("write", name_, errno);
+  }
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) ThrowErrno("write", name_, errno);
+  done_ = true;
+}
+
 LineWriter::LineWriter(const std::string& hostPath, Mode mode, std::string_view shownName)
     : file_(nullptr), name_(shownName.empty() ? hostPath : std::string(shownName)) {
+  if (mode == Mode::Replace) {
+    FileBeside beside(hostPath, name_);
+    file_ = ::fdopen(beside.fd(), "wb");
+    if (!file_) ThrowErrno("create", name_, errno);
+    // The rename waits for Close(); until then the temporary is ours.
+    target_ = hostPath;
+    temp_ = beside.tempPath();
+    beside.Release();
+    return;
+  }
   if (IsReadOnly(hostPath)) throw HostError("write", name_, "Read-only file");
   const char* how = mode == Mode::Truncate ? "wb" : "ab";
   file_ = std::fopen(hostPath.c_str(), how);
@@ -52,6 +127,7 @@ LineWriter::LineWriter(const std::string& hostPath, Mode mode, std::string_view 
 
 LineWriter::~LineWriter() {
   if (file_) std::fclose(file_);
+  if (!temp_.empty()) ::unlink(temp_.c_str());
 }
 
 void LineWriter::WriteLine(std::string_view line) {
@@ -70,6 +146,14 @@ void LineWriter::Close() {
   std::FILE* f = file_;
   file_ = nullptr;
   if (std::fclose(f) != 0) ThrowErrno("write", name_, errno);
+  if (temp_.empty()) return;
+  std::string temp = std::move(temp_);
+  temp_.clear();
+  if (::rename(temp.c_str(), target_.c_str()) != 0) {
+    int error = errno;
+    ::unlink(temp.c_str());
+    ThrowErrno("write", name_, error);
+  }
 }
 
 std::vector<std::string> ReadLines(const std::string& hostPath) {

@@ -28,7 +28,10 @@ class LineReader {
 
 class LineWriter {
  public:
-  enum class Mode { Truncate, Append };
+  // Replace writes a new file beside the path and renames it over the path
+  // at Close(): a link planted there is replaced, never written through, and
+  // the old file stays whole until the new one is complete.
+  enum class Mode { Truncate, Append, Replace };
   // Throws HostError when the file cannot be created; a file without its
   // owner write bit counts as read-only and is refused.
   explicit LineWriter(const std::string& hostPath, Mode mode = Mode::Truncate,
@@ -44,6 +47,29 @@ class LineWriter {
  private:
   std::FILE* file_;
   std::string name_;
+  std::string target_, temp_;  // Replace only
+};
+
+// A file written beside `hostPath` (same directory, a unique name) that
+// takes its place on Commit(); dropped without a trace otherwise. New files
+// get the permissions an ordinary create would give them.
+class FileBeside {
+ public:
+  FileBeside(const std::string& hostPath, std::string_view shownName);
+  ~FileBeside();
+  FileBeside(const FileBeside&) = delete;
+  FileBeside& operator=(const FileBeside&) = delete;
+  int fd() const { return fd_; }
+  const std::string& tempPath() const { return temp_; }
+  // Hands the descriptor and the temporary over: the caller closes the one
+  // and renames or removes the other.
+  int Release();
+  void Commit();  // closes (unless released) and renames; throws HostError
+
+ private:
+  std::string target_, temp_, name_;
+  int fd_ = -1;
+  bool done_ = false;
 };
 
 // Whole-file helpers for small files.

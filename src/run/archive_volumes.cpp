@@ -80,9 +80,10 @@ void WriteSkipFile(Context& ctx, ArchiveStep& step) {
     return;
   }
   step.ExcludeSwitch = kExcludeSwitch;
-  auto writer = ctx.fs.OpenWrite(kSkipFile);
+  auto writer = ctx.fs.OpenWrite(kSkipFile, host::LineWriter::Mode::Replace);
   writer->WriteLine(ctx.job.SkipEntries);
   writer->Close();
+  ctx.NoteWritten(kSkipFile);
 }
 
 void MakeWorkFolder(Context& ctx) {

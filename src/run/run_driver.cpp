@@ -5,11 +5,14 @@
 
 #include "core/exit_status.h"
 #include "core/message_titles.h"
+#include "core/shared_files.h"
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "host/stop_signal.h"
 #include "run/archive_volumes.h"
 #include "run/zip_volumes.h"
+#include "source/special_files.h"
+#include "texts/diz_nfo.h"
 #include "texts/diz_numbering.h"
 
 namespace kelvo {
@@ -19,6 +22,7 @@ RunDriver::RunDriver(Context& ctx) : ctx_(ctx), zip_(ctx.fs) {
   zip_.Status = [this](std::int16_t progress) {
     if (ctx_.view.Progress != progress) ctx_.view.Progress = progress;
   };
+  zip_.Warning = [this](const std::string& text) { Warn(text); };
   zip_.ProcessEvents = [this] {
     ctx_.ui.ProcessEvents();
     // A stop noted by a signal handler is an "&Abort": the zip being written
@@ -74,7 +78,8 @@ bool RunDriver::PassesChecks() {
         RefuseName(dos::PathProblem(job.NfoPath), Panel::Nfo) ||
         RefuseName(dos::PathProblem(job.ExtraPath), Panel::Nfo) ||
         RefuseName(dos::PathProblem(job.ZipStorageDir), Panel::Zip) ||
-        (job.ZipCommentEnabled && RefuseName(dos::PathProblem(job.ZipCommentPath), Panel::Zip)))
+        (job.ZipCommentEnabled && RefuseName(dos::PathProblem(job.ZipCommentPath), Panel::Zip)) ||
+        RefuseName(texts::NfoNameProblem(job.NfoPath), Panel::Nfo))
       return false;
   }
   if (job.Compression < 0 || job.Compression > 5) {
@@ -120,11 +125,38 @@ void RunDriver::RunJob() {
     ctx_.view.PanelHeader = PanelHeaderText(Panel::Run);
   }
   try {
+    // Held to the run's end: c:'s exchange files (the skip list, the DIZ
+    // check's preview) and the storage directory's set names.
+    const auto aborted = [this] { return zip_.AbortRequest; };
+    auto exchange = HoldExchangeFiles(ctx_, aborted);
+    auto storage = exchange && ctx_.job.SaveAsZips ? HoldZipStorage(ctx_, aborted) : nullptr;
+    if (!exchange || (ctx_.job.SaveAsZips && !storage)) {
+      ctx_.view.StatusLine = host::StopSignal() ? "Stopped" : "Aborted";
+      ClearRunState();
+      if (ctx_.InBatch()) ctx_.EndProgram(kExitArchiverFailed);
+      return;
+    }
     if (!PassesChecks()) return;
     BuildAndPackage();
   } catch (const host::HostError& error) {
     ErrorEnd(error.what());
   }
+  ShowWarnings();
+}
+
+void RunDriver::Warn(const std::string& text) {
+  if (std::find(warnings_.begin(), warnings_.end(), text) != warnings_.end()) return;
+  warnings_.push_back(text);
+  if (ctx_.InBatch()) ctx_.ui.Report("warning: " + text);
+}
+
+void RunDriver::ShowWarnings() {
+  std::vector<std::string> warnings = std::move(warnings_);
+  warnings_.clear();
+  if (warnings.empty() || ctx_.InBatch()) return;
+  std::string text;
+  for (const auto& warning : warnings) text += (text.empty() ? "" : "\r\r") + warning;
+  ctx_.ui.ShowMessage(text, kAppTitle, MessageIcon::Exclamation, MessageButtons::Ok);
 }
 
 void RunDriver::BuildAndPackage() {
@@ -137,6 +169,9 @@ void RunDriver::BuildAndPackage() {
     if (ctx_.InBatch()) ctx_.EndProgram(kExitTooManyVolumes);
     return;
   }
+  if (std::string special = SpecialFilesWarning(FindSpecialFiles(ctx_.fs, job.SourcePath));
+      !special.empty())
+    Warn(special);
   WriteSkipFile(ctx_, *step);
   MakeWorkFolder(ctx_);
 
@@ -164,6 +199,7 @@ void RunDriver::BuildAndPackage() {
   const auto volumes = ctx_.fs.ListFiles(dos::Join(run.WorkFolder, "*.*"));
   if (volumes.empty()) {
     view.StatusLine = "Aborted";
+    if (ctx_.InBatch()) ctx_.ui.Report(NoVolumeReason());
     FinalCleanup(kExitArchiverFailed);
     return;
   }
@@ -202,6 +238,7 @@ std::string ArchiverProgressText(int percent) {
 
 bool RunDriver::Archive(const ArchiveStep& step) {
   ViewState& view = ctx_.view;
+  archiver_ = {};
   // An "&Abort" while the window was being minimised needs no archiver.
   if (!zip_.AbortRequest) {
     host::WaitCallbacks callbacks;
@@ -215,12 +252,20 @@ bool RunDriver::Archive(const ArchiveStep& step) {
       ctx_.ui.ProcessEvents();
       return zip_.AbortRequest;
     };
-    RunArchiver(ctx_, step, callbacks);
+    archiver_ = RunArchiver(ctx_, step, callbacks);
     if (ctx_.InBatch()) ctx_.ui.EndProgressReport();
   }
   view.TitleProgress = -1;
   view.Progress = 0;
   return zip_.AbortRequest;
+}
+
+std::string RunDriver::NoVolumeReason() const {
+  const std::string program = ctx_.job.Archiver == ArchiverKind::Rar ? "wrar.exe" : "wace.pif";
+  if (!archiver_.started)
+    return "can't start " + program + (archiver_.error.empty() ? "" : ": " + archiver_.error);
+  return "the archiver made no volume in " + ctx_.run.WorkFolder + " (" + program +
+         " ended with status " + std::to_string(archiver_.exitStatus) + ")";
 }
 
 void RunDriver::ClearRunState() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/context.h"
 #include "run/archive_volumes.h"
@@ -42,13 +43,21 @@ class RunDriver {
   // window's title and (batch mode) on the terminal; true when "&Abort" or
   // a close stopped it.
   bool Archive(const ArchiveStep& step);
+  // Why the archiver left no volume, for a run without a window.
+  std::string NoVolumeReason() const;
   void FinalCleanup(int exitStatus);
   void FailureEnd(std::int16_t zipResult);
   void ErrorEnd(const std::string& what);
   void ClearRunState();
+  // Something the run leaves out or changes on purpose: a line on stderr
+  // unattended; in the window one box after the run, each told once.
+  void Warn(const std::string& text);
+  void ShowWarnings();
 
   Context& ctx_;
   ZipComponent zip_;
+  host::ExecResult archiver_;  // how the last archiver run went
+  std::vector<std::string> warnings_;
 };
 
 }  // namespace kelvo

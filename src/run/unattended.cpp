@@ -1,5 +1,7 @@
 #include "run/unattended.h"
 
+#include <csignal>
+
 #include "core/exit_status.h"
 #include "host/stop_signal.h"
 #include "scripts/job_script.h"
@@ -9,9 +11,16 @@
 namespace kelvo {
 
 namespace {
-int Status(const Context& ctx, int otherwise) {
+int Status(Context& ctx, int otherwise) {
   int status = ctx.programExit.value_or(otherwise);
-  if (int signal = host::StopSignal(); signal && status != kExitComplete) return 128 + signal;
+  if (int signal = host::StopSignal(); signal && status != kExitComplete) {
+    ctx.ui.Report(std::string("stopped by ") +
+                  (signal == SIGINT    ? "SIGINT"
+                   : signal == SIGTERM ? "SIGTERM"
+                                       : "signal " + std::to_string(signal)) +
+                  ": the zips already written stay, the one being written was discarded");
+    return 128 + signal;
+  }
   return status;
 }
 }  // namespace

@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -23,6 +25,19 @@
 namespace kelvo {
 
 namespace {
+
+// A symbolic link whose file lies outside `hostDir`; a link that resolves
+// to nothing counts as outside too. Ordinary files are never outside.
+bool LeadsOutside(const std::string& hostDir, const std::string& hostPath) {
+  struct stat st;
+  if (::lstat(hostPath.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+  std::unique_ptr<char, decltype(&std::free)> dir(::realpath(hostDir.c_str(), nullptr), std::free);
+  std::unique_ptr<char, decltype(&std::free)> file(::realpath(hostPath.c_str(), nullptr),
+                                                   std::free);
+  if (!dir || !file) return true;
+  const std::string base = std::string(dir.get()) == "/" ? "/" : std::string(dir.get()) + "/";
+  return !std::string(file.get()).starts_with(base);
+}
 
 constexpr std::size_t kSampleBytes = 4 * 1024;
 constexpr std::size_t kReadBlock = 1 << 20;
@@ -446,7 +461,15 @@ std::int16_t ZipComponent::Collect() {
       return Fail(kFileNotFound, e.what());
     }
     if (names.empty()) return Fail(kFileNotFound, Message("find", abs, "no file matches"));
-    for (const auto& match : names) files.push_back(dos::Join(dir, match));
+    const auto hostDir = fs_.HostPath(dir);
+    for (const auto& match : names) {
+      const std::string path = dos::Join(dir, match);
+      if (hostDir && LeadsOutside(*hostDir, *hostDir + "/" + match)) {
+        if (Warning) Warning("left out " + path + ": a link to a file outside " + dir);
+        continue;
+      }
+      files.push_back(path);
+    }
   }
 
   std::vector<ZipItem> items;

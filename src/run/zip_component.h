@@ -132,6 +132,10 @@ class ZipComponent {
   // Called before each file and after every MiB while the zip is written,
   // so that the window stays alive and Abort can be pressed.
   std::function<void()> ProcessEvents;
+  // Something left out on purpose, said in words: a link in a "dir\*.*"
+  // directory that leads outside it (a shared job must not pull in
+  // /etc/shadow through one).
+  std::function<void(const std::string& text)> Warning;
 
   // The add operation; `options` must be 0. Returns a zip_result value.
   // Called again from inside ProcessEvents while a zip is written, it

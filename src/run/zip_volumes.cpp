@@ -9,6 +9,7 @@
 #include "texts/diz_nfo.h"
 #include "texts/diz_numbering.h"
 #include "texts/extras.h"
+#include "texts/text_files.h"
 
 namespace kelvo {
 
@@ -32,10 +33,10 @@ std::int16_t ZipOneVolume(Context& ctx, ZipComponent& zip, const std::string& vo
   } else {
     texts::CopyDizForZip(ctx);
   }
-  if (auto r = Step(zip, zipPath, ctx.AppFile("file_id.diz"))) return r;
+  if (auto r = Step(zip, zipPath, texts::DizWorkCopy(ctx))) return r;
   if (!job.NfoFirstZipOnly || ctx.run.VolumeNumber == 1) {
     texts::CopyNfoForZip(ctx);
-    if (auto r = Step(zip, zipPath, ctx.AppFile(ctx.run.NfoCopyName))) return r;
+    if (auto r = Step(zip, zipPath, texts::NfoWorkCopy(ctx, ctx.job.NfoPath))) return r;
     if (!job.ExtraPath.empty()) {
       if (job.ExtraKind == ExtraKindChoice::File) ctx.fs.ClearAttributes(job.ExtraPath);
       if (auto r = Step(zip, zipPath, texts::ExtraZipEntry(job))) return r;

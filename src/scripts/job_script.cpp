@@ -7,6 +7,7 @@
 
 #include "core/exit_status.h"
 #include "core/message_titles.h"
+#include "core/skip_list.h"
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "host/text_file.h"
@@ -177,7 +178,7 @@ void ReadFields(Context& ctx, ScriptLinesReader& in) {
   job.ZipStorageDir = in.Value(key::kZipStorage);
 
   ctx.view.BaseNameLimit = kSingleArchiveNameLimit;
-  job.ZipBaseName = in.Value(key::kBaseName).substr(0, kSingleArchiveNameLimit);
+  job.ZipBaseName = LimitedBaseName(in.Value(key::kBaseName), kSingleArchiveNameLimit);
 
   text = in.Value(key::kArchiveSize);
   auto size = ToInt16(LeadingNumber(text));
@@ -185,7 +186,7 @@ void ReadFields(Context& ctx, ScriptLinesReader& in) {
     in.Fail(key::kArchiveSize, text, "0 to " + std::to_string(kMaxArchiveSize));
   SetArchiveSize(ctx, *size);
   if (job.ArchiveSize != 0) {
-    if (job.ZipBaseName.size() > kTwoDigitNameLimit) job.ZipBaseName.resize(kTwoDigitNameLimit);
+    job.ZipBaseName = LimitedBaseName(job.ZipBaseName, kTwoDigitNameLimit);
     ctx.view.BaseNameLimit = kTwoDigitNameLimit;
   }
 
@@ -237,7 +238,7 @@ void CheckPath(Context& ctx, std::string& field, Panel panel) {
 std::string MissingSkipEntry(Context& ctx) {
   std::string tmp = ctx.AppFile("text.tmp");
   {
-    auto out = ctx.fs.OpenWrite(tmp);
+    auto out = ctx.fs.OpenWrite(tmp, host::LineWriter::Mode::Replace);
     out->WriteRaw(ctx.job.SkipEntries);
     out->WriteRaw(kCrLf);
     out->Close();
@@ -245,9 +246,7 @@ std::string MissingSkipEntry(Context& ctx) {
   auto in = ctx.fs.OpenRead(tmp);
   std::string entry;
   while (in->Next(entry) && !entry.empty()) {
-    bool exists =
-        entry.back() == '*' ? ctx.fs.ExistsWithDirectories(entry) : ctx.fs.ExistsAsFile(entry);
-    if (!exists) return entry;  // "text.tmp" stays
+    if (!SkipEntryMatches(ctx.fs, entry)) return entry;  // "text.tmp" stays
   }
   in.reset();
   ctx.fs.DeleteFile(tmp);
@@ -434,7 +433,13 @@ void CheckLoadedJob(Context& ctx) {
     RunChecks(ctx);
   } catch (const CheckStop&) {
     return;
-  } catch (const host::HostError&) {
+  } catch (const host::HostError& error) {
+    // A file the check itself needs (text.tmp, a listing) failed: say so.
+    if (ctx.InBatch()) {
+      ctx.ui.Report(error.what());
+    } else {
+      ctx.ui.ShowMessage(error.what(), kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
+    }
     return;
   }
   ctx.LoadCheckPassed = true;

@@ -22,15 +22,6 @@ constexpr const char* kMarqueeCredit = " by the Kelvo32 authors  ";
 constexpr const char* kMarqueeImageTag = "<IMG 1>";
 constexpr int kNormalCompression = 3;
 
-// An exchange file that cannot be removed (locked, read-only directory) is
-// left behind; the others must still go.
-void DeleteIfPresent(Context& ctx, const std::string& path) {
-  try {
-    if (ctx.fs.ExistsAsFile(path)) ctx.fs.DeleteFile(path);
-  } catch (const host::HostError&) {
-  }
-}
-
 }  // namespace
 
 std::string JoinArguments(int argc, const char* const* argv) {
@@ -116,13 +107,11 @@ void ExitProgram(Context& ctx, RunDriver& driver) {
 
 void CleanUpAtExit(Context& ctx, bool secondInstance) {
   if (RunsFromDriveRoot(ctx) || secondInstance) return;
-  DeleteIfPresent(ctx, kSkipFile);
-  // Only a name of the application directory itself: whatever the NFO was
-  // called, nothing outside that directory is ever removed here.
-  if (!ctx.run.NfoCopyName.empty() && dos::IsPlainFileName(ctx.run.NfoCopyName))
-    DeleteIfPresent(ctx, ctx.AppFile(ctx.run.NfoCopyName));
-  DeleteIfPresent(ctx, texts::DizWorkCopy(ctx));
-  DeleteIfPresent(ctx, kSizeReport);
+  // Only what this process wrote, and only while it is still the file
+  // written here: another run's exchange file of the same name stays.
+  ctx.DeleteIfWritten(kSkipFile);
+  ctx.DeleteIfWritten(kSizeReport);
+  texts::RemoveWorkCopies(ctx);
   texts::RemoveDizPreview(ctx);
 }
 

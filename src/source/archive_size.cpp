@@ -9,7 +9,7 @@ namespace {
 
 void LimitBaseName(Context& ctx, int limit) {
   ctx.view.BaseNameLimit = limit;
-  if (ctx.job.ZipBaseName.size() > static_cast<size_t>(limit)) ctx.job.ZipBaseName.resize(limit);
+  ctx.job.ZipBaseName = LimitedBaseName(ctx.job.ZipBaseName, static_cast<size_t>(limit));
 }
 
 // Who asks for the estimate text: it reads one volume differently for each.

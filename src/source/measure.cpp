@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "core/message_titles.h"
+#include "core/shared_files.h"
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "source/notices.h"
@@ -50,12 +51,16 @@ std::string RunSizeTool(Context& ctx) {
     if (shortSource.empty()) throw MeasureFailed{};
   }
   if (shortSource.find('"') != std::string::npos) throw MeasureFailed{};
+  // Another run's report would pass for this source's.
+  auto exchange = HoldExchangeFiles(ctx);
+  if (!exchange) throw MeasureFailed{};
   // An old report must not pass for this source's.
   try {
     if (ctx.fs.Exists(kSizeReport)) ctx.fs.DeleteFile(kSizeReport);
   } catch (const host::HostError&) {
   }
   auto result = ctx.runner.ExecCmd(SizeToolCommandLine(ctx.appDir, shortSource));
+  ctx.NoteWritten(kSizeReport);
   if (!result.started) throw MeasureFailed{};
   auto text = ReadSizeReport(ctx.fs, kSizeReport, shortSource);
   if (!text) throw MeasureFailed{};

@@ -46,10 +46,6 @@ std::size_t SauceTailStart(std::string_view bytes) {
   return start - 1;
 }
 
-std::string NfoCopyPath(const Context& ctx, const std::string& nfoPath) {
-  return ctx.AppFile(dos::FileNamePart(nfoPath));
-}
-
 // "&Create" for either text: the draft is the file to open and to choose.
 void CreateText(Context& ctx, const std::string& draft, std::string& chosenPath) {
   ctx.ui.ShowMessage("Choose 'Save' when finished in notepad, not 'save as'", kAppTitle,
@@ -152,7 +148,9 @@ void UseDiz(Context& ctx, const std::string& chosen) {
   if (ctx.job.DizPath.empty()) return;
   try {
     // Refuses the work copy itself before anything is written.
-    ctx.fs.CopyFile(ctx.job.DizPath, DizWorkCopy(ctx));
+    const std::string copy = DizWorkCopy(ctx);
+    ctx.fs.CopyFile(ctx.job.DizPath, copy);
+    ctx.NoteWritten(copy);
   } catch (const host::HostError&) {
     ctx.ui.ShowMessage(kDizFromAppDir, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
     ctx.job.DizPath.clear();
@@ -177,10 +175,13 @@ void BrowseNfo(Context& ctx) {
 void UseNfo(Context& ctx, const std::string& chosen) {
   ctx.job.NfoPath = ctx.fs.LowerChosenPath(chosen);
   if (ctx.job.NfoPath.empty()) return;
-  // Every run writes the NFO copy into the application directory under the
-  // NFO's own name: an NFO from there would be cut and tagged in place.
-  if (ctx.fs.SameFile(ctx.job.NfoPath, NfoCopyPath(ctx, ctx.job.NfoPath))) {
-    ctx.ui.ShowMessage(kNfoFromAppDir, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
+  // Beside the DIZ in every zip, an NFO of the DIZ's name would take its
+  // place; and an NFO that is its own work copy would be cut in place.
+  std::string problem = NfoNameProblem(ctx.job.NfoPath);
+  if (problem.empty() && ctx.fs.SameFile(ctx.job.NfoPath, NfoWorkCopy(ctx, ctx.job.NfoPath)))
+    problem = kNfoFromAppDir;
+  if (!problem.empty()) {
+    ctx.ui.ShowMessage(problem, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
     ctx.job.NfoPath.clear();
   }
 }
@@ -201,23 +202,32 @@ void DropNfo(Context& ctx, const std::string& dosPath) {
   UseNfo(ctx, dosPath);
 }
 
+std::string NfoNameProblem(const std::string& nfoPath) {
+  if (dos::Lower(dos::FileNamePart(nfoPath)) == kDizEntryName) return kNfoNamedAsDiz;
+  return {};
+}
+
 void CopyDizForZip(Context& ctx) {
   std::string copy = DizWorkCopy(ctx);
   ctx.fs.CopyFile(ctx.job.DizPath, copy);
+  ctx.NoteWritten(copy);
   ctx.fs.ClearAttributes(copy);
 }
 
 void CopyNfoForZip(Context& ctx) {
   if (ctx.job.NfoPath.empty()) return;
-  // The copy must land in the application directory and nowhere else.
+  // The copy must land in the work-copy folder and nowhere else.
   std::string name = dos::FileNamePart(ctx.job.NfoPath);
   if (!dos::IsPlainFileName(name))
     throw host::HostError("copy", ctx.job.NfoPath, "the nfo must name a file");
+  if (!NfoNameProblem(ctx.job.NfoPath).empty())
+    throw host::HostError("copy", ctx.job.NfoPath, kNfoNamedAsDiz);
   ctx.run.NfoCopyName = name;
+  const std::string target = NfoWorkCopy(ctx, ctx.job.NfoPath);
   // Read before the copy is opened: a missing NFO leaves the old copy alone.
   const std::optional<std::string> whole =
       ctx.fs.ReadWholeFile(ctx.job.NfoPath, kNfoWholeReadLimit);
-  LineCopy copy = OpenLineCopy(ctx.fs, ctx.job.NfoPath, ctx.AppFile(ctx.run.NfoCopyName));
+  LineCopy copy = OpenLineCopy(ctx.fs, ctx.job.NfoPath, target);
   bool tagged = false;
   std::string_view sauce;
   if (whole) {
@@ -242,6 +252,7 @@ void CopyNfoForZip(Context& ctx) {
     for (const std::string& line : NfoClosingLines()) copy.out->WriteLine(line);
   copy.out->WriteRaw(sauce);
   copy.out->Close();
+  ctx.NoteWritten(target);
 }
 
 }  // namespace kelvo::texts

@@ -61,10 +61,14 @@ NfoCopyText SplitNfoForCopy(std::string_view bytes, bool sauceKept = true);
 // The lines closing a copy that has no tag line of its own.
 std::vector<std::string> NfoClosingLines();
 
+inline constexpr const char* kNfoNamedAsDiz = "The nfo can't be named file_id.diz";
+// Why an NFO of that path can't go into the zips, or empty.
+std::string NfoNameProblem(const std::string& nfoPath);
+
 // The copies of a run; both throw HostError, which ends the run.
 // CopyDizForZip: DizPath to the work copy, unchanged.
 void CopyDizForZip(Context& ctx);
-// CopyNfoForZip: NfoPath to the application directory under its own name,
+// CopyNfoForZip: NfoPath to the work-copy folder under its own name,
 // cut after a tag line or closed by an empty line and NfoTagLine; a SAUCE
 // record at the end stays there, byte for byte. Sets run.NfoCopyName;
 // nothing without an NFO.

@@ -53,14 +53,6 @@ void Refuse(Context& ctx, FocusBox box, const char* message) {
   ctx.run.DizCheckPassed = false;
 }
 
-void DeleteIfPresent(Context& ctx, const char* path) {
-  try {
-    if (ctx.fs.Exists(path)) ctx.fs.DeleteFile(path);
-  } catch (const host::HostError&) {
-    // A leftover exchange file harms nothing; the next check replaces it.
-  }
-}
-
 }  // namespace
 
 void SetDizNumberingMode(Context& ctx, bool substitute) {
@@ -124,6 +116,7 @@ void CheckDizNumbering(Context& ctx) {
   PreviewResult result;
   try {
     result = WritePreview(ctx, line, column, SampleStamp(job.ThreeDigitNumbering));
+    ctx.NoteWritten(kDizPreviewFile);
   } catch (const host::HostError& e) {
     ctx.run.DizCheckPassed = false;
     if (!ctx.run.DizTestMode) throw;
@@ -143,7 +136,7 @@ void CheckDizNumbering(Context& ctx) {
   if (ctx.run.DizTestMode) {
     StartEditor(ctx, std::string("notepad.exe ") + kDizPreviewFile);
   } else {
-    DeleteIfPresent(ctx, kDizPreviewFile);
+    ctx.DeleteIfWritten(kDizPreviewFile);
   }
 }
 
@@ -172,10 +165,11 @@ void StampDiz(Context& ctx) {
     copy.out->WriteLine(line);
   }
   copy.out->Close();
+  ctx.NoteWritten(DizWorkCopy(ctx));
 }
 
 void RemoveDizPreview(Context& ctx) {
-  DeleteIfPresent(ctx, kDizPreviewFile);
+  ctx.DeleteIfWritten(kDizPreviewFile);
 }
 
 }  // namespace kelvo::texts

@@ -20,8 +20,18 @@ inline constexpr const char* kDizPreviewFile = "c:\\~kelvo.diz";
 
 // The application's "temp" folder: drafts of new texts and the comment copy.
 std::string AppTempFolder(const Context& ctx);
-// The DIZ as it goes into the current zip: application directory + "\file_id.diz".
-std::string DizWorkCopy(const Context& ctx);
+// The folder of the DIZ and NFO work copies: "temp\~kelvo<pid>" under the
+// application directory, this process's own, made fresh on first use and
+// never beside a program file, so no text name can replace one.
+std::string WorkCopyFolder(Context& ctx);
+// The DIZ as it goes into the current zip: WorkCopyFolder + "\file_id.diz".
+std::string DizWorkCopy(Context& ctx);
+// The NFO as it goes into the zips, under the NFO's own name.
+std::string NfoWorkCopy(Context& ctx, const std::string& nfoPath);
+// The zip entry name no NFO may take: the DIZ's.
+inline constexpr const char* kDizEntryName = "file_id.diz";
+// Removes the work copies this process wrote, and their folder when empty.
+void RemoveWorkCopies(Context& ctx);
 
 // Makes the application's "temp" folder when it is missing; throws HostError
 // when it cannot be made.

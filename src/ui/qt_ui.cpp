@@ -124,7 +124,7 @@ MessageResult QtUi::ShowMessage(const std::string& text, const std::string& titl
 
 void QtUi::Report(const std::string& text) {
   progress_.End();
-  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fprintf(stderr, "%s\n", PrintableReason(text).c_str());
 }
 
 void QtUi::ReportProgress(const std::string& text) {

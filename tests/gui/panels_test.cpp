@@ -171,7 +171,8 @@ TEST(DizPanel, NumberingBoxesTakeDigitsOnlyAndBrowseTakesTheFile) {
   EXPECT_EQ(app.ui.dialogs.back().title, "Add file_id.diz");
   EXPECT_EQ(app.ctx.job.DizPath, "c:\\rel\\file_id.diz");
   EXPECT_EQ(diz->dizPath->text(), "c:\\rel\\file_id.diz");
-  EXPECT_EQ(testing::TempDrives::ReadFile(app.drives.Host('c', "app/file_id.diz")),
+  EXPECT_EQ(testing::TempDrives::ReadFile(
+                *app.fs.HostPath(testing::WorkCopyPath("c:\\app", "file_id.diz"))),
             "DEMO xx/xx\r\n");
 
   // "&None" by its mnemonic closes the boxes again.

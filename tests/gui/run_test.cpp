@@ -1,6 +1,8 @@
 // A whole job set up through the panels and run from the navigation bar;
 // "&Abort" and closing the window while the zips are written.
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <optional>
 
@@ -178,7 +180,8 @@ TEST(RunFromTheWindow, ClosingTheWindowStopsTheRunThenCloses) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return !app.window.isVisible(); }, 5000));
   // It closed as a window does: the exchange files are gone.
   EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "skip.txt")));
-  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "app/file_id.diz")));
+  EXPECT_FALSE(std::filesystem::exists(
+      app.drives.Host('c', "app/temp/~kelvo" + std::to_string(::getpid()))));
 }
 
 namespace {

@@ -97,6 +97,11 @@ TEST(ProgramBatch, ACompleteJobIsPackagedAndEndsWithZero) {
   EXPECT_FALSE(fs::exists(c + "/skip.txt"));
   EXPECT_FALSE(fs::exists(c + "/size.txt"));
   EXPECT_FALSE(fs::exists(program.appDir + "/file_id.diz"));
+  if (fs::exists(program.appDir + "/temp")) {
+    for (const auto& entry : fs::directory_iterator(program.appDir + "/temp")) {
+      EXPECT_FALSE(entry.path().filename().string().starts_with("~kelvo")) << entry.path();
+    }
+  }
 
   // The arguments after the name are joined into the one command line: a
   // path split by the shell at a blank is whole again.

@@ -375,21 +375,33 @@ TEST(ScriptCheck, SkipCheckLeavesTextTmpWhenAnEntryIsMissing) {
             "d:\\games\\demo\\a.txt\r\nd:\\games\\demo\\gone\\*.*\r\n\r\n");
 }
 
-TEST(ScriptCheck, SkipEntriesAreNamesNotPatterns) {
+TEST(ScriptCheck, ASkipEntrysLastComponentIsAPatternAsTheArchiverReadsIt) {
   LoadableJob app;
   TempDrives::WriteFile(app.drives.Host('d', "games/demo/a1b.txt"), "1");
-  std::string script =
-      Replace(kExample, "d:\\games\\demo\\temp\\*.*\r\n", "d:\\games\\demo\\a*b.txt\r\n");
-  app.WriteScript(Replace(script, "AutoN: True", "AutoN: False"));
-  ASSERT_TRUE(ReadScript(app.ctx));
-  CheckLoadedJob(app.ctx);
-  EXPECT_FALSE(app.ctx.LoadCheckPassed);
-  EXPECT_EQ(app.ctx.view.VisiblePanel, Panel::Skip);
-
-  TempDrives::WriteFile(app.drives.Host('d', "games/demo/a*b.txt"), "*");
-  ASSERT_TRUE(ReadScript(app.ctx));
-  CheckLoadedJob(app.ctx);
-  EXPECT_TRUE(app.ctx.LoadCheckPassed);
+  TempDrives::WriteFile(app.drives.Host('d', "games/demo/secret/key"), "k");
+  const std::string noNumbering = Replace(kExample, "AutoN: True", "AutoN: False");
+  auto check = [&](const std::string& entry) {
+    app.WriteScript(Replace(noNumbering, "d:\\games\\demo\\temp\\*.*\r\n", entry + "\r\n"));
+    EXPECT_TRUE(ReadScript(app.ctx)) << entry;
+    app.ctx.view.VisiblePanel = Panel::Source;
+    CheckLoadedJob(app.ctx);
+    if (!app.ctx.LoadCheckPassed) {
+      EXPECT_EQ(app.ctx.view.VisiblePanel, Panel::Skip) << entry;
+    }
+    return app.ctx.LoadCheckPassed;
+  };
+  // What the archiver would leave out is accepted; a pattern that matches
+  // nothing is as missing as a name.
+  EXPECT_TRUE(check("d:\\games\\demo\\a*b.txt"));
+  EXPECT_TRUE(check("d:\\games\\demo\\A?B.TXT"));
+  EXPECT_TRUE(check("d:\\games\\demo\\sec*"));  // a trailing '*' takes directories
+  EXPECT_FALSE(check("d:\\games\\demo\\x*y.txt"));
+  EXPECT_FALSE(check("d:\\games\\demo\\secre?"));  // any other pattern files only
+  // Only the last component is a pattern.
+  EXPECT_FALSE(check("d:\\games\\d*o\\a1b.txt"));
+  // A name that holds '*' matches itself.
+  TempDrives::WriteFile(app.drives.Host('d', "games/demo/only*.txt"), "*");
+  EXPECT_TRUE(check("d:\\games\\demo\\only*.txt"));
 }
 
 TEST(ScriptCheck, BaseNameRules) {

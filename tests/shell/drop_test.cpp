@@ -70,7 +70,7 @@ TEST_F(DropTest, TheDizAndNfoPanelsTakeTheirOwnKindOfFile) {
   Drop(app.drives.Host('d', "rel/FILE_ID.DIZ"));
   EXPECT_EQ(job.DizPath, "d:\\rel\\file_id.diz");
   // As "&Browse" does, the DIZ is copied at once, bytes unchanged.
-  EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('c', "app/file_id.diz")),
+  EXPECT_EQ(TempDrives::ReadFile(*app.fs.HostPath(testing::WorkCopyPath("c:\\app", "file_id.diz"))),
             "Orbit \xb0\xb1\xb2\r\n");
 
   Show(Panel::Nfo);

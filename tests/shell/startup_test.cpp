@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -235,13 +236,24 @@ TEST(ExitProgram, StopsTheZipStepOfARunningJob) {
 
 namespace {
 
-// The exchange files a run leaves, and files that must survive the clean-up.
+// The exchange files and work copies this process wrote, and files that
+// must survive the clean-up.
 struct CleanUpFixture : TestApp {
   CleanUpFixture() {
-    for (const char* rel : kRemoved) TempDrives::WriteFile(drives.Host('c', rel), "x");
+    const std::string work = "app/temp/~kelvo" + std::to_string(::getpid());
+    ctx.WorkCopyFolder = "c:\\app\\temp\\~kelvo" + std::to_string(::getpid());
+    removed = {"skip.txt", "size.txt", "~kelvo.diz", work + "/file_id.diz", work + "/demo.nfo"};
+    for (const auto& rel : removed) {
+      TempDrives::WriteFile(drives.Host('c', rel), "x");
+      ctx.NoteWritten(Dos(rel));
+    }
     for (const char* rel : kKept) TempDrives::WriteFile(drives.Host('c', rel), "x");
     TempDrives::WriteFile(drives.Host('d', "demo.nfo"), "x");
     ctx.run.NfoCopyName = "demo.nfo";
+  }
+  static std::string Dos(std::string rel) {
+    std::replace(rel.begin(), rel.end(), '/', '\\');
+    return "c:\\" + rel;
   }
   bool Exists(const std::string& rel) const {
     return TempDrives::FileExists(drives.Host('c', rel));
@@ -252,41 +264,65 @@ struct CleanUpFixture : TestApp {
     return TempDrives::FileExists(drives.Host('d', "demo.nfo"));
   }
 
-  static constexpr const char* kRemoved[] = {"skip.txt", "size.txt", "~kelvo.diz",
-                                             "app/file_id.diz", "app/demo.nfo"};
-  static constexpr const char* kKept[] = {"app/temp/draft.nfo", "app/temp/file_id.diz",
-                                          "app/other.nfo", "victim.txt", "app/Kelvo32.ini"};
+  std::vector<std::string> removed;
+  // The places the work copies once had beside the program files are no
+  // longer touched, whatever their names.
+  static constexpr const char* kKept[] = {
+      "app/temp/draft.nfo", "app/temp/file_id.diz", "app/other.nfo", "victim.txt",
+      "app/Kelvo32.ini",    "app/file_id.diz",      "app/demo.nfo",  "app/wrar"};
 };
 
 }  // namespace
 
-TEST(CleanUpAtExit, RemovesTheExchangeFilesOnly) {
+TEST(CleanUpAtExit, RemovesWhatThisProcessWroteOnly) {
   CleanUpFixture app;
   CleanUpAtExit(app.ctx, false);
-  for (const char* rel : CleanUpFixture::kRemoved) EXPECT_FALSE(app.Exists(rel)) << rel;
+  for (const auto& rel : app.removed) EXPECT_FALSE(app.Exists(rel)) << rel;
+  EXPECT_FALSE(std::filesystem::exists(
+      app.drives.Host('c', "app/temp/~kelvo" + std::to_string(::getpid()))));
   EXPECT_TRUE(app.AllKept());
   // Nothing left to remove is no failure.
   CleanUpAtExit(app.ctx, false);
   EXPECT_TRUE(app.AllKept());
 }
 
+TEST(CleanUpAtExit, AnExchangeFileAnotherRunWroteSinceStays) {
+  CleanUpFixture app;
+  // Another run replaced both after this one wrote them (a new file each,
+  // as every exchange file is written); one never written here stays too.
+  for (const char* rel : {"skip.txt", "size.txt"}) {
+    const std::string host = app.drives.Host('c', rel);
+    TempDrives::WriteFile(host + ".new", "the other run's");
+    std::filesystem::rename(host + ".new", host);
+  }
+  TestApp fresh;
+  TempDrives::WriteFile(fresh.drives.Host('c', "skip.txt"), "not ours");
+  CleanUpAtExit(app.ctx, false);
+  EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('c', "skip.txt")), "the other run's");
+  EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('c', "size.txt")), "the other run's");
+  EXPECT_FALSE(app.Exists("~kelvo.diz"));
+  CleanUpAtExit(fresh.ctx, false);
+  EXPECT_EQ(TempDrives::ReadFile(fresh.drives.Host('c', "skip.txt")), "not ours");
+}
+
 TEST(CleanUpAtExit, ASecondCopyOrADriveRootRemovesNothing) {
   CleanUpFixture app;
   CleanUpAtExit(app.ctx, true);
-  for (const char* rel : CleanUpFixture::kRemoved) EXPECT_TRUE(app.Exists(rel)) << rel;
+  for (const auto& rel : app.removed) EXPECT_TRUE(app.Exists(rel)) << rel;
 
   TempDrives::WriteFile(app.drives.Host('c', "file_id.diz"), "x");
   Context atRoot(app.fs, app.runner, app.ui, app.clock, "c:\\");
   atRoot.run.NfoCopyName = "victim.txt";
   CleanUpAtExit(atRoot, false);
-  for (const char* rel : CleanUpFixture::kRemoved) EXPECT_TRUE(app.Exists(rel)) << rel;
+  for (const auto& rel : app.removed) EXPECT_TRUE(app.Exists(rel)) << rel;
   EXPECT_TRUE(app.Exists("file_id.diz"));
   EXPECT_TRUE(app.AllKept());
 }
 
-TEST(CleanUpAtExit, AnNfoCopyNameNeverLeavesTheApplicationDirectory) {
-  for (const char* hostile : {"..\\victim.txt", "c:\\victim.txt", "..", ".", "../victim.txt",
-                              "\\victim.txt", "d:\\demo.nfo", "temp\\draft.nfo", "temp"}) {
+TEST(CleanUpAtExit, AnNfoCopyNameNeverLeavesTheWorkCopyFolder) {
+  for (const char* hostile :
+       {"..\\victim.txt", "c:\\victim.txt", "..", ".", "../victim.txt", "\\victim.txt",
+        "d:\\demo.nfo", "temp\\draft.nfo", "temp", "wrar", "Kelvo32.ini", "file_id.diz"}) {
     CleanUpFixture app;
     app.ctx.run.NfoCopyName = hostile;
     CleanUpAtExit(app.ctx, false);
@@ -294,7 +330,7 @@ TEST(CleanUpAtExit, AnNfoCopyNameNeverLeavesTheApplicationDirectory) {
     EXPECT_TRUE(std::filesystem::exists(app.drives.Host('c', "app/temp"))) << hostile;
     // The rest still goes.
     EXPECT_FALSE(app.Exists("skip.txt")) << hostile;
-    EXPECT_FALSE(app.Exists("app/file_id.diz")) << hostile;
+    EXPECT_FALSE(app.Exists(app.removed[3])) << hostile;
   }
 }
 
@@ -302,12 +338,15 @@ TEST(CleanUpAtExit, AFileThatCannotBeDeletedIsSkipped) {
   CleanUpFixture app;
   const std::string c = app.drives.Host('c'), appDir = app.drives.Host('c', "app");
   // c:\ can't be written, the application directory can.
-  for (const std::string& dir : {app.drives.root(), appDir}) ::chmod(dir.c_str(), 0777);
+  const std::string work =
+      app.drives.Host('c', app.removed[3].substr(0, app.removed[3].rfind('/')));
+  for (const std::string& dir : {app.drives.root(), appDir, appDir + "/temp", work})
+    ::chmod(dir.c_str(), 0777);
   ::chmod(c.c_str(), 0555);
   std::function<bool()> check = [&] {
     CleanUpAtExit(app.ctx, false);
-    return app.Exists("skip.txt") && app.Exists("size.txt") && !app.Exists("app/file_id.diz") &&
-           !app.Exists("app/demo.nfo");
+    return app.Exists("skip.txt") && app.Exists("size.txt") && !app.Exists(app.removed[3]) &&
+           !app.Exists(app.removed[4]);
   };
   if (::geteuid() != 0) {
     EXPECT_TRUE(check());

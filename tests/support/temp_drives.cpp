@@ -91,4 +91,8 @@ JobSettings DemoRelease(const std::string& root) {
 TestApp::TestApp()
     : fs(drives.table), runner(fs, drives.programs), ctx(fs, runner, ui, clock, "c:\\app") {}
 
+std::string WorkCopyPath(const std::string& appDir, const std::string& name) {
+  return appDir + "\\temp\\~kelvo" + std::to_string(::getpid()) + "\\" + name;
+}
+
 }  // namespace kelvo::testing

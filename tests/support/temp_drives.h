@@ -52,6 +52,10 @@ std::string OnDriveZ(const std::string& hostPath);
 // packages it stored into zips/ as DEMO, for a program with the default drives.
 JobSettings DemoRelease(const std::string& root);
 
+// Where this process keeps a DIZ or NFO work copy of the given name, under
+// an application directory (DOS path).
+std::string WorkCopyPath(const std::string& appDir, const std::string& name);
+
 // TempDrives plus a file system, runner, scripted UI and a Context over them.
 struct TestApp {
   TestApp();

@@ -1,5 +1,7 @@
 #include "texts/diz_nfo.h"
 
+#include <filesystem>
+
 #include "host/host_error.h"
 #include "texts/text_files.h"
 #include "texts/texts_fixture.h"
@@ -80,6 +82,7 @@ TEST_F(DizNfoTest, CreateNfoChoosesTheDraftInLowerCase) {
 
 TEST_F(DizNfoTest, CreateReportsADraftThatCannotBeMade) {
   RecordEditor();
+  std::filesystem::remove_all(Host("c:\\app\\temp"));
   Write("c:\\app\\temp", "a file where the folder should be");
   ctx.job.NfoPath = "d:\\old.nfo";
   CreateNfo(ctx);
@@ -115,7 +118,7 @@ TEST_F(DizNfoTest, BrowseDizCopiesTheChoiceAndCancelDropsIt) {
   EXPECT_EQ(d.initialName, "*.diz");
   EXPECT_EQ(d.initialDir, "e:\\src");
   EXPECT_EQ(ctx.job.DizPath, "d:\\rel\\file_id.diz");
-  EXPECT_EQ(Read("c:\\app\\file_id.diz"), kArt + "\r\nno end");  // a plain byte copy
+  EXPECT_EQ(Read(Work("file_id.diz")), kArt + "\r\nno end");  // a plain byte copy
 
   BrowseDiz(ctx);
   EXPECT_EQ(app.ui.dialogs.at(1).initialDir, "d:\\rel\\file_id.diz");
@@ -124,21 +127,21 @@ TEST_F(DizNfoTest, BrowseDizCopiesTheChoiceAndCancelDropsIt) {
 }
 
 TEST_F(DizNfoTest, BrowseDizRefusesTheWorkCopyAndLeavesItIntact) {
-  Write("c:\\app\\file_id.diz", kArt);
-  app.ui.fileAnswers = {"c:\\app\\file_id.diz"};
+  Write(Work("file_id.diz"), kArt);
+  app.ui.fileAnswers = {Work("file_id.diz")};
   BrowseDiz(ctx);
   ASSERT_EQ(app.ui.messages.size(), 1u);
   EXPECT_EQ(app.ui.messages[0].text, "The file_id.diz can't be from your application directory");
   EXPECT_EQ(app.ui.messages[0].title, "Kelvo32 error");
   EXPECT_EQ(app.ui.messages[0].icon, MessageIcon::Critical);
   EXPECT_EQ(ctx.job.DizPath, "");
-  EXPECT_EQ(Read("c:\\app\\file_id.diz"), kArt);
+  EXPECT_EQ(Read(Work("file_id.diz")), kArt);
 }
 
 TEST_F(DizNfoTest, BrowseNfoStartsAtTheDizAndRefusesTheApplicationDirectory) {
   Write("d:\\rel\\Demo.NFO", "notes");
-  Write("c:\\app\\mine.nfo", "mine\r\n");
-  app.ui.fileAnswers = {"d:\\rel\\Demo.NFO", "c:\\app\\mine.nfo", std::nullopt};
+  Write(Work("mine.nfo"), "mine\r\n");
+  app.ui.fileAnswers = {"d:\\rel\\Demo.NFO", Work("mine.nfo"), std::nullopt};
   BrowseNfo(ctx);
   const auto& d = app.ui.dialogs.at(0);
   EXPECT_EQ(d.title, "Add *.nfo");
@@ -154,7 +157,7 @@ TEST_F(DizNfoTest, BrowseNfoStartsAtTheDizAndRefusesTheApplicationDirectory) {
             std::vector<std::string>{"The nfo can't be from your application directory"});
   EXPECT_EQ(app.ui.messages[0].title, "Kelvo32 error");
   EXPECT_EQ(ctx.job.NfoPath, "");
-  EXPECT_EQ(Read("c:\\app\\mine.nfo"), "mine\r\n");
+  EXPECT_EQ(Read(Work("mine.nfo")), "mine\r\n");
 
   ctx.job.NfoPath = "d:\\rel\\demo.nfo";
   BrowseNfo(ctx);  // cancel
@@ -166,15 +169,14 @@ TEST_F(DizNfoTest, CopyNfoEndsWithAnEmptyLineAndTheTag) {
   ctx.job.NfoPath = "d:\\rel\\demo.nfo";
   CopyNfoForZip(ctx);
   EXPECT_EQ(ctx.run.NfoCopyName, "demo.nfo");
-  EXPECT_EQ(Read("c:\\app\\demo.nfo"),
-            kArt + "\r\n\r\nlast line without end\r\n\r\n" + kTag + "\r\n");
+  EXPECT_EQ(Read(Work("demo.nfo")), kArt + "\r\n\r\nlast line without end\r\n\r\n" + kTag + "\r\n");
   EXPECT_EQ(app.ui.eventsProcessed, 3);
 
   // A copy chosen again gets no second tag.
-  Write("d:\\rel\\again.nfo", Read("c:\\app\\demo.nfo"));
+  Write("d:\\rel\\again.nfo", Read(Work("demo.nfo")));
   ctx.job.NfoPath = "d:\\rel\\again.nfo";
   CopyNfoForZip(ctx);
-  EXPECT_EQ(Read("c:\\app\\again.nfo"), Read("d:\\rel\\again.nfo"));
+  EXPECT_EQ(Read(Work("again.nfo")), Read("d:\\rel\\again.nfo"));
 }
 
 TEST_F(DizNfoTest, CopyNfoStopsAfterATagInTheMiddle) {
@@ -182,7 +184,7 @@ TEST_F(DizNfoTest, CopyNfoStopsAfterATagInTheMiddle) {
         "top\r\n" + std::string(28, ' ') + "Packaged with Kelvo32 by XYZ\r\n" + "old trailer\r\n");
   ctx.job.NfoPath = "d:\\rel\\demo.nfo";
   CopyNfoForZip(ctx);
-  EXPECT_EQ(Read("c:\\app\\demo.nfo"),
+  EXPECT_EQ(Read(Work("demo.nfo")),
             "top\r\n" + std::string(28, ' ') + "Packaged with Kelvo32 by XYZ\r\n");
 }
 
@@ -201,18 +203,18 @@ TEST_F(DizNfoTest, CopyNfoTagsTheTextAndKeepsASauceRecordLast) {
     SCOPED_TRACE(c.what);
     Write("d:\\rel\\demo.nfo", c.text + c.tail);
     CopyNfoForZip(ctx);
-    const std::string copy = Read("c:\\app\\demo.nfo");
+    const std::string copy = Read(Work("demo.nfo"));
     EXPECT_EQ(copy, TaggedLines(c.text) + c.tail);
     // Chosen again, the copy comes out as it went in.
     Write("d:\\rel\\demo.nfo", copy);
     CopyNfoForZip(ctx);
-    EXPECT_EQ(Read("c:\\app\\demo.nfo"), copy);
+    EXPECT_EQ(Read(Work("demo.nfo")), copy);
   }
 
   // A tag already in the text ends the text there; the record still follows.
   Write("d:\\rel\\demo.nfo", "top\r\n" + kTag + "\r\nold trailer\r\n\x1A" + SauceRecord(0));
   CopyNfoForZip(ctx);
-  EXPECT_EQ(Read("c:\\app\\demo.nfo"), "top\r\n" + kTag + "\r\n\x1A" + SauceRecord(0));
+  EXPECT_EQ(Read(Work("demo.nfo")), "top\r\n" + kTag + "\r\n\x1A" + SauceRecord(0));
 }
 
 TEST_F(DizNfoTest, CopyNfoTakesOnlyAWellFormedSauceTailAsARecord) {
@@ -233,12 +235,12 @@ TEST_F(DizNfoTest, CopyNfoTakesOnlyAWellFormedSauceTailAsARecord) {
     SCOPED_TRACE(what);
     Write("d:\\rel\\demo.nfo", "text" + tail);
     CopyNfoForZip(ctx);
-    EXPECT_EQ(Read("c:\\app\\demo.nfo"), TaggedLines("text" + tail));
+    EXPECT_EQ(Read(Work("demo.nfo")), TaggedLines("text" + tail));
   }
   // A file of 127 bytes or fewer holds no record.
   Write("d:\\rel\\demo.nfo", SauceRecord(0).substr(0, 100));
   CopyNfoForZip(ctx);
-  EXPECT_EQ(Read("c:\\app\\demo.nfo"), TaggedLines(SauceRecord(0).substr(0, 100)));
+  EXPECT_EQ(Read(Work("demo.nfo")), TaggedLines(SauceRecord(0).substr(0, 100)));
 }
 
 TEST_F(DizNfoTest, CopyNfoOfAnOversizedFileIsLinesAlone) {
@@ -249,7 +251,7 @@ TEST_F(DizNfoTest, CopyNfoOfAnOversizedFileIsLinesAlone) {
   Write("d:\\rel\\big.nfo", text + "\x1A" + SauceRecord(0));
   ctx.job.NfoPath = "d:\\rel\\big.nfo";
   CopyNfoForZip(ctx);
-  EXPECT_EQ(Read("c:\\app\\big.nfo"), TaggedLines(text + "\x1A" + SauceRecord(0)));
+  EXPECT_EQ(Read(Work("big.nfo")), TaggedLines(text + "\x1A" + SauceRecord(0)));
 }
 
 TEST_F(DizNfoTest, CopyNfoFailuresLeaveFilesIntact) {
@@ -257,15 +259,36 @@ TEST_F(DizNfoTest, CopyNfoFailuresLeaveFilesIntact) {
   CopyNfoForZip(ctx);
   EXPECT_EQ(ctx.run.NfoCopyName, "");
 
-  Write("c:\\app\\gone.nfo", "earlier copy");
+  Write(Work("gone.nfo"), "earlier copy");
   ctx.job.NfoPath = "d:\\gone.nfo";
   EXPECT_THROW(CopyNfoForZip(ctx), host::HostError);
-  EXPECT_EQ(Read("c:\\app\\gone.nfo"), "earlier copy");
+  EXPECT_EQ(Read(Work("gone.nfo")), "earlier copy");
 
   // Chosen some other way (a script): the NFO would be its own copy.
-  ctx.job.NfoPath = "c:\\app\\gone.nfo";
+  ctx.job.NfoPath = Work("gone.nfo");
   EXPECT_THROW(CopyNfoForZip(ctx), host::HostError);
-  EXPECT_EQ(Read("c:\\app\\gone.nfo"), "earlier copy");
+  EXPECT_EQ(Read(Work("gone.nfo")), "earlier copy");
+}
+
+TEST_F(DizNfoTest, AnNfoNamedLikeAProgramFileNeverTouchesTheApplicationDirectory) {
+  for (const std::string name : {"wrar", "kelvo32", "Kelvo32.ini", "kvo.wav", "kelvo32.hlp"}) {
+    Write("c:\\app\\" + name, "program file");
+    Write("d:\\rel\\" + name, "an nfo\r\n");
+    ctx.job.NfoPath = "d:\\rel\\" + name;
+    CopyNfoForZip(ctx);
+    EXPECT_EQ(Read("c:\\app\\" + name), "program file") << name;
+    EXPECT_EQ(Read(Work(name)).substr(0, 8), "an nfo\r\n") << name;
+  }
+  // In the zips it would take the DIZ's place: refused when chosen, and by
+  // the copy whatever chose it.
+  Write("d:\\rel\\FILE_ID.DIZ", "not the diz\r\n");
+  app.ui.fileAnswers = {"d:\\rel\\FILE_ID.DIZ"};
+  BrowseNfo(ctx);
+  EXPECT_EQ(app.ui.MessageTexts(), std::vector<std::string>{"The nfo can't be named file_id.diz"});
+  EXPECT_EQ(ctx.job.NfoPath, "");
+  ctx.job.NfoPath = "d:\\rel\\FILE_ID.DIZ";
+  EXPECT_THROW(CopyNfoForZip(ctx), host::HostError);
+  EXPECT_FALSE(Exists(Work("FILE_ID.DIZ")));
 }
 
 TEST_F(DizNfoTest, CopyDizForZipCopiesBytesAndClearsReadOnly) {
@@ -273,13 +296,13 @@ TEST_F(DizNfoTest, CopyDizForZipCopiesBytesAndClearsReadOnly) {
   MakeReadOnly("d:\\file_id.diz");
   ctx.job.DizPath = "d:\\file_id.diz";
   CopyDizForZip(ctx);
-  EXPECT_EQ(Read("c:\\app\\file_id.diz"), kArt);
-  EXPECT_FALSE(host::IsReadOnly(Host("c:\\app\\file_id.diz")));
+  EXPECT_EQ(Read(Work("file_id.diz")), kArt);
+  EXPECT_FALSE(host::IsReadOnly(Host(Work("file_id.diz"))));
   CopyDizForZip(ctx);  // replaces the previous zip's copy
 
   ctx.job.DizPath = "d:\\missing.diz";
   EXPECT_THROW(CopyDizForZip(ctx), host::HostError);
-  EXPECT_EQ(Read("c:\\app\\file_id.diz"), kArt);
+  EXPECT_EQ(Read(Work("file_id.diz")), kArt);
 }
 
 }  // namespace kelvo::texts

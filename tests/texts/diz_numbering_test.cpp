@@ -7,7 +7,7 @@ namespace kelvo::texts {
 
 namespace {
 const std::string kPreview = "c:\\~kelvo.diz";
-const std::string kWorkCopy = "c:\\app\\file_id.diz";
+const std::string kWorkCopy = testing::WorkCopyPath("c:\\app", "file_id.diz");
 }  // namespace
 
 class DizNumberingTest : public TextsTest {

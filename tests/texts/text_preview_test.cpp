@@ -19,7 +19,7 @@ namespace {
 const std::string kDiz = "d:\\rel\\file_id.diz";
 const std::string kNfo = "d:\\rel\\demo.nfo";
 const std::string kCheckFile = "c:\\~kelvo.diz";
-const std::string kWorkCopy = "c:\\app\\file_id.diz";
+const std::string kWorkCopy = testing::WorkCopyPath("c:\\app", "file_id.diz");
 
 std::vector<std::string> Lines(const TextPreview& preview) {
   std::vector<std::string> lines;
@@ -236,7 +236,7 @@ TEST_F(TextPreviewTest, NfoPreviewIsTheCopyWithItsTagLine) {
     ctx.job.NfoPath = kNfo;
     TextPreview preview = NfoPreview(ctx);
     CopyNfoForZip(ctx);
-    std::string copy = Read("c:\\app\\demo.nfo");
+    std::string copy = Read(Work("demo.nfo"));
     if (copy.ends_with(sauce)) copy.resize(copy.size() - sauce.size());
     EXPECT_EQ(Lines(preview), host::SplitLines(copy));
     const bool tagged = nfo.find(NfoTagLine()) != std::string::npos;

@@ -13,17 +13,26 @@
 
 #include "host/text_file.h"
 #include "support/temp_drives.h"
+#include "texts/text_files.h"
 
 namespace kelvo::texts {
 
 class TextsTest : public ::testing::Test {
  protected:
+  // The work-copy folder is made on first use: made here, the tests may
+  // write into it before the code under test does.
+  TextsTest() { WorkCopyFolder(ctx); }
+
   std::string Host(const std::string& dosPath) { return *app.fs.HostPath(dosPath); }
   void Write(const std::string& dosPath, const std::string& bytes) {
     testing::TempDrives::WriteFile(Host(dosPath), bytes);
   }
   std::string Read(const std::string& dosPath) {
     return testing::TempDrives::ReadFile(Host(dosPath));
+  }
+  // A DIZ or NFO work copy of this process.
+  static std::string Work(const std::string& name) {
+    return testing::WorkCopyPath("c:\\app", name);
   }
   bool Exists(const std::string& dosPath) { return testing::TempDrives::FileExists(Host(dosPath)); }
   void MakeReadOnly(const std::string& dosPath) { ::chmod(Host(dosPath).c_str(), 0444); }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "archiver/stand_in.h"
 #include "host/dospath.h"
 
@@ -214,6 +216,60 @@ TEST(ExcludedArchivePaths, ASlashSeparatesThePatternLikeABackslash) {
             (Words{"src/save", "src/logs/*.bak", "src/a b/*"}));  // "dir\*" is a file named "*"
   EXPECT_EQ(RarExcludeLines({"d:\\src\\save/*.*", "d:\\src/*.txt"}, {{"/D/src", false}}, FakeHost),
             (Words{"/D/src/save/*", "/D/src/*.txt"}));
+}
+
+TEST(ExpandSkipEntries, TheLastComponentIsADosPatternAsTheLoadCheckReadsIt) {
+  // d:\src holds these; a listing of any other directory is empty.
+  const ListHostDir list = [](const std::string& dir) {
+    if (dir != "/D/src") return std::vector<DirEntry>{};
+    return std::vector<DirEntry>{{"Secret.key", false}, {"secrets", true}, {"a*b", false},
+                                 {"a1b", false},        {"ab", false},     {"qx.txt", false},
+                                 {"notes", false},      {"sub", true}};
+  };
+  struct Row {
+    Words entries, expanded;
+  };
+  const Row rows[] = {
+      // '*' at the end takes directories too; case does not matter.
+      {{"d:\\src\\secret*"}, {"d:\\src\\Secret.key", "d:\\src\\secrets"}},
+      // Any other pattern takes files only; a '*' in a name matches itself.
+      {{"d:\\src\\a*b"}, {"d:\\src\\a*b", "d:\\src\\a1b", "d:\\src\\ab"}},
+      {{"d:\\src\\s*s?"}, {}},
+      {{"d:\\src\\?x.*"}, {"d:\\src\\qx.txt"}},
+      // "*.*" matches a name without an extension, as DOS reads it.
+      {{"d:\\src\\note*.*"}, {"d:\\src\\notes"}},
+      // The program's own "dir\*.*", plain names and relative entries stay.
+      {{"d:\\src\\sub\\*.*", "d:\\src\\plain.txt", "rel\\*"},
+       {"d:\\src\\sub\\*.*", "d:\\src\\plain.txt", "rel\\*"}},
+      // A directory above the pattern is a name, not a pattern.
+      {{"d:\\s*\\a*"}, {}},
+      {{"q:\\src\\*"}, {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.entries));
+    Words got = ExpandSkipEntries(row.entries, FakeHost, list);
+    std::sort(got.begin(), got.end());
+    Words want = row.expanded;
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(got, want);
+  }
+}
+
+TEST(SevenZipArgs, ExclusionsThatFitGoToTheListFileTheRestStayArguments) {
+  for (const char* fits : {"src/a.txt", "src/\xC3\xBC", "src/\xF0\x9F\x98\x80", "src/a b"})
+    EXPECT_TRUE(FitsExclusionList(fits)) << fits;
+  for (const char* stays : {"src/\xE9", "src/\xC0\x80", "src/\xED\xA0\x80", "src/\xC3", " src/a",
+                            "src/a ", "src/a\nb", "src/a\rb"})
+    EXPECT_FALSE(FitsExclusionList(stays)) << stays;
+  auto request = std::get<Request>(
+      ParseArchiverArgs(Flavour::Rar, {"a", "-v0000b", "-m0", "c:\\K\\D.rar", "d:\\"}));
+  Words args = SevenZipArgs(request, "/C/K/D.7z", {{"/D", true}}, {"a.txt", "", "\xE9.txt"}, false,
+                            "/tmp/list");
+  auto exclusions = std::find(args.begin(), args.end(), std::string("-spd"));
+  ASSERT_NE(exclusions, args.end());
+  Words tail(exclusions + 1, args.end());
+  EXPECT_EQ(tail, (Words{"-xr-w!*", "-xr-!\xE9.txt", "-scsUTF-8", "-xr-@/tmp/list", "--",
+                         "/C/K/D.7z", "/D/."}));
 }
 
 TEST(RarArgs, SameSwitchesWithHostPaths) {

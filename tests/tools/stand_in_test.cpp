@@ -367,24 +367,63 @@ TEST_F(StandInTest, UnreadableSourceFilesLeaveNoSet) {
   ::chmod(t.Host('d', "src").c_str(), 0755);
 }
 
-TEST_F(StandInTest, NamesHoldingWildcardsAreTakenLiterally) {
+TEST_F(StandInTest, SkipPatternsLeaveOutWhatTheyMatchAndLiteralNamesMatchThemselves) {
   const TreeMap tree = {
-      {"a*b.txt", "star"}, {"a1b.txt", "one"},      {"q?.txt", "query"},   {"qx.txt", "x"},
-      {"d*r", kDirMark},   {"d*r/in.txt", "in"},    {"dxr", kDirMark},     {"dxr/kept.txt", "kept"},
-      {"sub", kDirMark},   {"sub/a*b.txt", "deep"}, {"*", "a star alone"},
+      {"a*b.txt", "star"},     {"a1b.txt", "one"},       {"A2B.TXT", "upper"},
+      {"ab.dat", "kept"},      {"q?.txt", "query"},      {"qx.txt", "x"},
+      {"qxy.txt", "kept too"}, {"d*r", kDirMark},        {"d*r/in.txt", "in"},
+      {"dxr", kDirMark},       {"dxr/kept.txt", "kept"}, {"sub", kDirMark},
+      {"sub/a*b.txt", "deep"}, {"sub/deeper", kDirMark}, {"sub/deeper/x", "x"},
+      {"*", "a star alone"},   {"secret.key", "s"},      {"secret-dir", kDirMark},
+      {"secret-dir/k", "k"},   {"secrets.txt", "s"},
   };
   WriteTree(t.Host('d', "r*1"), tree);
   WriteTree(t.Host('d', "r11"), {{"other.txt", "not the source"}});
-  // Only the trailing "\*.*" of a directory entry is the program's own.
+  // The last component is a DOS pattern: '?' one character, '*' any run,
+  // case-insensitive; a trailing '*' takes directories too. Directories
+  // above it ("r*1", "d*r") are names.
   TempDrives::WriteFile(t.Host('c', "skip.txt"),
                         "d:\\r*1\\a*b.txt\r\nd:\\r*1\\q?.txt\r\nd:\\r*1\\d*r\\*.*\r\n"
-                        "d:\\r*1\\sub\\*\r\n\r\n");
+                        "d:\\r*1\\sub\\*\r\nd:\\r*1\\secret*\r\n\r\n");
   auto r = Run("wrar", {"a", "-r", "-v0000b", "-m0", "-y", "c:\\K1\\DEMO.rar", "d:\\r*1",
                         "-x@c:\\skip.txt"});
   ASSERT_EQ(r.status, 0) << r.err;
   TreeMap expected = tree;
-  for (const char* gone : {"a*b.txt", "q?.txt", "d*r", "d*r/in.txt"}) expected.erase(gone);
+  for (const char* gone :
+       {"a*b.txt", "a1b.txt", "A2B.TXT", "q?.txt", "qx.txt", "d*r", "d*r/in.txt", "sub/a*b.txt",
+        "sub/deeper", "sub/deeper/x", "secret.key", "secret-dir", "secret-dir/k", "secrets.txt"})
+    expected.erase(gone);
   EXPECT_EQ(Unpacked(t.Host('c', "K1/DEMO.7z")), Under("r*1", expected));
+}
+
+TEST_F(StandInTest, SixtyThousandSkipEntriesReachSevenZipThroughAList) {
+  WriteTree(t.Host('d', "src"),
+            {{"keep.txt", "k"}, {"gone.txt", "g"}, {"\xE9t\xE9.txt", "latin-1"}});
+  std::string list;
+  for (int i = 0; i < 60000; ++i)
+    list += "d:\\src\\not-there-but-spelled-out-at-length-" + std::to_string(i) + ".txt\r\n";
+  // A name that is no UTF-8 can't go into 7-Zip's list file: it stays an
+  // argument, and still leaves its file out.
+  list += "d:\\src\\gone.txt\r\nd:\\src\\\xE9t\xE9.txt\r\n\r\n";
+  TempDrives::WriteFile(t.Host('c', "skip.txt"), list);
+  auto r = Run("wrar", {"a", "-r", "-v0000b", "-m0", "-y", "c:\\K1\\DEMO.rar", "d:\\src",
+                        "-x@c:\\skip.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Unpacked(t.Host('c', "K1/DEMO.7z")), Under("src", {{"keep.txt", "k"}}));
+}
+
+TEST_F(StandInTest, ASkipListThatIsNoOrdinaryFileIsRefusedAtOnce) {
+  WriteTree(t.Host('d', "src"), {{"a.txt", "a"}});
+  ASSERT_EQ(::mkfifo(t.Host('c', "fifo").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", t.Host('c', "zero"));
+  for (const char* list : {"fifo", "zero"}) {
+    auto r = Run("wrar", {"a", "-r", "-v0000b", "-m0", "-y", "c:\\K1\\DEMO.rar", "d:\\src",
+                          std::string("-x@c:\\") + list});
+    EXPECT_NE(r.status, 0) << list;
+    EXPECT_EQ(r.err, std::string("can't read 'c:\\") + list + "': not an ordinary file\n");
+    EXPECT_FALSE(std::filesystem::exists(t.Host('c', "K1")) &&
+                 !std::filesystem::is_empty(t.Host('c', "K1")));
+  }
 }
 
 TEST_F(StandInTest, SymbolicLinksAreStoredAsLinksNotFollowed) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <set>
 #include <span>
 
 #include "host/dospath.h"
@@ -126,8 +127,7 @@ std::string JoinHost(const std::string& dir, const std::string& name) {
   return dir == "/" ? "/" + name : dir + "/" + name;
 }
 
-// The "\*.*" the program writes after a directory entry; any other '*' or
-// '?' is part of a name, which on the host may hold any character.
+// The "\*.*" the program writes after a directory entry.
 bool IsWholeDirectory(std::string_view lastComponent) {
   return lastComponent == "*.*";
 }
@@ -195,10 +195,31 @@ std::string ArchivePrefix(const HostSource& source) {
   return slash == std::string::npos ? packed : packed.substr(slash + 1);
 }
 
+std::vector<std::string> ExpandSkipEntries(const std::vector<std::string>& entries,
+                                           const DosToHost& toHost, const ListHostDir& listDir) {
+  std::vector<std::string> out;
+  for (const std::string& entry : entries) {
+    const std::string pattern = dos::FileNamePart(entry);
+    if (!dos::HasWildcard(pattern) || IsWholeDirectory(pattern) || !dos::IsAbsolute(entry)) {
+      out.push_back(entry);
+      continue;
+    }
+    const std::string parent = dos::Parent(entry);
+    auto hostDir = toHost(parent);
+    if (!hostDir) continue;
+    const bool directoriesToo = pattern.back() == '*';
+    for (const DirEntry& e : listDir(*hostDir))
+      if ((directoriesToo || !e.directory) && dos::MatchWildcard(pattern, e.name))
+        out.push_back(dos::Join(parent, e.name));
+  }
+  return out;
+}
+
 std::vector<std::string> ExcludedArchivePaths(const std::vector<std::string>& entries,
                                               const std::vector<HostSource>& sources,
                                               const DosToHost& toHost) {
   std::vector<std::string> out;
+  std::set<std::string> seen;
   for (const std::string& entry : entries) {
     auto mapped = MapEntry(entry, toHost);
     if (!mapped) continue;
@@ -212,18 +233,51 @@ std::vector<std::string> ExcludedArchivePaths(const std::vector<std::string>& en
       } else {
         path = rel->empty() ? prefix : prefix + "/" + *rel;
       }
-      bool seen = false;
-      for (const auto& p : out) seen = seen || p == path;
-      if (!seen) out.push_back(path);
+      if (seen.insert(path).second) out.push_back(path);
     }
   }
   return out;
 }
 
+bool FitsExclusionList(std::string_view path) {
+  if (path.empty() || path.front() == ' ' || path.back() == ' ') return false;
+  for (size_t i = 0; i < path.size();) {
+    const auto c = static_cast<unsigned char>(path[i]);
+    if (c == '\n' || c == '\r') return false;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    // Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
+    size_t extra;
+    unsigned char low = 0x80, high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+      extra = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      extra = 2;
+      if (c == 0xE0) low = 0xA0;
+      if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      extra = 3;
+      if (c == 0xF0) low = 0x90;
+      if (c == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (i + extra >= path.size()) return false;
+    for (size_t k = 1; k <= extra; ++k) {
+      const auto b = static_cast<unsigned char>(path[i + k]);
+      if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) return false;
+    }
+    i += extra + 1;
+  }
+  return true;
+}
+
 std::vector<std::string> SevenZipArgs(const Request& request, const std::string& archiveHost,
                                       const std::vector<HostSource>& sources,
                                       const std::vector<std::string>& excludedArchivePaths,
-                                      bool progress) {
+                                      bool progress, const std::string& listPath) {
   std::vector<std::string> args = {"a", "-t7z", SevenZipLevel(request.level)};
   if (request.volumeBytes > 0) args.push_back("-v" + std::to_string(request.volumeBytes) + "b");
   if (request.assumeYes) args.push_back("-y");
@@ -237,8 +291,17 @@ std::vector<std::string> SevenZipArgs(const Request& request, const std::string&
   // Archive paths, matched exactly: "-xr-" keeps 7-Zip from matching the
   // name at every depth, and absolute paths would match nothing. The whole
   // drive is the one pattern, so it turns wildcards back on ("w").
-  for (const auto& path : excludedArchivePaths)
-    args.push_back(path.empty() ? "-xr-w!*" : "-xr-!" + path);
+  for (const auto& path : excludedArchivePaths) {
+    if (path.empty()) {
+      args.push_back("-xr-w!*");
+    } else if (listPath.empty() || !FitsExclusionList(path)) {
+      args.push_back("-xr-!" + path);
+    }
+  }
+  if (!listPath.empty()) {
+    args.push_back("-scsUTF-8");
+    args.push_back("-xr-@" + listPath);
+  }
   args.push_back("--");
   args.push_back(archiveHost);
   for (const auto& source : sources) args.push_back(SevenZipSourceArg(source));

@@ -57,22 +57,45 @@ std::string ArchivePrefix(const HostSource& source);
 
 using DosToHost = std::function<std::optional<std::string>(std::string_view dosPath)>;
 
-// The archive paths that the skip entries leave out of the given sources:
-// "x:\dir\*.*" names the directory and all below it ("" when that is a
-// whole drive), any other entry exactly the one item it spells, '*' and '?'
-// included. Relative entries, empty lines and entries outside every source
+// One name in a host directory, for the skip entries' patterns.
+struct DirEntry {
+  std::string name;
+  bool directory = false;
+};
+using ListHostDir = std::function<std::vector<DirEntry>(const std::string& hostDir)>;
+
+// The skip entries with the DOS wildcards of each last component ('*' any
+// run, '?' one character, case-insensitive) replaced by the names they
+// match in that directory, as the run's load check matches them: a pattern
+// ending in '*' takes files and directories, any other pattern files only.
+// "dir\*.*" stays as it is (the directory and all below it), and so does an
+// entry without a wildcard. A name that itself holds '*' matches itself.
+std::vector<std::string> ExpandSkipEntries(const std::vector<std::string>& entries,
+                                           const DosToHost& toHost, const ListHostDir& listDir);
+
+// The archive paths that the (expanded) skip entries leave out of the given
+// sources: "x:\dir\*.*" names the directory and all below it ("" when that
+// is a whole drive), any other entry exactly the one item it spells, '*' and
+// '?' included. Relative entries, empty lines and entries outside every source
 // name nothing.
 std::vector<std::string> ExcludedArchivePaths(const std::vector<std::string>& entries,
                                               const std::vector<HostSource>& sources,
                                               const DosToHost& toHost);
 
+// Whether 7-Zip can read an exclusion from its UTF-8 list file: valid UTF-8,
+// no line break, no blank at either end. The rest stay arguments.
+bool FitsExclusionList(std::string_view archivePath);
+
 // The 7zz argument vector (without the program name) that writes the set
 // `archiveHost` (".7z", split into ".7z.001" ... when volumes are asked for).
 // With `progress` 7-Zip prints its percentages on stdout, and nothing else.
+// With `listPath`, the exclusions that fit a list file are read from there
+// (the caller writes them, one a line), so that no number of them can
+// outgrow the argument list.
 std::vector<std::string> SevenZipArgs(const Request& request, const std::string& archiveHost,
                                       const std::vector<HostSource>& sources,
                                       const std::vector<std::string>& excludedArchivePaths,
-                                      bool progress = false);
+                                      bool progress = false, const std::string& listPath = {});
 
 // The 7z set's name for an archive name: its extension replaced by ".7z".
 std::string SevenZipArchiveName(std::string_view archiveFileName);

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <set>
 
 #include "archiver/seven_zip_progress.h"
@@ -132,13 +133,57 @@ HostSource CheckSource(const PathMapper& paths, const std::string& dosPath) {
   return source;
 }
 
+// Far beyond any skip list a job holds (a million long paths).
+constexpr off_t kListLimit = off_t{256} << 20;
+
+// The -x@ list: an ordinary file of bounded length, never a FIFO or device
+// that would block or never end.
 std::vector<std::string> ReadList(const PathMapper& paths, const std::string& dosPath) {
-  host::LineReader reader(paths.Require(dosPath, "open"), dosPath);
+  const std::string hostPath = paths.Require(dosPath, "open");
+  int fd = ::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) host::ThrowErrno("open", dosPath, errno);
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st;
+  if (::fstat(fd, &st) != 0) host::ThrowErrno("read", dosPath, errno);
+  if (S_ISDIR(st.st_mode)) throw HostError("read", dosPath, "Is a directory");
+  if (!S_ISREG(st.st_mode)) throw HostError("read", dosPath, "not an ordinary file");
+  if (st.st_size > kListLimit)
+    throw HostError("read", dosPath,
+                    "longer than " + std::to_string(kListLimit >> 20) + " MiB, no skip list");
+  std::string bytes(static_cast<size_t>(st.st_size), '\0');
+  size_t got = 0;
+  while (got < bytes.size()) {
+    ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) host::ThrowErrno("read", dosPath, errno);
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  bytes.resize(got);
   std::vector<std::string> lines;
-  std::string line;
-  while (reader.Next(line))
-    if (!line.empty()) lines.push_back(line);
+  for (std::string& line : host::SplitLines(bytes))
+    if (!line.empty()) lines.push_back(std::move(line));
   return lines;
+}
+
+// The names of a host directory for the skip entries' patterns; links are
+// names, not directories, as 7-Zip stores them.
+std::vector<DirEntry> ListHostDirectory(const std::string& hostDir) {
+  std::vector<DirEntry> entries;
+  DIR* d = ::opendir(hostDir.c_str());
+  if (!d) return entries;
+  while (dirent* e = ::readdir(d)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st;
+    bool directory = ::lstat((hostDir + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    entries.push_back({std::move(name), directory});
+  }
+  ::closedir(d);
+  return entries;
 }
 
 // The progress channel, and the last percentage it carried.
@@ -303,9 +348,16 @@ int Pack(Flavour flavour, const Request& request) {
     status =
         Run(rar, RarArgs(request, archiveHost, sourcesHost, list ? list->path() : ""), nullptr);
   } else {
+    const std::vector<std::string> excluded = ExcludedArchivePaths(
+        ExpandSkipEntries(entries, toHost, ListHostDirectory), sources, toHost);
+    std::vector<std::string> listed;
+    for (const auto& path : excluded)
+      if (FitsExclusionList(path)) listed.push_back(path);
+    std::optional<TempList> list;
+    if (!listed.empty()) list.emplace(listed);
     status = Run(program,
-                 SevenZipArgs(request, setHost, sources,
-                              ExcludedArchivePaths(entries, sources, toHost), progress.fd >= 0),
+                 SevenZipArgs(request, setHost, sources, excluded, progress.fd >= 0,
+                              list ? list->path() : std::string()),
                  &progress);
     // 7-Zip prints now and then, not always its last 100%: a complete set
     // is all of it.
