@@ -31,6 +31,29 @@ TEST(WebdialTest, MailAddressReachesTheMailClientAsMailto) {
   EXPECT_TRUE(error.isEmpty());
 }
 
+TEST(WebdialTest, MailLinkReachesTheMailClientAsItsAddressAlone) {
+  const std::vector<std::pair<QString, QString>> cases = {
+      {">mailto:author@example.com?attach=/etc/passwd", "mailto:author@example.com"},
+      {">mailto:author@example.com?subject=hi&body=x&attach=%2Fetc%2Fshadow",
+       "mailto:author@example.com"},
+      {">mailto:author@example.com?cc=other@example.com#top", "mailto:author@example.com"},
+      {">mailto:author@example.com#frag", "mailto:author@example.com"},
+      {">MAILTO:Author@Example.COM?bcc=x@example.org", "mailto:Author@Example.COM"},
+      {">mailto:%61uthor@example.com", "mailto:author@example.com"},
+      {">mailto:o'neil+kelvo@mail.example.co.uk", "mailto:o'neil+kelvo@mail.example.co.uk"},
+  };
+  for (const auto& [arg, url] : cases) {
+    Recorder recorder;
+    QString error;
+    EXPECT_EQ(Dial({arg}, recorder.Opener(), &error), kExitOpened)
+        << arg.toStdString() << ": " << error.toStdString();
+    ASSERT_EQ(recorder.opened.size(), 1u) << arg.toStdString();
+    EXPECT_EQ(recorder.opened[0].toString(), url) << arg.toStdString();
+    EXPECT_FALSE(recorder.opened[0].hasQuery()) << arg.toStdString();
+    EXPECT_FALSE(recorder.opened[0].hasFragment()) << arg.toStdString();
+  }
+}
+
 TEST(WebdialTest, WebAddressReachesTheBrowserAsHttpOrHttps) {
   const std::vector<std::pair<QString, QString>> cases = {
       {"$https://example.com/kelvo/index.html", "https://example.com/kelvo/index.html"},
@@ -59,6 +82,20 @@ TEST(WebdialTest, RefusedArgumentsOpenNothingAndSayWhy) {
       {"$mailto:a@example.com"},
       {"$ftp://example.com"},
       {"$file:///etc/passwd"},
+      // Only one plain address, not hidden behind escapes.
+      {">mailto:a@example.com,b@example.com"},
+      {">mailto:a@example.com;b@example.com"},
+      {">mailto:a@example.com%3Fattach=/etc/passwd"},
+      {">mailto:a@example.com%0D%0ABcc:b@example.com"},
+      {">mailto:a%40b@example.com"},
+      {">mailto:a@b@example.com"},
+      {">mailto:@example.com"},
+      {">mailto:a@"},
+      {">mailto:a@example..com"},
+      {">mailto:a@-example.com"},
+      {">mailto:%22a%20b%22@example.com"},
+      {">mailto:a@[192.0.2.1]"},
+      {">mailto:?to=a@example.com"},
   };
   for (const auto& args : refused) {
     Recorder recorder;

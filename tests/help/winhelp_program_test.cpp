@@ -1,11 +1,15 @@
 // The built help viewer as a child: the DOS path it is given is mapped
 // through the drive table, and what it can't show ends it with a status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include "viewer/help_file.h"
 
 namespace {
 
@@ -58,6 +62,37 @@ TEST(WinhelpProgramTest, MissingHelpFileIsToldByName) {
   auto dir = RunWinhelp({OnDriveZ(QDir::tempPath())});
   EXPECT_EQ(dir.status, 3) << dir.err.toStdString();
   EXPECT_TRUE(dir.err.contains("is a directory")) << dir.err.toStdString();
+}
+
+TEST(WinhelpProgramTest, PipeDeviceOrHugeFileIsRefusedForWhatItIs) {
+  QTemporaryDir temp;
+  ASSERT_TRUE(temp.isValid());
+  // Nobody ever writes to the pipe: a viewer that opened it would wait for
+  // ever, and the child's deadline fails the test.
+  const QString fifo = temp.path() + "/kelvo32.hlp";
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  auto pipe = RunWinhelp({OnDriveZ(fifo)});
+  EXPECT_EQ(pipe.status, 3) << pipe.err.toStdString();
+  EXPECT_TRUE(pipe.err.contains(OnDriveZ(fifo) + " can't be opened: it is a named pipe (FIFO)"))
+      << pipe.err.toStdString();
+  EXPECT_FALSE(pipe.err.contains("directory")) << pipe.err.toStdString();
+
+  auto device = RunWinhelp({"-index", "z:\\dev\\zero"});
+  EXPECT_EQ(device.status, 3) << device.err.toStdString();
+  EXPECT_TRUE(device.err.contains("it is a device")) << device.err.toStdString();
+
+  // Sparse: large on paper, quick to make.
+  const QString huge = temp.path() + "/huge.hlp";
+  QFile file(huge);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(file.resize(qint64(kelvo::help::kMaxHelpBytes) + 1));
+  file.close();
+  auto big = RunWinhelp({OnDriveZ(huge)});
+  EXPECT_EQ(big.status, 3) << big.err.toStdString();
+  EXPECT_TRUE(big.err.contains(QString("it is too large: %1 bytes, at most %2 bytes")
+                                   .arg(kelvo::help::kMaxHelpBytes + 1)
+                                   .arg(kelvo::help::kMaxHelpBytes)))
+      << big.err.toStdString();
 }
 
 TEST(WinhelpProgramTest, UnquotedPathWithBlanksFindsTheFile) {

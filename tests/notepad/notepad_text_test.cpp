@@ -1,10 +1,18 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <future>
+#include <optional>
+#include <thread>
 
 #include <set>
 
@@ -29,6 +37,22 @@ std::string EditorPath(const std::string& commandLine) {
   EXPECT_TRUE(words && !words->empty());
   if (!words || words->empty()) return {};
   return PathFromArgs({words->begin() + 1, words->end()});
+}
+
+// ReadFile on another thread, or nullopt when it has not returned within a
+// few seconds (the thread is then left to itself, so that a read that
+// never ends fails the test instead of hanging it).
+std::optional<FileRead> ReadWithin(const std::string& path, std::size_t limit = kMaxFileBytes) {
+  std::packaged_task<FileRead()> task([path, limit] { return ReadFile(path, limit); });
+  auto result = task.get_future();
+  std::thread(std::move(task)).detach();
+  if (result.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    // A reader stuck opening a pipe is let go by a writer showing up.
+    int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) ::close(fd);
+    return std::nullopt;
+  }
+  return result.get();
 }
 
 }  // namespace
@@ -137,6 +161,49 @@ TEST(NotepadTextTest, ReadingRefusesWhatItCannotEdit) {
   r = ReadFile(dir);
   EXPECT_EQ(r.status, FileRead::Status::Failed);
   EXPECT_FALSE(r.error.empty());
+}
+
+TEST(NotepadTextTest, WhatIsNoRegularFileIsRefusedWithoutWaitingOnIt) {
+  kelvo::testing::TempDrives drives;
+  const std::string dir = drives.Host('d');
+  const std::string fifo = dir + "/pipe.nfo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(::symlink(fifo.c_str(), (dir + "/link.nfo").c_str()), 0);
+  const std::string socketPath = dir + "/s.nfo";
+  int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::strcpy(address.sun_path, socketPath.c_str());
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+  const std::pair<std::string, std::string> cases[] = {
+      {fifo, "named pipe"},    {dir + "/link.nfo", "named pipe"},
+      {"/dev/zero", "device"}, {"/dev/null", "device"},
+      {socketPath, "socket"},  {dir, "Is a directory"},
+  };
+  for (const auto& [path, why] : cases) {
+    auto r = ReadWithin(path);
+    if (!r) {
+      ADD_FAILURE() << path << " kept the reader waiting";
+      continue;
+    }
+    EXPECT_EQ(r->status, FileRead::Status::Failed) << path;
+    EXPECT_NE(r->error.find(why), std::string::npos) << path << ": " << r->error;
+    EXPECT_TRUE(r->bytes.empty()) << path;
+  }
+  ::close(sock);
+
+  // A file larger than the limit is refused by its size, unread.
+  const std::string sparse = dir + "/huge.nfo";
+  kelvo::testing::TempDrives::WriteFile(sparse, "");
+  ASSERT_EQ(::truncate(sparse.c_str(), off_t(kMaxFileBytes) * 4), 0);
+  auto r = ReadWithin(sparse);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, FileRead::Status::TooBig);
+  EXPECT_EQ(r->size, kMaxFileBytes * 4);
+  EXPECT_TRUE(r->bytes.empty());
 }
 
 TEST(NotepadTextTest, WritingSaysWhyItFailed) {

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +11,11 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
+#include <thread>
 
 #include "editor/notepad_window.h"
 #include "editor/open_editor.h"
@@ -41,6 +46,38 @@ class BoxAnswers {
   std::deque<QMessageBox::StandardButton> answers_;
   QPointer<QMessageBox> last_;
   QTimer timer_;
+};
+
+// Opens the writing end of a FIFO after a while unless released first: a
+// reader stuck opening it then gets end-of-file instead of hanging the test.
+class FifoWatchdog {
+ public:
+  explicit FifoWatchdog(std::string fifo)
+      : thread_([this, fifo = std::move(fifo)] {
+          std::unique_lock lock(mutex_);
+          if (released_.wait_for(lock, std::chrono::seconds(10), [this] { return done_; })) return;
+          fired_ = true;
+          int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+          if (fd >= 0) ::close(fd);
+        }) {}
+  ~FifoWatchdog() {
+    Release();
+    thread_.join();
+  }
+  // Whether it had to let a waiting reader go.
+  bool Release() {
+    std::lock_guard lock(mutex_);
+    done_ = true;
+    released_.notify_all();
+    return fired_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool done_ = false;
+  bool fired_ = false;
+  std::thread thread_;
 };
 
 class NotepadWindowTest : public ::testing::Test {
@@ -294,6 +331,25 @@ TEST_F(NotepadOpenTest, BadInputIsRefusedOrWarnedAbout) {
   ASSERT_TRUE(w);
   EXPECT_EQ(texts.size(), 1u);
   EXPECT_EQ(w->Bytes(), binary);
+}
+
+TEST_F(NotepadOpenTest, PipeOrFolderIsRefusedByWhatItIs) {
+  ASSERT_EQ(::mkfifo(Host("d:\\pipe.nfo").c_str(), 0600), 0);
+  {
+    FifoWatchdog watchdog(Host("d:\\pipe.nfo"));
+    EXPECT_FALSE(Start({"d:\\pipe.nfo"}, {QMessageBox::Ok}));
+    EXPECT_FALSE(watchdog.Release()) << "opening waited for a writer";
+  }
+  EXPECT_EQ(status, 1);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_TRUE(texts[0].contains("d:\\pipe.nfo")) << texts[0].toStdString();
+  EXPECT_TRUE(texts[0].contains("named pipe (FIFO), not a regular file")) << texts[0].toStdString();
+
+  ::mkdir(Host("d:\\art").c_str(), 0755);
+  EXPECT_FALSE(Start({"d:\\art"}, {QMessageBox::Ok}));
+  EXPECT_EQ(status, 1);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_TRUE(texts[0].contains("Is a directory")) << texts[0].toStdString();
 }
 
 // The numbering's line and column, read off the editor at its stamp.

@@ -2,13 +2,13 @@
 // with -index at its index and search box. The path is a DOS path, mapped
 // through the drive table; see viewer/help_index.h for the argument forms.
 #include <QApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
 
 #include "host/host_config.h"
+#include "viewer/help_file.h"
 #include "viewer/help_index.h"
 #include "viewer/help_window.h"
 
@@ -52,27 +52,18 @@ int main(int argc, char** argv) {
   if (!hostPath)
     return fail(QString("The help file %1 is not on a known drive.").arg(request->dosPath),
                 kExitNoFile);
-  QFile file(QString::fromStdString(*hostPath));
-  const QFileInfo info(file);
-  if (!info.exists())
+  const help::HelpFile file = help::ReadHelpFile(*hostPath);
+  if (!file.problem.isEmpty())
     return fail(
-        QString("The help file %1 can't be opened: it does not exist.").arg(request->dosPath),
+        QString("The help file %1 can't be opened: %2.").arg(request->dosPath, file.problem),
         kExitNoFile);
-  if (!info.isFile())
-    return fail(
-        QString("The help file %1 can't be opened: it is a directory.").arg(request->dosPath),
-        kExitNoFile);
-  if (!file.open(QIODevice::ReadOnly))
-    return fail(
-        QString("The help file %1 can't be opened: %2.").arg(request->dosPath, file.errorString()),
-        kExitNoFile);
-  const QString html = QString::fromUtf8(file.readAll());
 
   if (!visible) {
     Complain("there is no desktop to show the help window on.");
     return kExitNoDesktop;
   }
-  help::HelpWindow window(html, info.absolutePath(), request->index);
+  help::HelpWindow window(file.html, QFileInfo(QString::fromStdString(*hostPath)).absolutePath(),
+                          request->index);
   window.show();
   return app.exec();
 }

@@ -84,19 +84,56 @@ bool LooksBinary(std::string_view bytes) {
   return nuls >= 4 && nuls * 10 >= bytes.size();
 }
 
+namespace {
+
+// Why a path that exists is not a file the editor can read, in the errno
+// texts' form; empty for a regular file.
+std::string NotAFile(mode_t mode) {
+  if (S_ISREG(mode)) return {};
+  if (S_ISDIR(mode)) return std::strerror(EISDIR);
+  if (S_ISFIFO(mode)) return "Is a named pipe (FIFO), not a regular file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "Is a device, not a regular file";
+  if (S_ISSOCK(mode)) return "Is a socket, not a regular file";
+  return "Is not a regular file";
+}
+
+}  // namespace
+
 FileRead ReadFile(const std::string& hostPath, std::size_t limit) {
   FileRead r;
-  int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+  auto fail = [&r](std::string error) {
+    r.status = FileRead::Status::Failed;
+    r.error = std::move(error);
+    return r;
+  };
+  // Looked at before opening: opening a device may already do something.
+  struct stat st {};
+  if (::stat(hostPath.c_str(), &st) != 0) {
+    r.status = errno == ENOENT ? FileRead::Status::Missing : FileRead::Status::Failed;
+    r.error = std::strerror(errno);
+    return r;
+  }
+  if (std::string why = NotAFile(st.st_mode); !why.empty()) return fail(why);
+
+  // Non-blocking, so that a pipe put in the file's place since cannot hold
+  // the open; what was opened is looked at again.
+  int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) {
     r.status = errno == ENOENT ? FileRead::Status::Missing : FileRead::Status::Failed;
     r.error = std::strerror(errno);
     return r;
   }
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
+    std::string error = std::strerror(errno);
     ::close(fd);
-    r.status = FileRead::Status::Failed;
-    r.error = std::strerror(EISDIR);
+    return fail(error);
+  }
+  std::string why = NotAFile(st.st_mode);
+  if (!why.empty() || std::size_t(st.st_size) > limit) {
+    ::close(fd);
+    if (!why.empty()) return fail(why);
+    r.status = FileRead::Status::TooBig;
+    r.size = std::size_t(st.st_size);
     return r;
   }
   char buffer[1 << 16];
@@ -106,20 +143,19 @@ FileRead ReadFile(const std::string& hostPath, std::size_t limit) {
     if (got < 0) {
       r.status = FileRead::Status::Failed;
       r.error = std::strerror(errno);
+      r.bytes.clear();
       break;
     }
     if (got == 0) break;
     r.size += std::size_t(got);
-    // Counting on without keeping the bytes says how big the file is.
+    // A file that grows while read, or one whose size says nothing, stops at
+    // the limit.
     if (r.size > limit) {
       r.status = FileRead::Status::TooBig;
       r.bytes.clear();
       r.bytes.shrink_to_fit();
-      if (S_ISREG(st.st_mode)) {
-        r.size = std::size_t(st.st_size);
-        break;
-      }
-      continue;
+      if (::fstat(fd, &st) == 0) r.size = std::max(r.size, std::size_t(st.st_size));
+      break;
     }
     r.bytes.append(buffer, std::size_t(got));
   }

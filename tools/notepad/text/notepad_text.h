@@ -55,9 +55,11 @@ bool LooksBinary(std::string_view bytes);
 struct FileRead {
   enum class Status { Ok, Missing, TooBig, Failed } status = Status::Ok;
   std::string bytes;
-  std::string error;  // the errno text for Failed
+  std::string error;  // the errno text for Failed, or what the path is instead of a file
   std::size_t size = 0;
 };
+// Only a regular file is read: a pipe, device, socket or directory is
+// refused without being waited on or read from.
 FileRead ReadFile(const std::string& hostPath, std::size_t limit = kMaxFileBytes);
 
 // Replaces the file's bytes, keeping its permissions; returns the errno

@@ -10,12 +10,36 @@ Target Refuse(const QString& why) {
   return {QUrl(), why + "\n" + kUsage};
 }
 
+// One address, user@domain: no list, no quoted or bracketed forms, and none
+// of the characters a URL or a mail client reads a meaning into.
+bool PlainAddress(const QString& address) {
+  const qsizetype at = address.indexOf('@');
+  if (at <= 0 || at != address.lastIndexOf('@')) return false;
+  const QStringView localChars = u".!$'*+-/=^_`{|}~";
+  for (const QChar c : address.left(at))
+    if (!c.isLetterOrNumber() && !localChars.contains(c)) return false;
+  for (const QString& label : address.mid(at + 1).split('.')) {
+    if (label.isEmpty() || label.startsWith('-') || label.endsWith('-')) return false;
+    for (const QChar c : label)
+      if (!c.isLetterOrNumber() && c != '-') return false;
+  }
+  return true;
+}
+
 Target MailTarget(const QString& text) {
   QUrl url(text, QUrl::StrictMode);
   if (!url.isValid() || url.scheme().compare("mailto", Qt::CaseInsensitive) != 0 ||
       url.path().isEmpty() || !url.path().contains('@'))
     return Refuse(QString("\"%1\" is no mailto: address").arg(text));
-  return {url, {}};
+  // Decoded, so that an escaped "?" or "," can't pass for part of the address.
+  const QString address = url.path(QUrl::FullyDecoded);
+  if (!PlainAddress(address)) return Refuse(QString("\"%1\" is no plain mail address").arg(text));
+  // Only the address goes on: a query or fragment could attach files
+  // (?attach=) or fill in the mail behind the user's back.
+  QUrl plain;
+  plain.setScheme("mailto");
+  plain.setPath(address, QUrl::DecodedMode);
+  return {plain, {}};
 }
 
 Target WebTarget(const QString& text) {

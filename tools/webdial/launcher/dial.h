@@ -19,7 +19,8 @@ struct Target {
 };
 
 // The one argument after the program name: ">mailto:<address>" or "$<web
-// address>" (http or https; a bare "www.host" is taken as http).
+// address>" (http or https; a bare "www.host" is taken as http). A mail link
+// keeps only its one plain address: its query and fragment are dropped.
 Target ParseTarget(const QStringList& args);
 
 constexpr int kExitOpened = 0;
