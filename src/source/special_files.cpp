@@ -48,9 +48,11 @@ SpecialFiles FindSpecialFiles(const host::FileSystem& fs, const std::string& dos
 
 std::string SpecialFilesWarning(const SpecialFiles& found) {
   if (found.total == 0) return {};
-  std::string text = found.total == 1 ? "1 file of the source is"
-                                      : std::to_string(found.total) + " files of the source are";
-  text += " no ordinary file and go into the set as empty files:";
+  std::string text =
+      found.total == 1
+          ? "1 file of the source is no ordinary file and goes into the set as an empty file:"
+          : std::to_string(found.total) +
+                " files of the source are no ordinary files and go into the set as empty files:";
   for (const auto& name : found.named) text += "\r" + name;
   if (found.total > found.named.size())
     text += "\r... and " + std::to_string(found.total - found.named.size()) + " more";

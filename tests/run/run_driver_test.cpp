@@ -1,6 +1,11 @@
 #include "run/run_driver.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -9,12 +14,15 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <stdexcept>
 
 #include "core/exit_status.h"
+#include "core/shared_files.h"
 #include "host/stop_signal.h"
 #include "run/unattended.h"
 #include "run/zip_test_util.h"
 #include "scripts/job_script.h"
+#include "source/measure.h"
 #include "support/temp_drives.h"
 #include "texts/diz_nfo.h"
 #include "tools/file_tree.h"
@@ -839,10 +847,29 @@ TEST(UnattendedRun, StatusTable) {
     EXPECT_TRUE(app.MadeNothing());
   }
   {
-    UnattendedFixture app;  // 5: the archiver made no volume
+    UnattendedFixture app;  // 5: the archiver made no volume, and says why
     app.runner.Programs().Set("wrar", app.drives.Host('e', "no-such-program"));
     EXPECT_EQ(app.Run(), kExitArchiverFailed);
     EXPECT_TRUE(app.MadeNothing());
+    ASSERT_EQ(app.ui.reports.size(), 1u);
+    EXPECT_TRUE(app.ui.reports[0].starts_with("can't start wrar.exe")) << app.ui.reports[0];
+  }
+  {
+    UnattendedFixture app;  // 5: it ran and left nothing
+    app.runner.Programs().Set("wrar", "/bin/true");
+    EXPECT_EQ(app.Run(), kExitArchiverFailed);
+    EXPECT_EQ(app.ui.reports,
+              std::vector<std::string>{"the archiver made no volume in "
+                                       "c:\\Kelvo001 (wrar.exe ended with status 0)"});
+  }
+  {
+    UnattendedFixture app;  // 2: a file the check itself writes is a folder
+    std::filesystem::create_directories(app.drives.Host('c', "app/text.tmp"));
+    EXPECT_EQ(app.Run(), kExitScriptRejected);
+    EXPECT_TRUE(app.MadeNothing());
+    ASSERT_EQ(app.ui.reports.size(), 1u);
+    EXPECT_TRUE(app.ui.reports[0].starts_with("can't create 'c:\\app\\text.tmp'"))
+        << app.ui.reports[0];
   }
   {
     UnattendedFixture app;  // 6: a zip could not be written
@@ -881,6 +908,8 @@ TEST(UnattendedRun, SigtermDiscardsTheZipBeingWrittenAndEndsWithItsOwnStatus) {
     };
     EXPECT_EQ(app.Run(), 128 + SIGTERM) << stopAt;
     host::ClearStopSignal();
+    ASSERT_FALSE(app.ui.reports.empty());
+    EXPECT_TRUE(app.ui.reports.back().starts_with("stopped by SIGTERM")) << app.ui.reports.back();
     // No temporary zip stays, and every zip that stays has its comment.
     auto names = testing::FileNames(app.drives.Host('e', "zips"));
     EXPECT_EQ(names.size(), static_cast<size_t>(stopAt - 1)) << stopAt;
@@ -889,6 +918,148 @@ TEST(UnattendedRun, SigtermDiscardsTheZipBeingWrittenAndEndsWithItsOwnStatus) {
       EXPECT_EQ(ReadZip(app.drives.Host('e', "zips/" + name)).comment, kComment) << name;
     }
   }
+}
+
+namespace {
+
+// Another process holds a directory as a run of Kelvo32 does, until
+// Release(): the test's own process can't stand in, since it may take its
+// own lock again at once.
+struct HeldElsewhere {
+  explicit HeldElsewhere(const std::string& hostDir) {
+    int ready[2], release[2];
+    if (::pipe(ready) != 0 || ::pipe(release) != 0) throw std::runtime_error("pipe");
+    pid = ::fork();
+    if (pid == 0) {
+      ::close(release[1]);  // else the read below never sees the end
+      ::close(ready[0]);
+      int fd = ::open(hostDir.c_str(), O_RDONLY | O_DIRECTORY);
+      bool locked = fd >= 0 && ::flock(fd, LOCK_EX) == 0;
+      char c = locked ? 'y' : 'n';
+      if (::write(ready[1], &c, 1) != 1) ::_exit(2);
+      ::read(release[0], &c, 1) < 0 ? ::_exit(2) : ::_exit(0);
+    }
+    char c = 0;
+    if (::read(ready[0], &c, 1) != 1 || c != 'y') throw std::runtime_error("not held");
+    releaseFd = release[1];
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ::close(release[0]);
+  }
+  void Release() {
+    if (pid <= 0) return;
+    ::close(releaseFd);
+    ::waitpid(pid, nullptr, 0);
+    pid = -1;
+  }
+  ~HeldElsewhere() { Release(); }
+  pid_t pid = -1;
+  int releaseFd = -1;
+};
+
+}  // namespace
+
+TEST(RunJobSharedFiles, ASecondRunWaitsForTheExchangeFilesAndTheStorageAndSaysWhy) {
+  for (char drive : {'c', 'e'}) {
+    RunFixture app;
+    app.ctx.batchMode = BatchMode::Plain;
+    const std::string held = drive == 'c' ? app.drives.Host('c') : app.drives.Host('e', "zips");
+    HeldElsewhere other(held);
+    // The other run ends a while after this one starts to wait.
+    bool released = false;
+    app.ui.onProcessEvents = [&] {
+      if (!released && !app.ui.reports.empty()) {
+        released = true;
+        other.Release();
+      }
+    };
+    app.driver.RunJob();
+    EXPECT_TRUE(released) << drive;
+    EXPECT_EQ(app.ctx.programExit, kExitComplete) << drive;
+    ASSERT_FALSE(app.ui.reports.empty());
+    EXPECT_EQ(app.ui.reports[0], drive == 'c' ? std::string(kWaitingForExchangeFiles)
+                                              : WaitingForZipStorageText("e:\\zips"));
+    EXPECT_GE(app.Zips().size(), 3u);
+  }
+  // In the window the run panel says it; an "&Abort" while waiting ends the
+  // run before anything is made.
+  RunFixture app;
+  HeldElsewhere other(app.drives.Host('c'));
+  app.ui.onProcessEvents = [&] {
+    if (app.ctx.view.StatusLine == kWaitingForExchangeFiles) app.driver.RequestAbort();
+  };
+  app.driver.RunJob();
+  EXPECT_EQ(app.ctx.view.StatusLine, "Aborted");
+  EXPECT_TRUE(app.Zips().empty());
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
+}
+
+TEST(RunJobSharedFiles, ExchangeFilesAreNeverWrittenThroughALink) {
+  RunFixture app;
+  app.ctx.batchMode = BatchMode::Plain;
+  const std::string victim = app.drives.Host('e', "victim.txt");
+  TempDrives::WriteFile(victim, "precious");
+  for (const char* name : {"skip.txt", "~kelvo.diz", "size.txt"})
+    std::filesystem::create_symlink(victim, app.drives.Host('c', name));
+  MeasureSource(app.ctx, true);
+  app.driver.RunJob();
+  EXPECT_EQ(app.ctx.programExit, kExitComplete) << app.ctx.view.StatusLine;
+  EXPECT_EQ(TempDrives::ReadFile(victim), "precious");
+  EXPECT_FALSE(std::filesystem::is_symlink(app.drives.Host('c', "skip.txt")));
+  EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('c', "skip.txt")),
+            app.ctx.job.SkipEntries + "\r\n");
+}
+
+TEST(RunJobHostileNames, AnNfoNamedLikeAProgramFileLeavesTheProgramAlone) {
+  for (const std::string name : {"wrar", "kelvo32", "Kelvo32.ini", "kvo.wav", "file_id.diz"}) {
+    RunFixture app;
+    app.ctx.batchMode = BatchMode::Plain;
+    TempDrives::WriteFile(app.drives.Host('c', "app/" + name), "program file");
+    TempDrives::WriteFile(app.drives.Host('c', "rel/" + name), "the notes\r\n");
+    app.ctx.job.NfoPath = "c:\\rel\\" + name;
+    app.driver.RunJob();
+    EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('c', "app/" + name)), "program file") << name;
+    if (name == "file_id.diz") {
+      // Beside the DIZ it would replace it in every zip.
+      EXPECT_EQ(app.ctx.programExit, kExitJobIncomplete);
+      EXPECT_EQ(app.ui.reports, std::vector<std::string>{"The nfo can't be named file_id.diz"});
+      EXPECT_TRUE(app.Zips().empty());
+      continue;
+    }
+    EXPECT_EQ(app.ctx.programExit, kExitComplete) << name << app.ctx.view.StatusLine;
+    auto entries = ReadZip(app.drives.Host('e', "zips/DEMO01.zip")).entries;
+    EXPECT_TRUE(entries.count(name)) << name;
+    EXPECT_EQ(entries["file_id.diz"].substr(0, 5), kDiz.substr(0, 5)) << name;
+  }
+}
+
+TEST(RunJobExtras, ALinkOutOfTheExtraDirectoryIsLeftOutAndSaid) {
+  RunFixture app;
+  app.ctx.batchMode = BatchMode::Plain;
+  TempDrives::WriteFile(app.drives.Host('e', "secret/shadow"), "root:x");
+  std::filesystem::create_symlink(app.drives.Host('e', "secret/shadow"),
+                                  app.drives.Host('c', "rel/extras/shadow"));
+  // A link to a file of the directory itself is as good as the file.
+  std::filesystem::create_symlink("viewer.txt", app.drives.Host('c', "rel/extras/readme.txt"));
+  app.driver.RunJob();
+  EXPECT_EQ(app.ctx.programExit, kExitComplete) << app.ctx.view.StatusLine;
+  auto entries = ReadZip(app.drives.Host('e', "zips/DEMO01.zip")).entries;
+  EXPECT_FALSE(entries.count("shadow"));
+  EXPECT_EQ(entries["readme.txt"], "viewer");
+  EXPECT_EQ(app.ui.reports, std::vector<std::string>{"warning: left out c:\\rel\\extras\\shadow: a "
+                                                     "link to a file outside c:\\rel\\extras"});
+}
+
+TEST(RunJobSource, DevicesFifosAndSocketsInTheSourceAreNamedInAWarning) {
+  RunFixture app;
+  ASSERT_EQ(::mkfifo(app.drives.Host('d', "src/keep/pipe").c_str(), 0600), 0);
+  app.driver.RunJob();
+  EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete");
+  // The window tells once, after the run.
+  ASSERT_EQ(app.ui.messages.size(), 1u);
+  EXPECT_EQ(app.ui.messages[0].text,
+            "1 file of the source is no ordinary file and goes into the set as an empty file:"
+            "\rd:\\src\\keep\\pipe (a FIFO)");
 }
 
 }  // namespace kelvo
