@@ -42,11 +42,14 @@ class DriveTable {
   std::string Label(char letter) const;
   std::vector<Drive> Drives() const;
 
-  // Host path for an absolute DOS path. Each component is matched exactly,
-  // else case-insensitively when exactly one entry matches; components that
-  // match nothing are kept as written (the path then does not exist yet).
-  // nullopt when the drive is not mapped or the path holds a NUL.
-  std::optional<std::string> ToHost(std::string_view dosPath) const;
+  // Host path for an absolute DOS path. "." and ".." are taken lexically
+  // first; then each component is matched exactly, else case-insensitively
+  // when exactly one entry matches; components that match nothing are kept
+  // as written (the path then does not exist yet). nullopt when the drive is
+  // not mapped, the path holds a NUL, or the host path would be longer than
+  // the host takes (a name over NAME_MAX bytes, the whole over PATH_MAX - 1);
+  // `whyNot`, when given, then receives the reason.
+  std::optional<std::string> ToHost(std::string_view dosPath, std::string* whyNot = nullptr) const;
   // DOS path for an absolute host path: the mapped root with the longest
   // matching prefix wins.
   std::optional<std::string> ToDos(std::string_view hostPath) const;

@@ -1,9 +1,16 @@
 #include "host/drive_table.h"
 #include "host/host_config.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <climits>
 #include <filesystem>
+
+#include "host/filesystem.h"
+#include "host/host_error.h"
 
 #include "support/temp_drives.h"
 
@@ -51,6 +58,108 @@ TEST(DriveTable, NeverLeavesTheDriveRoot) {
   TempDrives t;
   EXPECT_EQ(t.table.ToHost("d:\\..\\..\\etc"), t.Host('d', "etc"));
   EXPECT_EQ(t.table.ToHost("d:\\a/../../b"), t.Host('d', "b"));
+}
+
+TEST(DriveTable, DotDotIsTakenBeforeTheCaseIsMatched) {
+  TempDrives t;
+  TempDrives::WriteFile(t.Host('d', "Rel/Demo.NFO"), "x");
+  // A missing directory that ".." leaves again must not stop the matching.
+  EXPECT_EQ(t.table.ToHost("d:\\new\\..\\rel\\demo.nfo"), t.Host('d', "Rel/Demo.NFO"));
+  EXPECT_EQ(t.table.ToHost("d:\\rel\\.\\x\\..\\DEMO.nfo"), t.Host('d', "Rel/Demo.NFO"));
+}
+
+namespace {
+
+double SecondsToMap(const DriveTable& table, const std::string& dosPath,
+                    std::optional<std::string>& host, std::string& whyNot) {
+  auto start = std::chrono::steady_clock::now();
+  host = table.ToHost(dosPath, &whyNot);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::string Repeat(const std::string& piece, size_t count) {
+  std::string out;
+  for (size_t i = 0; i < count; ++i) out += piece;
+  return out;
+}
+
+}  // namespace
+
+TEST(DriveTable, LongPathsMapQuicklyOrAreRefusedWithTheReason) {
+  TempDrives t;
+  const std::string root = t.Host('d');
+  std::optional<std::string> host;
+  std::string whyNot;
+
+  // As deep a tree as the host takes, every directory named in another case
+  // than the path: each component needs the case-insensitive look.
+  const size_t depth = (PATH_MAX - 1 - root.size()) / 3;
+  int fd = ::open(root.c_str(), O_PATH | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  for (size_t i = 0; i < depth; ++i) {
+    ASSERT_EQ(::mkdirat(fd, "ab", 0755), 0);
+    int next = ::openat(fd, "ab", O_PATH | O_DIRECTORY);
+    ::close(fd);
+    ASSERT_GE(next, 0);
+    fd = next;
+  }
+  ::close(fd);
+  EXPECT_LT(SecondsToMap(t.table, "d:" + Repeat("\\AB", depth), host, whyNot), 2.0);
+  EXPECT_EQ(host, root + Repeat("/ab", depth));
+
+  // Longer than the host takes: refused at once, with the reason. ASSERT, so
+  // that a slow mapping stops here rather than going on to 64 KB.
+  for (size_t bytes : {16384u, 65536u}) {
+    SCOPED_TRACE(bytes);
+    whyNot.clear();
+    ASSERT_LT(SecondsToMap(t.table, "d:" + Repeat("\\AB", bytes / 3), host, whyNot), 2.0);
+    ASSERT_EQ(host, std::nullopt);
+    EXPECT_NE(whyNot.find("the path is too long for the host"), std::string::npos) << whyNot;
+  }
+  // 64 KB of text that ".." brings back to a short path is no long path.
+  TempDrives::WriteFile(t.Host('d', "Rel/Demo.NFO"), "x");
+  EXPECT_LT(
+      SecondsToMap(t.table, "d:" + Repeat("\\x\\..", 65536 / 5) + "\\rel\\demo.nfo", host, whyNot),
+      2.0);
+  EXPECT_EQ(host, t.Host('d', "Rel/Demo.NFO"));
+}
+
+TEST(DriveTable, HostLimitsAreExactAndSaidInTheReason) {
+  TempDrives t;
+  const std::string root = t.Host('d');
+  std::string whyNot;
+  // Host path = root + "/" + name (+ "/" + name ...); PATH_MAX counts the NUL.
+  const std::string longestName(NAME_MAX, 'n');
+  EXPECT_EQ(t.table.ToHost("d:\\" + longestName), root + "/" + longestName);
+  EXPECT_EQ(t.table.ToHost("d:\\" + longestName + "n", &whyNot), std::nullopt);
+  EXPECT_EQ(whyNot, "a name in it is too long for the host (256 bytes, at most 255)");
+
+  // Names of 200 bytes up to the last stretch, then two that end exactly at
+  // the limit.
+  std::string dos = "d:", expected = root;
+  auto add = [&](size_t size, char c) {
+    dos += "\\" + std::string(size, c);
+    expected += "/" + std::string(size, c);
+  };
+  while (PATH_MAX - 1 - expected.size() > 400) add(200, 'n');
+  const size_t room = PATH_MAX - 1 - expected.size() - 2;
+  add(room / 2, 'm');
+  const size_t last = room - room / 2;
+  EXPECT_EQ(t.table.ToHost(dos + "\\" + std::string(last, 'z')),
+            expected + "/" + std::string(last, 'z'));
+  EXPECT_EQ(t.table.ToHost(dos + "\\" + std::string(last + 1, 'z'), &whyNot), std::nullopt);
+  EXPECT_EQ(whyNot, "the path is too long for the host (4096 bytes, at most 4095)");
+
+  // What creates or opens a file says why.
+  FileSystem fs(t.table);
+  try {
+    fs.OpenWrite(dos + "\\" + std::string(last + 1, 'z'));
+    ADD_FAILURE() << "a path longer than the host takes was opened";
+  } catch (const HostError& e) {
+    EXPECT_NE(std::string(e.what()).find("': the path is too long for the host (4096 bytes"),
+              std::string::npos)
+        << e.what();
+  }
 }
 
 TEST(DriveTable, IniAndSerialisedFormsRoundTrip) {
