@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -64,6 +65,26 @@ std::string UniqueCaseMatch(int dirFd, const std::string& name) {
   }
   ::closedir(d);
   return count == 1 ? found : std::string();
+}
+
+// An entry of a KELVO32_DRIVES line as shown in a message: control
+// characters spelled out and a long entry cut, so that a hostile value can
+// neither drive the terminal nor bury the message.
+std::string ShownEntry(std::string_view entry) {
+  constexpr size_t kShown = 60;
+  std::string out;
+  for (char c : entry.substr(0, kShown)) {
+    auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", u);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  if (entry.size() > kShown) out += "...";
+  return out;
 }
 
 std::string Trim(std::string s) {
@@ -255,16 +276,36 @@ std::string DriveTable::Serialize() const {
   return out;
 }
 
-std::optional<DriveTable> DriveTable::Deserialize(std::string_view text) {
+std::optional<DriveTable> DriveTable::Deserialize(std::string_view text, std::string* problem) {
   DriveTable table;
-  while (!text.empty()) {
+  for (size_t number = 1; !text.empty(); ++number) {
     auto end = text.find('\x1f');
     std::string_view entry = text.substr(0, end);
-    if (entry.size() < 3 || (entry[1] != '=' && entry[1] != '+') || entry[2] != '/')
+    std::string wrong;
+    if (entry.empty()) {
+      wrong = "is empty";
+    } else if (dos::DriveLetter(std::string(1, entry[0]) + ":") == 0) {
+      wrong = "does not start with a drive letter";
+    } else if (entry.size() < 2 || (entry[1] != '=' && entry[1] != '+')) {
+      wrong = "has no '=' or '+' after its letter";
+    } else if (entry.size() < 3 || entry[2] != '/') {
+      wrong = "does not name an absolute host directory";
+    } else if (table.drives_.count(dos::Lower(entry.substr(0, 1))[0])) {
+      wrong = "names its drive a second time";
+    }
+    if (!wrong.empty()) {
+      if (problem)
+        *problem = "entry " + std::to_string(number) + " '" + ShownEntry(entry) + "' " + wrong;
       return std::nullopt;
+    }
     table.Map(entry[0], std::string(entry.substr(2)), entry[1] == '+');
     if (end == std::string_view::npos) break;
     text.remove_prefix(end + 1);
+    // A separator at the very end leaves an empty last entry.
+    if (text.empty()) {
+      if (problem) *problem = "entry " + std::to_string(number + 1) + " '' is empty";
+      return std::nullopt;
+    }
   }
   return table;
 }

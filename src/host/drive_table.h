@@ -62,7 +62,10 @@ class DriveTable {
   // paths exactly as its parent does. Labels are only shown, never used to
   // map a path, and are left out.
   std::string Serialize() const;
-  static std::optional<DriveTable> Deserialize(std::string_view text);
+  // nullopt for a malformed line; `problem`, when given, then names the
+  // first bad entry and what is wrong with it.
+  static std::optional<DriveTable> Deserialize(std::string_view text,
+                                               std::string* problem = nullptr);
 
   // The variable that carries Serialize() to child processes.
   static constexpr const char* kEnvVar = "KELVO32_DRIVES";

@@ -24,13 +24,22 @@ HostConfig LoadHostConfig(const std::string& appHostDir) {
     config.programs.Set(tool, appHostDir + "/" + tool);
   config.drives.LoadIni(appHostDir + "/host.ini", &config.programs);
   if (const char* handed = std::getenv(DriveTable::kEnvVar)) {
-    if (auto table = DriveTable::Deserialize(handed)) config.drives = *table;
+    // Falling back to the defaults would put files where the parent never
+    // meant them to go.
+    std::string problem;
+    auto table = DriveTable::Deserialize(handed, &problem);
+    if (!table) throw HostError("use", DriveTable::kEnvVar, problem);
+    config.drives = *table;
   }
   return config;
 }
 
+DriveTable ToolDrives() {
+  return LoadHostConfig(ExecutableDir()).drives;
+}
+
 FileSystem ToolFileSystem() {
-  FileSystem fs(LoadHostConfig(ExecutableDir()).drives);
+  FileSystem fs(ToolDrives());
   char cwd[4096];
   if (::getcwd(cwd, sizeof cwd)) {
     if (auto dos = fs.Drives().ToDos(cwd)) {

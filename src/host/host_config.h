@@ -21,11 +21,15 @@ std::string ExecutableDir();
 // The default tables (the stand-in tools beside the executable), then
 // host.ini in appHostDir. A table handed down by a parent process through
 // DriveTable::kEnvVar replaces the drives, so a child maps paths exactly as
-// its parent does.
+// its parent does; a malformed one throws HostError naming the bad entry.
 HostConfig LoadHostConfig(const std::string& appHostDir);
 
-// A stand-in's file system: the drives of its folder or of its parent, with
-// the working directory it was started in as the current DOS directory.
+// A stand-in's drives: those of its folder, or of its parent. Throws
+// HostError for a malformed handed-down table.
+DriveTable ToolDrives();
+
+// A stand-in's file system: ToolDrives(), with the working directory it was
+// started in as the current DOS directory.
 FileSystem ToolFileSystem();
 
 // A desktop to show windows on: an X11 or a Wayland display is named.

@@ -182,6 +182,44 @@ TEST(DriveTable, IniAndSerialisedFormsRoundTrip) {
   EXPECT_FALSE(DriveTable::Deserialize("c=relative"));
 }
 
+TEST(DriveTable, AMalformedHandedDownTableNamesItsFirstBadEntry) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"c=relative", "entry 1 'c=relative' does not name an absolute host directory"},
+      {"c=/a\x1f"
+       "1=/b",
+       "entry 2 '1=/b' does not start with a drive letter"},
+      {"c=/a\x1f"
+       "d:/b\x1f"
+       "9",
+       "entry 2 'd:/b' has no '=' or '+' after its letter"},
+      {"d", "entry 1 'd' has no '=' or '+' after its letter"},
+      {"c+/a\x1f\x1f"
+       "d=/b",
+       "entry 2 '' is empty"},
+      {"c+/a\x1f", "entry 2 '' is empty"},
+      {"\x1f", "entry 1 '' is empty"},
+      {"c=/a\x1f"
+       "C+/b",
+       "entry 2 'C+/b' names its drive a second time"},
+      // Shown without driving the terminal, and cut short.
+      {"\x1b[2J=/x", "entry 1 '\\x1B[2J=/x' does not start with a drive letter"},
+      {"\xC3\xA9=/x", "entry 1 '\xC3\xA9=/x' does not start with a drive letter"},
+      {"c=" + std::string(100, 'x'),
+       "entry 1 'c=" + std::string(58, 'x') + "...' does not name an absolute host directory"},
+  };
+  for (const auto& [line, problem] : rows) {
+    SCOPED_TRACE(line);
+    std::string said;
+    EXPECT_EQ(DriveTable::Deserialize(line, &said), std::nullopt);
+    EXPECT_EQ(said, problem);
+  }
+  // What the runner writes, an empty table included.
+  auto table = DriveTable::Deserialize("c+/home/u/drive_c\x1fh=/home/u\x1fz=/");
+  ASSERT_TRUE(table);
+  EXPECT_EQ(table->Serialize(), "c+/home/u/drive_c\x1fh=/home/u\x1fz=/");
+  EXPECT_TRUE(DriveTable::Deserialize(""));
+}
+
 TEST(DriveTable, IniRootsThatWouldBreakTheSerialisedLineAreLeftOut) {
   TempDrives t;
   // A separator would smuggle a drive into the child's table; a NUL would

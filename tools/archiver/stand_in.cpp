@@ -264,7 +264,7 @@ class TempList {
 };
 
 int Pack(Flavour flavour, const Request& request) {
-  PathMapper paths(host::LoadHostConfig(host::ExecutableDir()).drives);
+  PathMapper paths(host::ToolDrives());
   const std::string archiveHost = paths.Require(request.archive, "create");
   std::vector<HostSource> sources;
   for (const auto& s : request.sources) sources.push_back(CheckSource(paths, s));
