@@ -68,6 +68,8 @@ int main(int argc, char** argv) {
     return kExitNotStarted;
   }
   host::HostConfig& config = *loaded;
+  for (const auto& warning : config.warnings)
+    std::fprintf(stderr, "Kelvo32: %s\n", warning.c_str());
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("Kelvo32");

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <utility>
 
 #include "host/dospath.h"
@@ -238,8 +239,15 @@ std::optional<std::string> DriveTable::ToDos(std::string_view hostPath) const {
 
 void DriveTable::LoadIni(const std::string& hostIniPath, ProgramTable* programs) {
   std::ifstream in(hostIniPath, std::ios::binary);
+  ApplyIni(std::string(std::istreambuf_iterator<char>(in), {}), programs);
+}
+
+void DriveTable::ApplyIni(std::string_view iniText, ProgramTable* programs) {
   std::string line, section;
-  while (std::getline(in, line)) {
+  while (!iniText.empty()) {
+    auto end = iniText.find('\n');
+    line = iniText.substr(0, end);
+    iniText.remove_prefix(end == std::string_view::npos ? iniText.size() : end + 1);
     line = Trim(line);
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line.front() == '[' && line.back() == ']') {

@@ -57,6 +57,7 @@ class DriveTable {
   // The [drives] and [programs] sections of a host.ini. A missing file is
   // no error.
   void LoadIni(const std::string& hostIniPath, ProgramTable* programs);
+  void ApplyIni(std::string_view iniText, ProgramTable* programs);
 
   // One-line form handed to the stand-in tools, so that a child maps DOS
   // paths exactly as its parent does. Labels are only shown, never used to

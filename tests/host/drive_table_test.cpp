@@ -276,6 +276,9 @@ TEST(HostConfig, ToolsBesideTheProgramIniAndTheParentsTable) {
   std::string app = t.Host('c', "app");
   testing::TempDrives::WriteFile(app + "/host.ini",
                                  "[drives]\nd=/media/cdrom\n[programs]\nsize=/opt/size\n");
+  // Only a host.ini no one else can write is read, whatever the umask.
+  std::filesystem::permissions(app, std::filesystem::perms(0755));
+  std::filesystem::permissions(app + "/host.ini", std::filesystem::perms(0644));
   unsetenv(DriveTable::kEnvVar);
   HostConfig config = LoadHostConfig(app);
   EXPECT_EQ(config.programs.Resolve("WRAR.EXE"), app + "/wrar");
