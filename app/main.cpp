@@ -4,11 +4,13 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "core/context.h"
 #include "core/message_titles.h"
 #include "host/command_runner.h"
 #include "host/host_config.h"
+#include "host/host_error.h"
 #include "host/mounts.h"
 #include "host/stop_signal.h"
 #include "run/run_driver.h"
@@ -56,12 +58,24 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(QuietQtNotes);
   }
 
+  // A drive table that can't be read would send files to the default
+  // drives, where the caller never meant them to go: nothing is started.
+  std::optional<host::HostConfig> loaded;
+  try {
+    loaded = host::LoadHostConfig(host::ExecutableDir());
+  } catch (const host::HostError& e) {
+    std::fprintf(stderr, "Kelvo32: %s\n", e.what());
+    return kExitNotStarted;
+  }
+  host::HostConfig& config = *loaded;
+  for (const auto& warning : config.warnings)
+    std::fprintf(stderr, "Kelvo32: %s\n", warning.c_str());
+
   QApplication app(argc, argv);
   QApplication::setApplicationName("Kelvo32");
   QGuiApplication::setDesktopFileName("kelvo32");
   QApplication::setWindowIcon(ui::ApplicationIcon());
 
-  host::HostConfig config = host::LoadHostConfig(host::ExecutableDir());
   host::AddMountedVolumes(config.drives, host::RemovableVolumes(host::ReadMountInfo()));
   commandLine = shell::ScriptOnDrives(commandLine, config.drives);
   host::FileSystem fs(config.drives);

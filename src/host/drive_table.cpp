@@ -1,12 +1,18 @@
 #include "host/drive_table.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <utility>
 
 #include "host/dospath.h"
 
@@ -19,14 +25,37 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-std::string JoinHost(const std::string& dir, const std::string& name) {
-  return dir == "/" ? "/" + name : dir + "/" + name;
-}
+// A directory descriptor that closes itself.
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  Fd& operator=(Fd&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
+  int get() const { return fd_; }
 
-// The one entry of dir whose name equals name ignoring ASCII case, or "".
-std::string UniqueCaseMatch(const std::string& dir, const std::string& name) {
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return {};
+ private:
+  int fd_;
+};
+
+// The one entry of the directory open as dirFd whose name equals name
+// ignoring ASCII case, or "".
+std::string UniqueCaseMatch(int dirFd, const std::string& name) {
+  // dirFd is an O_PATH descriptor, which can't be read: open the directory
+  // itself for the listing.
+  int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return {};
+  DIR* d = ::fdopendir(fd);
+  if (!d) {
+    ::close(fd);
+    return {};
+  }
   std::string found;
   int count = 0;
   while (dirent* e = ::readdir(d)) {
@@ -37,6 +66,26 @@ std::string UniqueCaseMatch(const std::string& dir, const std::string& name) {
   }
   ::closedir(d);
   return count == 1 ? found : std::string();
+}
+
+// An entry of a KELVO32_DRIVES line as shown in a message: control
+// characters spelled out and a long entry cut, so that a hostile value can
+// neither drive the terminal nor bury the message.
+std::string ShownEntry(std::string_view entry) {
+  constexpr size_t kShown = 60;
+  std::string out;
+  for (char c : entry.substr(0, kShown)) {
+    auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", u);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  if (entry.size() > kShown) out += "...";
+  return out;
 }
 
 std::string Trim(std::string s) {
@@ -110,34 +159,64 @@ std::vector<DriveTable::Drive> DriveTable::Drives() const {
   return out;
 }
 
-std::optional<std::string> DriveTable::ToHost(std::string_view dosPath) const {
-  if (dosPath.find('\0') != std::string_view::npos) return std::nullopt;
+std::optional<std::string> DriveTable::ToHost(std::string_view dosPath, std::string* whyNot) const {
+  auto refuse = [whyNot](std::string reason) -> std::optional<std::string> {
+    if (whyNot) *whyNot = std::move(reason);
+    return std::nullopt;
+  };
+  if (dosPath.find('\0') != std::string_view::npos) return refuse("path not found");
   char letter = dos::DriveLetter(dosPath);
-  if (!letter) return std::nullopt;
+  if (!letter) return refuse("path not found");
   auto root = Root(letter);
-  if (!root) return std::nullopt;
-  std::vector<std::string> resolved;  // components below the root
-  bool parentExists = true;
+  if (!root) return refuse("path not found");
+
+  // ".." is lexical, so the walk below only ever descends and each step
+  // costs one look at one directory.
+  std::vector<std::string> parts;
   for (auto& comp : dos::Components(dosPath)) {
     if (comp == ".") continue;
     if (comp == "..") {
-      if (!resolved.empty()) resolved.pop_back();
+      if (!parts.empty()) parts.pop_back();
       continue;
     }
-    std::string dir = *root;
-    for (const auto& r : resolved) dir = JoinHost(dir, r);
-    if (parentExists && !Exists(JoinHost(dir, comp))) {
-      std::string match = UniqueCaseMatch(dir, comp);
-      if (!match.empty()) {
-        comp = match;
-      } else {
-        parentExists = false;
-      }
-    }
-    resolved.push_back(comp);
+    parts.push_back(std::move(comp));
   }
+  // Case matching keeps every length, so the limits can be checked before
+  // the disk is touched.
+  size_t length = parts.empty() || *root != "/" ? root->size() : 0;
+  for (const auto& part : parts) {
+    if (part.size() > NAME_MAX)
+      return refuse("a name in it is too long for the host (" + std::to_string(part.size()) +
+                    " bytes, at most " + std::to_string(NAME_MAX) + ")");
+    length += 1 + part.size();
+  }
+  if (length >= PATH_MAX)
+    return refuse("the path is too long for the host (" + std::to_string(length) +
+                  " bytes, at most " + std::to_string(PATH_MAX - 1) + ")");
+
   std::string host = *root;
-  for (const auto& r : resolved) host = JoinHost(host, r);
+  host.reserve(length);
+  // The directory reached so far; closed (-1) once a component is missing,
+  // after which the rest is kept as written.
+  Fd dir(::open(root->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  for (size_t i = 0; i < parts.size(); ++i) {
+    std::string& comp = parts[i];
+    if (dir.get() >= 0) {
+      struct stat st;
+      if (::fstatat(dir.get(), comp.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        std::string match = UniqueCaseMatch(dir.get(), comp);
+        if (match.empty()) {
+          dir = Fd();
+        } else {
+          comp = std::move(match);
+        }
+      }
+      if (dir.get() >= 0 && i + 1 < parts.size())
+        dir = Fd(::openat(dir.get(), comp.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+    if (host != "/") host += '/';
+    host += comp;
+  }
   return host;
 }
 
@@ -160,8 +239,15 @@ std::optional<std::string> DriveTable::ToDos(std::string_view hostPath) const {
 
 void DriveTable::LoadIni(const std::string& hostIniPath, ProgramTable* programs) {
   std::ifstream in(hostIniPath, std::ios::binary);
+  ApplyIni(std::string(std::istreambuf_iterator<char>(in), {}), programs);
+}
+
+void DriveTable::ApplyIni(std::string_view iniText, ProgramTable* programs) {
   std::string line, section;
-  while (std::getline(in, line)) {
+  while (!iniText.empty()) {
+    auto end = iniText.find('\n');
+    line = iniText.substr(0, end);
+    iniText.remove_prefix(end == std::string_view::npos ? iniText.size() : end + 1);
     line = Trim(line);
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line.front() == '[' && line.back() == ']') {
@@ -198,16 +284,36 @@ std::string DriveTable::Serialize() const {
   return out;
 }
 
-std::optional<DriveTable> DriveTable::Deserialize(std::string_view text) {
+std::optional<DriveTable> DriveTable::Deserialize(std::string_view text, std::string* problem) {
   DriveTable table;
-  while (!text.empty()) {
+  for (size_t number = 1; !text.empty(); ++number) {
     auto end = text.find('\x1f');
     std::string_view entry = text.substr(0, end);
-    if (entry.size() < 3 || (entry[1] != '=' && entry[1] != '+') || entry[2] != '/')
+    std::string wrong;
+    if (entry.empty()) {
+      wrong = "is empty";
+    } else if (dos::DriveLetter(std::string(1, entry[0]) + ":") == 0) {
+      wrong = "does not start with a drive letter";
+    } else if (entry.size() < 2 || (entry[1] != '=' && entry[1] != '+')) {
+      wrong = "has no '=' or '+' after its letter";
+    } else if (entry.size() < 3 || entry[2] != '/') {
+      wrong = "does not name an absolute host directory";
+    } else if (table.drives_.count(dos::Lower(entry.substr(0, 1))[0])) {
+      wrong = "names its drive a second time";
+    }
+    if (!wrong.empty()) {
+      if (problem)
+        *problem = "entry " + std::to_string(number) + " '" + ShownEntry(entry) + "' " + wrong;
       return std::nullopt;
+    }
     table.Map(entry[0], std::string(entry.substr(2)), entry[1] == '+');
     if (end == std::string_view::npos) break;
     text.remove_prefix(end + 1);
+    // A separator at the very end leaves an empty last entry.
+    if (text.empty()) {
+      if (problem) *problem = "entry " + std::to_string(number + 1) + " '' is empty";
+      return std::nullopt;
+    }
   }
   return table;
 }

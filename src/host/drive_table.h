@@ -42,11 +42,14 @@ class DriveTable {
   std::string Label(char letter) const;
   std::vector<Drive> Drives() const;
 
-  // Host path for an absolute DOS path. Each component is matched exactly,
-  // else case-insensitively when exactly one entry matches; components that
-  // match nothing are kept as written (the path then does not exist yet).
-  // nullopt when the drive is not mapped or the path holds a NUL.
-  std::optional<std::string> ToHost(std::string_view dosPath) const;
+  // Host path for an absolute DOS path. "." and ".." are taken lexically
+  // first; then each component is matched exactly, else case-insensitively
+  // when exactly one entry matches; components that match nothing are kept
+  // as written (the path then does not exist yet). nullopt when the drive is
+  // not mapped, the path holds a NUL, or the host path would be longer than
+  // the host takes (a name over NAME_MAX bytes, the whole over PATH_MAX - 1);
+  // `whyNot`, when given, then receives the reason.
+  std::optional<std::string> ToHost(std::string_view dosPath, std::string* whyNot = nullptr) const;
   // DOS path for an absolute host path: the mapped root with the longest
   // matching prefix wins.
   std::optional<std::string> ToDos(std::string_view hostPath) const;
@@ -54,12 +57,16 @@ class DriveTable {
   // The [drives] and [programs] sections of a host.ini. A missing file is
   // no error.
   void LoadIni(const std::string& hostIniPath, ProgramTable* programs);
+  void ApplyIni(std::string_view iniText, ProgramTable* programs);
 
   // One-line form handed to the stand-in tools, so that a child maps DOS
   // paths exactly as its parent does. Labels are only shown, never used to
   // map a path, and are left out.
   std::string Serialize() const;
-  static std::optional<DriveTable> Deserialize(std::string_view text);
+  // nullopt for a malformed line; `problem`, when given, then names the
+  // first bad entry and what is wrong with it.
+  static std::optional<DriveTable> Deserialize(std::string_view text,
+                                               std::string* problem = nullptr);
 
   // The variable that carries Serialize() to child processes.
   static constexpr const char* kEnvVar = "KELVO32_DRIVES";

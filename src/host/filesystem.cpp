@@ -93,8 +93,9 @@ std::optional<std::string> FileSystem::HostPath(std::string_view dosPath) const 
 }
 
 std::string FileSystem::RequireHostPath(std::string_view dosPath, std::string_view verb) const {
-  auto host = HostPath(dosPath);
-  if (!host) throw HostError(verb, dosPath, "path not found");
+  std::string whyNot;
+  auto host = drives_.ToHost(Absolute(dosPath), &whyNot);
+  if (!host) throw HostError(verb, dosPath, whyNot);
   return *host;
 }
 

@@ -29,9 +29,11 @@ class FileSystem {
   void ChangeDir(std::string_view dosDir);        // throws when it is no directory
   // The absolute DOS form of a path that may be relative or drive-relative.
   std::string Absolute(std::string_view dosPath) const;
-  // Host path of a DOS path; nullopt when its drive is not mapped.
+  // Host path of a DOS path; nullopt when its drive is not mapped or the
+  // path is too long for the host.
   std::optional<std::string> HostPath(std::string_view dosPath) const;
-  // Like HostPath, but throws HostError(verb, path) when unmapped.
+  // Like HostPath, but throws HostError(verb, path, reason) when there is
+  // none: the drive is not mapped or the path is too long for the host.
   std::string RequireHostPath(std::string_view dosPath, std::string_view verb) const;
   std::string HostCurrentDir() const;
 

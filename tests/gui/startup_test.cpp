@@ -10,6 +10,7 @@
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "core/exit_status.h"
 #include "scripts/job_script.h"
@@ -54,6 +55,7 @@ struct Program {
     env.insert("TMPDIR", QString::fromStdString(root + "/tmp"));
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.remove("KELVO32_DRIVES");
+    if (drivesLine) env.insert("KELVO32_DRIVES", QString::fromStdString(*drivesLine));
     process.setProcessEnvironment(env);
     process.start(QString::fromStdString(appDir + "/kelvo32"), arguments);
     ASSERT_TRUE(process.waitForStarted(10000)) << process.errorString().toStdString();
@@ -81,6 +83,7 @@ struct Program {
   TempDrives drives;  // only for its temporary root
   std::string root, appDir;
   JobSettings job;
+  std::optional<std::string> drivesLine;  // KELVO32_DRIVES, when set
 };
 
 }  // namespace
@@ -119,6 +122,9 @@ TEST(ProgramStart, FromADriveRootNothingIsDoneAndNothingRemoved) {
   Program program;
   // host.ini makes the program's own folder the root of drive q:.
   TempDrives::WriteFile(program.appDir + "/host.ini", "[drives]\nq=" + program.appDir + "\n");
+  // Only a host.ini no one else can write is read, whatever the umask.
+  fs::permissions(program.appDir, fs::perms(0755));
+  fs::permissions(program.appDir + "/host.ini", fs::perms(0644));
   const std::string c = program.root + "/home/.local/share/kelvo32/drive_c";
   TempDrives::WriteFile(c + "/skip.txt", "kept\r\n");
   auto result = program.Run("!" + QString::fromStdString(program.JobPath()));
@@ -129,6 +135,20 @@ TEST(ProgramStart, FromADriveRootNothingIsDoneAndNothingRemoved) {
       << result.stderrText;
   EXPECT_TRUE(program.Zips().empty());
   EXPECT_EQ(TempDrives::ReadFile(c + "/skip.txt"), "kept\r\n");
+}
+
+TEST(ProgramStart, AMalformedDriveTableStartsNothing) {
+  Program program;
+  program.drivesLine =
+      "z=/\x1f"
+      "c=drive_c";
+  auto result = program.Run("!" + QString::fromStdString(program.JobPath()));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.stderrText,
+            "Kelvo32: can't use 'KELVO32_DRIVES': entry 2 'c=drive_c' does not name an absolute "
+            "host directory\n");
+  EXPECT_TRUE(program.Zips().empty());
+  EXPECT_FALSE(fs::exists(program.root + "/home/.local"));
 }
 
 TEST(ProgramBatch, FailingJobsEndWithTheirStatusAndMakeNothing) {

@@ -1,9 +1,16 @@
 #include "host/drive_table.h"
 #include "host/host_config.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <climits>
 #include <filesystem>
+
+#include "host/filesystem.h"
+#include "host/host_error.h"
 
 #include "support/temp_drives.h"
 
@@ -53,6 +60,108 @@ TEST(DriveTable, NeverLeavesTheDriveRoot) {
   EXPECT_EQ(t.table.ToHost("d:\\a/../../b"), t.Host('d', "b"));
 }
 
+TEST(DriveTable, DotDotIsTakenBeforeTheCaseIsMatched) {
+  TempDrives t;
+  TempDrives::WriteFile(t.Host('d', "Rel/Demo.NFO"), "x");
+  // A missing directory that ".." leaves again must not stop the matching.
+  EXPECT_EQ(t.table.ToHost("d:\\new\\..\\rel\\demo.nfo"), t.Host('d', "Rel/Demo.NFO"));
+  EXPECT_EQ(t.table.ToHost("d:\\rel\\.\\x\\..\\DEMO.nfo"), t.Host('d', "Rel/Demo.NFO"));
+}
+
+namespace {
+
+double SecondsToMap(const DriveTable& table, const std::string& dosPath,
+                    std::optional<std::string>& host, std::string& whyNot) {
+  auto start = std::chrono::steady_clock::now();
+  host = table.ToHost(dosPath, &whyNot);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::string Repeat(const std::string& piece, size_t count) {
+  std::string out;
+  for (size_t i = 0; i < count; ++i) out += piece;
+  return out;
+}
+
+}  // namespace
+
+TEST(DriveTable, LongPathsMapQuicklyOrAreRefusedWithTheReason) {
+  TempDrives t;
+  const std::string root = t.Host('d');
+  std::optional<std::string> host;
+  std::string whyNot;
+
+  // As deep a tree as the host takes, every directory named in another case
+  // than the path: each component needs the case-insensitive look.
+  const size_t depth = (PATH_MAX - 1 - root.size()) / 3;
+  int fd = ::open(root.c_str(), O_PATH | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  for (size_t i = 0; i < depth; ++i) {
+    ASSERT_EQ(::mkdirat(fd, "ab", 0755), 0);
+    int next = ::openat(fd, "ab", O_PATH | O_DIRECTORY);
+    ::close(fd);
+    ASSERT_GE(next, 0);
+    fd = next;
+  }
+  ::close(fd);
+  EXPECT_LT(SecondsToMap(t.table, "d:" + Repeat("\\AB", depth), host, whyNot), 2.0);
+  EXPECT_EQ(host, root + Repeat("/ab", depth));
+
+  // Longer than the host takes: refused at once, with the reason. ASSERT, so
+  // that a slow mapping stops here rather than going on to 64 KB.
+  for (size_t bytes : {16384u, 65536u}) {
+    SCOPED_TRACE(bytes);
+    whyNot.clear();
+    ASSERT_LT(SecondsToMap(t.table, "d:" + Repeat("\\AB", bytes / 3), host, whyNot), 2.0);
+    ASSERT_EQ(host, std::nullopt);
+    EXPECT_NE(whyNot.find("the path is too long for the host"), std::string::npos) << whyNot;
+  }
+  // 64 KB of text that ".." brings back to a short path is no long path.
+  TempDrives::WriteFile(t.Host('d', "Rel/Demo.NFO"), "x");
+  EXPECT_LT(
+      SecondsToMap(t.table, "d:" + Repeat("\\x\\..", 65536 / 5) + "\\rel\\demo.nfo", host, whyNot),
+      2.0);
+  EXPECT_EQ(host, t.Host('d', "Rel/Demo.NFO"));
+}
+
+TEST(DriveTable, HostLimitsAreExactAndSaidInTheReason) {
+  TempDrives t;
+  const std::string root = t.Host('d');
+  std::string whyNot;
+  // Host path = root + "/" + name (+ "/" + name ...); PATH_MAX counts the NUL.
+  const std::string longestName(NAME_MAX, 'n');
+  EXPECT_EQ(t.table.ToHost("d:\\" + longestName), root + "/" + longestName);
+  EXPECT_EQ(t.table.ToHost("d:\\" + longestName + "n", &whyNot), std::nullopt);
+  EXPECT_EQ(whyNot, "a name in it is too long for the host (256 bytes, at most 255)");
+
+  // Names of 200 bytes up to the last stretch, then two that end exactly at
+  // the limit.
+  std::string dos = "d:", expected = root;
+  auto add = [&](size_t size, char c) {
+    dos += "\\" + std::string(size, c);
+    expected += "/" + std::string(size, c);
+  };
+  while (PATH_MAX - 1 - expected.size() > 400) add(200, 'n');
+  const size_t room = PATH_MAX - 1 - expected.size() - 2;
+  add(room / 2, 'm');
+  const size_t last = room - room / 2;
+  EXPECT_EQ(t.table.ToHost(dos + "\\" + std::string(last, 'z')),
+            expected + "/" + std::string(last, 'z'));
+  EXPECT_EQ(t.table.ToHost(dos + "\\" + std::string(last + 1, 'z'), &whyNot), std::nullopt);
+  EXPECT_EQ(whyNot, "the path is too long for the host (4096 bytes, at most 4095)");
+
+  // What creates or opens a file says why.
+  FileSystem fs(t.table);
+  try {
+    fs.OpenWrite(dos + "\\" + std::string(last + 1, 'z'));
+    ADD_FAILURE() << "a path longer than the host takes was opened";
+  } catch (const HostError& e) {
+    EXPECT_NE(std::string(e.what()).find("': the path is too long for the host (4096 bytes"),
+              std::string::npos)
+        << e.what();
+  }
+}
+
 TEST(DriveTable, IniAndSerialisedFormsRoundTrip) {
   TempDrives t;
   TempDrives::WriteFile(t.Host('c', "host.ini"),
@@ -71,6 +180,44 @@ TEST(DriveTable, IniAndSerialisedFormsRoundTrip) {
   EXPECT_EQ(copy->Serialize(), t.table.Serialize());
   EXPECT_EQ(copy->ToHost("q:\\a"), t.Host('e', "a"));
   EXPECT_FALSE(DriveTable::Deserialize("c=relative"));
+}
+
+TEST(DriveTable, AMalformedHandedDownTableNamesItsFirstBadEntry) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"c=relative", "entry 1 'c=relative' does not name an absolute host directory"},
+      {"c=/a\x1f"
+       "1=/b",
+       "entry 2 '1=/b' does not start with a drive letter"},
+      {"c=/a\x1f"
+       "d:/b\x1f"
+       "9",
+       "entry 2 'd:/b' has no '=' or '+' after its letter"},
+      {"d", "entry 1 'd' has no '=' or '+' after its letter"},
+      {"c+/a\x1f\x1f"
+       "d=/b",
+       "entry 2 '' is empty"},
+      {"c+/a\x1f", "entry 2 '' is empty"},
+      {"\x1f", "entry 1 '' is empty"},
+      {"c=/a\x1f"
+       "C+/b",
+       "entry 2 'C+/b' names its drive a second time"},
+      // Shown without driving the terminal, and cut short.
+      {"\x1b[2J=/x", "entry 1 '\\x1B[2J=/x' does not start with a drive letter"},
+      {"\xC3\xA9=/x", "entry 1 '\xC3\xA9=/x' does not start with a drive letter"},
+      {"c=" + std::string(100, 'x'),
+       "entry 1 'c=" + std::string(58, 'x') + "...' does not name an absolute host directory"},
+  };
+  for (const auto& [line, problem] : rows) {
+    SCOPED_TRACE(line);
+    std::string said;
+    EXPECT_EQ(DriveTable::Deserialize(line, &said), std::nullopt);
+    EXPECT_EQ(said, problem);
+  }
+  // What the runner writes, an empty table included.
+  auto table = DriveTable::Deserialize("c+/home/u/drive_c\x1fh=/home/u\x1fz=/");
+  ASSERT_TRUE(table);
+  EXPECT_EQ(table->Serialize(), "c+/home/u/drive_c\x1fh=/home/u\x1fz=/");
+  EXPECT_TRUE(DriveTable::Deserialize(""));
 }
 
 TEST(DriveTable, IniRootsThatWouldBreakTheSerialisedLineAreLeftOut) {
@@ -129,6 +276,9 @@ TEST(HostConfig, ToolsBesideTheProgramIniAndTheParentsTable) {
   std::string app = t.Host('c', "app");
   testing::TempDrives::WriteFile(app + "/host.ini",
                                  "[drives]\nd=/media/cdrom\n[programs]\nsize=/opt/size\n");
+  // Only a host.ini no one else can write is read, whatever the umask.
+  std::filesystem::permissions(app, std::filesystem::perms(0755));
+  std::filesystem::permissions(app + "/host.ini", std::filesystem::perms(0644));
   unsetenv(DriveTable::kEnvVar);
   HostConfig config = LoadHostConfig(app);
   EXPECT_EQ(config.programs.Resolve("WRAR.EXE"), app + "/wrar");

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "archiver/stand_in.h"
@@ -61,11 +62,13 @@ class StandInTest : public ::testing::Test {
     for (char** e = environ; *e; ++e) {
       std::string_view v(*e);
       if (!v.starts_with("PATH=") && !v.starts_with(host::DriveTable::kEnvVar) &&
-          !v.starts_with(host::kProgressFdVar))
+          !v.starts_with(host::kProgressFdVar) && !(home && v.starts_with("HOME=")))
         env.emplace_back(*e);
     }
     env.push_back("PATH=" + bin);
-    env.push_back(std::string(host::DriveTable::kEnvVar) + "=" + t.table.Serialize());
+    env.push_back(std::string(host::DriveTable::kEnvVar) + "=" +
+                  drivesLine.value_or(t.table.Serialize()));
+    if (home) env.push_back("HOME=" + *home);
     if (progressFd >= 0)
       env.push_back(std::string(host::kProgressFdVar) + "=" +
                     std::to_string(host::kProgressChildFd));
@@ -205,6 +208,8 @@ class StandInTest : public ::testing::Test {
   TempDrives t;
   std::string bin, sevenZip;
   std::string errFile = t.root() + "/stderr.txt";
+  // In place of the test's own table and of the test's HOME.
+  std::optional<std::string> drivesLine, home;
 };
 
 }  // namespace
@@ -300,6 +305,30 @@ TEST_F(StandInTest, BadInputLeavesNothingAndSaysOneLine) {
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(r.err, row.err);
     EXPECT_FALSE(std::filesystem::exists(t.Host('c', "K1")));
+  }
+}
+
+TEST_F(StandInTest, AMalformedDriveTableStopsTheToolBeforeItWritesAnything) {
+  WriteTree(t.Host('d', "src"), {{"a.txt", "a"}});
+  // Taken with the defaults, c: would be a drive_c in the home.
+  home = t.Host('e', "home");
+  std::filesystem::create_directories(*home);
+  drivesLine = t.table.Serialize() + "\x1fq:" + t.Host('e');
+  const std::string said = "can't use 'KELVO32_DRIVES': entry 4 'q:" + t.Host('e') +
+                           "' has no '=' or '+' after its letter";
+  const std::pair<std::string, Words> runs[] = {
+      {"wrar", {"a", "-r", "-y", "c:\\K1\\DEMO.rar", "d:\\src"}},
+      {"wace", {"a", "-r", "-y", "c:\\K1\\DEMO.ace", "d:\\src"}},
+      {"size", {"d:\\src", "/s", "/t"}},
+      {"pkzip", {"c:\\K1\\DEMO", "-z"}},
+  };
+  for (const auto& [tool, args] : runs) {
+    SCOPED_TRACE(tool);
+    auto r = Run(tool, args);
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(t.Host('c', "K1")));
+    EXPECT_TRUE(std::filesystem::is_empty(*home));
   }
 }
 

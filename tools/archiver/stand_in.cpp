@@ -76,10 +76,10 @@ class PathMapper {
 
   // Absolute DOS paths go through the drive table; a relative one is taken
   // from the current directory, which the parent set to its own.
-  std::optional<std::string> ToHost(std::string_view dosPath) const {
+  std::optional<std::string> ToHost(std::string_view dosPath, std::string* whyNot = nullptr) const {
     if (dos::DriveLetter(dosPath)) {
       if (!dos::IsAbsolute(dosPath)) return std::nullopt;  // "x:name": no per-drive dirs here
-      return drives_.ToHost(dosPath);
+      return drives_.ToHost(dosPath, whyNot);
     }
     std::string rel;
     for (char c : dosPath) rel += c == '\\' ? '/' : c;
@@ -90,8 +90,9 @@ class PathMapper {
   }
 
   std::string Require(std::string_view dosPath, std::string_view verb) const {
-    auto host = ToHost(dosPath);
-    if (!host) throw HostError(verb, dosPath, "path not found");
+    std::string whyNot = "path not found";
+    auto host = ToHost(dosPath, &whyNot);
+    if (!host) throw HostError(verb, dosPath, whyNot);
     return *host;
   }
 
@@ -308,7 +309,7 @@ class TempList {
 };
 
 int Pack(Flavour flavour, const Request& request) {
-  PathMapper paths(host::LoadHostConfig(host::ExecutableDir()).drives);
+  PathMapper paths(host::ToolDrives());
   const std::string archiveHost = paths.Require(request.archive, "create");
   std::vector<HostSource> sources;
   for (const auto& s : request.sources) sources.push_back(CheckSource(paths, s));

@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <cstdio>
+#include <optional>
 
 #include "editor/open_editor.h"
 #include "host/dospath.h"
@@ -23,8 +25,15 @@ using namespace kelvo::notepad;
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  std::optional<kelvo::host::FileSystem> fs;
+  try {
+    fs.emplace(kelvo::host::ToolFileSystem());
+  } catch (const kelvo::host::HostError& e) {
+    std::fprintf(stderr, "notepad: %s\n", e.what());
+    return 1;
+  }
   int status = 0;
-  auto window = OpenEditor({argv + 1, argv + argc}, kelvo::host::ToolFileSystem(), status);
+  auto window = OpenEditor({argv + 1, argv + argc}, *fs, status);
   if (!window) return status;
   window->show();
   QString shot = qEnvironmentVariable("KELVO_NOTEPAD_SHOT");

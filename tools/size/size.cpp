@@ -229,13 +229,12 @@ int Run(int argc, char** argv) {
     }
   }
 
-  auto config = kelvo::host::LoadHostConfig(kelvo::host::ExecutableDir());
-  kelvo::host::FileSystem fs(config.drives);
+  kelvo::host::FileSystem fs(kelvo::host::ToolDrives());
   // The parent starts us in the host directory of its current DOS directory.
   bool cwdOnDrive = false;
   char cwd[PATH_MAX];
   if (::getcwd(cwd, sizeof cwd)) {
-    if (auto dosCwd = config.drives.ToDos(cwd)) {
+    if (auto dosCwd = fs.Drives().ToDos(cwd)) {
       try {
         fs.ChangeDrive((*dosCwd)[0]);
         fs.ChangeDir(*dosCwd);

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "host/host_config.h"
 #include "viewer/help_file.h"
@@ -17,6 +18,7 @@ namespace {
 constexpr int kExitNoDesktop = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitNoFile = 3;
+constexpr int kExitNoDrives = 4;
 
 void Complain(const QString& text) {
   std::fprintf(stderr, "winhelp: %s\n", text.toLocal8Bit().constData());
@@ -47,8 +49,13 @@ int main(int argc, char** argv) {
   if (!request)
     return fail("No help file named.\nUse: winhelp.exe [-index] <help file>", kExitUsage);
 
-  const auto config = host::LoadHostConfig(host::ExecutableDir());
-  const auto hostPath = config.drives.ToHost(request->dosPath.toStdString());
+  std::optional<host::DriveTable> drives;
+  try {
+    drives = host::ToolDrives();
+  } catch (const std::exception& e) {
+    return fail(QString::fromLocal8Bit(e.what()), kExitNoDrives);
+  }
+  const auto hostPath = drives->ToHost(request->dosPath.toStdString());
   if (!hostPath)
     return fail(QString("The help file %1 is not on a known drive.").arg(request->dosPath),
                 kExitNoFile);
