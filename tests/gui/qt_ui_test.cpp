@@ -103,6 +103,21 @@ TEST(FolderDialogTree, AnInitialFolderThatIsGoneSelectsTheNearestParent) {
   EXPECT_EQ(dialog.ChosenPath(), drives.Host('d', "rel"));
 }
 
+TEST(FolderDialogTree, ADriveInsideAnotherOpensUnderItsOwnLetter) {
+  TempDrives drives;
+  std::filesystem::create_directories(drives.Host('d', "sub/deeper"));
+  drives.table.Map('g', drives.Host('d', "sub"));
+  for (const char* initial : {"g:\\deeper", "g:\\"}) {
+    FolderDialogRequest request;
+    request.initialSelection = initial;
+    FolderDialog dialog(nullptr, drives.table, request);
+    QTreeWidgetItem* top = dialog.Tree()->currentItem();
+    ASSERT_NE(top, nullptr) << initial;
+    while (top->parent()) top = top->parent();
+    EXPECT_TRUE(top->text(0).startsWith("g:  ")) << initial << " " << top->text(0).toStdString();
+  }
+}
+
 TEST(SplashPicture, ItsOutlineHoldsTheDiscThePlateAndNothingElse) {
   const QRegion outline = SplashOutline();
   EXPECT_TRUE(outline.contains(QPoint(84, 66)));    // where disc and plate overlap
