@@ -55,6 +55,8 @@ TEST(ShownWindowTitle, LeadsWithThePercentageOnlyWhileMinimised) {
   EXPECT_EQ(ShownWindowTitle(view), "Kelvo32 - orbit.kvo");
   view.WindowMinimised = true;
   EXPECT_EQ(ShownWindowTitle(view), "37% Kelvo32 - orbit.kvo");
+  view.TitleProgress = 0;  // a first report, not the lack of one
+  EXPECT_EQ(ShownWindowTitle(view), "0% Kelvo32 - orbit.kvo");
   view.TitleProgress = -1;
   EXPECT_EQ(ShownWindowTitle(view), "Kelvo32 - orbit.kvo");
 }

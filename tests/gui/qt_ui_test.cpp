@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
+#include <functional>
 
 #include "support/temp_drives.h"
 #include "ui/folder_dialog.h"
@@ -30,6 +37,36 @@ std::string Wav(int milliseconds) {
                      le(dataSize, 4) + std::string(dataSize, '\0');
   return "RIFF" + le(static_cast<std::uint32_t>(body.size()), 4) + body;
 }
+
+// Answers each modal dialog once, as it opens, and keeps the texts of the
+// message boxes, which it closes with OK.
+class ModalAnswers {
+ public:
+  explicit ModalAnswers(std::function<void(QWidget*)> answer) : answer_(std::move(answer)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal || modal == last_) return;
+      last_ = modal;
+      if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        messages.push_back(box->text().toStdString());
+        if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
+          ok->click();
+        } else {
+          box->reject();
+        }
+      } else {
+        answer_(modal);
+      }
+    });
+    timer_.start(5);
+  }
+  std::vector<std::string> messages;
+
+ private:
+  std::function<void(QWidget*)> answer_;
+  QPointer<QWidget> last_;
+  QTimer timer_;
+};
 
 }  // namespace
 
@@ -101,6 +138,79 @@ TEST(FolderDialogTree, AnInitialFolderThatIsGoneSelectsTheNearestParent) {
   request.initialSelection = "d:\\rel\\gone\\deeper";
   FolderDialog dialog(nullptr, drives.table, request);
   EXPECT_EQ(dialog.ChosenPath(), drives.Host('d', "rel"));
+}
+
+TEST(FolderDialogTree, ADriveInsideAnotherOpensUnderItsOwnLetter) {
+  TempDrives drives;
+  std::filesystem::create_directories(drives.Host('d', "sub/deeper"));
+  drives.table.Map('g', drives.Host('d', "sub"));
+  for (const char* initial : {"g:\\deeper", "g:\\"}) {
+    FolderDialogRequest request;
+    request.initialSelection = initial;
+    FolderDialog dialog(nullptr, drives.table, request);
+    QTreeWidgetItem* top = dialog.Tree()->currentItem();
+    ASSERT_NE(top, nullptr) << initial;
+    while (top->parent()) top = top->parent();
+    EXPECT_TRUE(top->text(0).startsWith("g:  ")) << initial << " " << top->text(0).toStdString();
+  }
+}
+
+// A host name holding '\\' would read as another path once it is a DOS
+// path: whatever a dialog is answered with, such a name comes back refused.
+TEST(QtUiDialogs, ABackslashInAChosenNameIsRefused) {
+  TempDrives drives;
+  const std::string file = drives.Host('d', "a\\b.txt");
+  const std::string folder = drives.Host('d', "c\\d");
+  TempDrives::WriteFile(file, "x");
+  TempDrives::WriteFile(drives.Host('d', "a/b.txt"), "other");
+  std::filesystem::create_directories(folder);
+  std::filesystem::create_directories(drives.Host('d', "c/d"));
+  QtUi ui(drives.table);
+  const std::string refusal = "a DOS name can't hold '\\'";
+
+  for (bool save : {false, true}) {
+    // An existing file to open, a new one to save.
+    const std::string name = save ? drives.Host('d', "new\\name.txt") : file;
+    ModalAnswers answers([&](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      EXPECT_NE(dialog, nullptr);
+      if (!dialog) {
+        modal->close();
+        return;
+      }
+      dialog->selectFile(QString::fromStdString(name));
+      static_cast<QDialog*>(dialog)->accept();  // as its Open or Save button does
+    });
+    FileDialogRequest request;
+    request.title = "DIZ";
+    request.filter = "All files (*.*)|*.*|";
+    request.initialDir = "d:\\";
+    auto chosen = save ? ui.SaveFile(request) : ui.OpenFile(request);
+    EXPECT_EQ(chosen, std::nullopt) << *chosen;
+    EXPECT_EQ(answers.messages, std::vector<std::string>{"can't use '" + name + "': " + refusal})
+        << save;
+  }
+
+  ModalAnswers answers([&](QWidget* modal) {
+    auto* dialog = dynamic_cast<FolderDialog*>(modal);
+    QTreeWidgetItem* drive = dialog ? dialog->Tree()->currentItem() : nullptr;
+    EXPECT_NE(drive, nullptr);
+    if (!drive) {
+      modal->close();
+      return;
+    }
+    dialog->Tree()->expandItem(drive);
+    for (int i = 0; i < drive->childCount(); ++i)
+      if (drive->child(i)->text(0) == "c\\d") dialog->Tree()->setCurrentItem(drive->child(i));
+    EXPECT_EQ(dialog->ChosenPath(), folder);
+    dialog->accept();
+  });
+  FolderDialogRequest request;
+  request.title = "Source";
+  request.initialSelection = "d:\\";
+  auto chosen = ui.BrowseFolder(request);
+  EXPECT_EQ(chosen, std::nullopt) << *chosen;
+  EXPECT_EQ(answers.messages, std::vector<std::string>{"can't use '" + folder + "': " + refusal});
 }
 
 TEST(SplashPicture, ItsOutlineHoldsTheDiscThePlateAndNothingElse) {

@@ -242,6 +242,28 @@ TEST(RunFromTheWindow, TheArchiverShowsItsPercentageAndTakesAbort) {
   EXPECT_EQ(std::count(app.ui.sounds.begin(), app.ui.sounds.end(), app.Sound("kvo.wav")), 0);
 }
 
+// An archiver that reports from 0%: the minimised title shows each
+// percentage, the first one too.
+TEST(RunFromTheWindow, TheMinimisedTitleLeadsWithEveryPercentageFromZero) {
+  RunApp app;
+  const std::string script = app.drives.Host('c', "reports.sh");
+  TempDrives::WriteFile(script, "#!/bin/sh\nfor p in 0 50 100; do echo $p >&3; sleep 0.3; done\n");
+  std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+  app.runner.Programs().Set("wrar", script);
+  std::vector<std::string> titles;
+  app.duringRun = [&] {
+    const int percent = app.ctx.view.TitleProgress;
+    if (percent < 0) return;
+    EXPECT_TRUE(app.window.isMinimized()) << percent;
+    const std::string title = app.window.windowTitle().toStdString();
+    if (titles.empty() || titles.back() != title) titles.push_back(title);
+  };
+  app.Click(NavItem::Kelvo);
+  EXPECT_EQ(titles, (std::vector<std::string>{"0% Kelvo32", "50% Kelvo32", "100% Kelvo32"}));
+  EXPECT_FALSE(app.window.isMinimized());
+  EXPECT_EQ(app.window.windowTitle(), "Kelvo32");
+}
+
 TEST(RunFromTheWindow, ClosingTheWindowDuringTheArchiverStopsItThenCloses) {
   RunApp app;
   MakeArchiverSlow(app);

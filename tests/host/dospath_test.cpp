@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace kelvo::dos {
 
 TEST(DosPath, CaseIsAsciiOnlyAndKeepsHighBytes) {
@@ -64,6 +67,30 @@ TEST(DosPath, WhatADosNameCantHold) {
   EXPECT_EQ(NameProblem("a/b"), "can't use 'a/b': a DOS name can't hold '/'");
   EXPECT_NE(NameProblem("a:b"), "");
   EXPECT_NE(NameProblem("..\\x"), "");
+}
+
+TEST(DosPath, EveryControlByteIsRefusedAndNothingAboveIt) {
+  std::vector<unsigned char> controls;
+  for (unsigned char c = 0x01; c < 0x20; ++c) controls.push_back(c);
+  controls.push_back(0x7F);
+  for (unsigned char c : controls) {
+    const std::string name = std::string("a") + static_cast<char>(c) + "b";
+    const std::string path = "d:\\" + name;
+    EXPECT_EQ(PathProblem(path),
+              "can't use '" + path + "': a DOS name can't hold a control character")
+        << int(c);
+    EXPECT_EQ(NameProblem(name),
+              "can't use '" + name + "': a DOS name can't hold a control character")
+        << int(c);
+  }
+  // The space and every byte of a code page's upper half are name characters.
+  for (unsigned c = 0x80; c <= 0xFF; ++c) {
+    const std::string name = std::string("a") + static_cast<char>(c) + "b";
+    EXPECT_EQ(PathProblem("d:\\" + name), "") << c;
+    EXPECT_EQ(NameProblem(name), "") << c;
+  }
+  EXPECT_EQ(PathProblem("d:\\a b"), "");
+  EXPECT_EQ(NameProblem("a b"), "");
 }
 
 TEST(DosPath, SlashSeparatesAndFileNamesStandAlone) {

@@ -436,6 +436,35 @@ TEST(RunJobArchiverAbort, AbortAtAThirdLeavesNoVolumeNoFolderAndTheJobAsItWas) {
   EXPECT_EQ(batch.ui.progressReports.back(), "<end>");
 }
 
+// Archivers that leave their volumes behind on "&Abort": one that lets the
+// stop pass and ends by itself with its set written, one that the stop ends
+// before it can clear up.
+TEST(RunJobArchiverAbort, VolumesAnArchiverLeftAreRemoved) {
+  for (const std::string onStop : {"trap '' TERM", ""}) {
+    RunFixture app;
+    const std::string work = app.drives.Host('c', "Kelvo001");
+    const std::string script = app.drives.Host('c', "leaves_volumes.sh");
+    TempDrives::WriteFile(script, "#!/bin/sh\n" + onStop + "\nprintf 1 > '" + work +
+                                      "/DEMO.7z.001'\nprintf 2 > '" + work +
+                                      "/DEMO.7z.002'\nsleep 2\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    app.runner.Programs().Set("wrar", script);
+    // "&Abort" once the archiver has written its volumes.
+    bool aborted = false;
+    app.ui.onProcessEvents = [&] {
+      if (!aborted && app.ctx.view.WindowMinimised && testing::FileNames(work).size() == 2) {
+        aborted = true;
+        app.driver.AbortRun();
+      }
+    };
+    app.driver.RunJob();
+    ASSERT_TRUE(aborted) << onStop;
+    EXPECT_EQ(app.ctx.view.StatusLine, "Aborted") << onStop;
+    EXPECT_FALSE(std::filesystem::exists(work)) << onStop;
+    EXPECT_TRUE(app.Zips().empty()) << onStop;
+  }
+}
+
 TEST(RunJobErrors, AVanishedNfoEndsTheRunAndSaysWhy) {
   RunFixture app;
   app.ctx.batchMode = BatchMode::Plain;
@@ -1060,6 +1089,44 @@ TEST(RunJobSource, DevicesFifosAndSocketsInTheSourceAreNamedInAWarning) {
   EXPECT_EQ(app.ui.messages[0].text,
             "1 file of the source is no ordinary file and goes into the set as an empty file:"
             "\rd:\\src\\keep\\pipe (a FIFO)");
+}
+
+// A stop noted while the archiver works, and one noted just after it ended
+// by itself with the whole set written: neither leaves a volume, and the run
+// panel says the run was stopped, not aborted.
+TEST(RunJobArchiverAbort, ASignalWhileOrJustAfterArchivingLeavesNoVolumeAndSaysStopped) {
+  host::InstallStopHandlers();
+  for (bool whileArchiving : {true, false}) {
+    UnattendedFixture app;
+    if (whileArchiving) MakeArchiverSlow(app);
+    bool minimised = false;
+    int stoppedAt = -1;
+    std::vector<std::string> leftAtTheStop;
+    app.ui.onProcessEvents = [&] {
+      const ViewState& view = app.ctx.view;
+      if (host::StopSignal()) return;
+      if (whileArchiving ? view.TitleProgress >= 30 : minimised && !view.WindowMinimised) {
+        stoppedAt = view.TitleProgress;
+        leftAtTheStop = testing::FileNames(app.drives.Host('c', "Kelvo001"));
+        std::raise(SIGTERM);
+      }
+      minimised = minimised || view.WindowMinimised;
+    };
+    const int status = app.Run();
+    host::ClearStopSignal();
+    EXPECT_EQ(status, 128 + SIGTERM) << whileArchiving;
+    if (whileArchiving) {
+      EXPECT_GE(stoppedAt, 30);
+    } else {
+      // The archiver had ended and left its whole set.
+      EXPECT_EQ(stoppedAt, -1);
+      EXPECT_GE(leftAtTheStop.size(), 3u);
+    }
+    EXPECT_EQ(app.ctx.view.StatusLine, "Stopped") << whileArchiving;
+    EXPECT_EQ(app.ctx.view.VisiblePanel, Panel::Run) << whileArchiving;
+    EXPECT_FALSE(app.ctx.view.WindowMinimised) << whileArchiving;
+    EXPECT_TRUE(app.MadeNothing()) << whileArchiving;
+  }
 }
 
 }  // namespace kelvo

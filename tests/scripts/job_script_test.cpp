@@ -266,6 +266,13 @@ TEST(ScriptFormat, SizeIsReadOneCharacterAfterItsKey) {
   app.WriteScript(Replace(kExample, " Size: 3", " Size: 12"));
   ASSERT_TRUE(ReadScript(app.ctx));
   EXPECT_EQ(app.ctx.job.ArchiveSize, 12);
+  // Both ends of the range are sizes of their own.
+  for (int size : {199, 0}) {
+    app.WriteScript(Replace(kExample, " Size: 3", " Size: " + std::to_string(size)));
+    EXPECT_TRUE(ReadScript(app.ctx)) << size;
+    EXPECT_EQ(app.ctx.job.ArchiveSize, size);
+  }
+  EXPECT_TRUE(app.ui.messages.empty()) << app.ui.messages.front().text;
   // Every other value starts right after its key.
   app.WriteScript(Replace(kExample, " Solid: 5", " Solid:4"));
   ASSERT_TRUE(ReadScript(app.ctx));

@@ -116,6 +116,13 @@ TEST_F(DropTest, RefusedDropsSayWhyAndChangeNothing) {
   Drop(app.drives.Host('d', "a>b"));
   EXPECT_NE(view.DropNotice.find('>'), std::string::npos) << view.DropNotice;
   EXPECT_EQ(job.SourcePath, "");
+  // A host folder "a\b" would read as the DOS path of another folder, "a/b".
+  TempDrives::WriteFile(app.drives.Host('d', "a\\b/x.dat"), "slash");
+  TempDrives::WriteFile(app.drives.Host('d', "a/b/y.dat"), "other");
+  const std::string slashed = app.drives.Host('d', "a\\b");
+  Drop(slashed);
+  EXPECT_EQ(view.DropNotice, "can't use '" + slashed + "': a DOS name can't hold '\\'");
+  EXPECT_EQ(job.SourcePath, "");
 
   Show(Panel::Zip);
   Drop(app.drives.Host('d', "Games"));

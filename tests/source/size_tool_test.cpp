@@ -65,6 +65,10 @@ TEST_F(SizeToolTest, AgreesWithFindAndDuOnAGeneratedTree) {
   std::filesystem::create_directories(Tree("empty/also empty"));
   TempDrives::WriteFile(Tree("zero"), "");
   TempDrives::WriteFile(Tree("caf\xC3\xA9.txt"), "bytes");
+  // Dot files and dot folders are ordinary entries to DOS.
+  TempDrives::WriteFile(Tree("L1/.profile"), std::string(333, 'p'));
+  TempDrives::WriteFile(Tree(".cache/.inner/..x"), std::string(77, 'c'));
+  TempDrives::WriteFile(Tree(".cache/.inner/.y"), std::string(1000, 'c'));
 
   Lines report = Run("d:\\tree /s /t");
   ASSERT_GE(report.size(), 2u);
@@ -90,6 +94,9 @@ TEST_F(SizeToolTest, AgreesWithFindAndDuOnAGeneratedTree) {
   EXPECT_EQ(report[1], "                 5 bytes in 2 files");  // "caf\xC3\xA9.txt" and "zero"
   EXPECT_LT(at("  D:\\TREE\\EMPTY"), at("  D:\\TREE\\EMPTY\\ALSO EMPTY"));
   EXPECT_EQ(report[at("  D:\\TREE\\EMPTY\\ALSO EMPTY") + 1], "                 0 bytes in 0 files");
+  const long dotFolder = at("  D:\\TREE\\.CACHE\\.INNER");
+  ASSERT_LT(dotFolder + 1, static_cast<long>(report.size()));
+  EXPECT_EQ(report[dotFolder + 1], "             1,077 bytes in 2 files");
   EXPECT_LT(at("  D:\\TREE\\L0\\SUB 0"), at("  D:\\TREE\\L0\\SUB 0\\DEEPER\\STILL"));
   EXPECT_LT(at("  D:\\TREE\\L0\\SUB 0\\DEEPER\\STILL"), static_cast<long>(report.size()));
   EXPECT_EQ(std::count_if(report.begin(), report.end(),

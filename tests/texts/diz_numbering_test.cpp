@@ -62,6 +62,9 @@ TEST_F(DizNumberingTest, ModeSwitchesBoxColoursAndTest) {
 TEST_F(DizNumberingTest, StampWidths) {
   EXPECT_EQ(DizStamp(5, 9, false), "05/09");
   EXPECT_EQ(DizStamp(5, 120, true), "005/120");
+  // Three digits are the set's numbering, whatever its total.
+  EXPECT_EQ(DizStamp(5, 42, true), "005/042");
+  EXPECT_EQ(DizStamp(1, 1, true), "001/001");
   EXPECT_EQ(DizStamp(100, 101, false), "100/101");
   EXPECT_EQ(DizStamp(3, 12, false), "03/12");
 }
@@ -220,6 +223,8 @@ TEST_F(DizNumberingTest, StampOverwritesInPlaceKeepingTheLength) {
   ctx.job.ThreeDigitNumbering = true;
   Stamp(7, 120);
   EXPECT_EQ(Read(kWorkCopy), art + "\r\nDisk 007/120f the set\r\n" + art + "\r\n");
+  Stamp(5, 42);
+  EXPECT_EQ(Read(kWorkCopy), art + "\r\nDisk 005/042f the set\r\n" + art + "\r\n");
 
   ctx.job.ThreeDigitNumbering = false;
   Stamp(100, 101);
