@@ -69,17 +69,8 @@ int WavDurationMs(const std::string& hostPath) {
   return 0;
 }
 
-QtUi::QtUi(const host::DriveTable& drives) : drives_(drives) {}
-QtUi::~QtUi() = default;
-
-void QtUi::SetWindow(QWidget* window, std::function<void()> render) {
-  window_ = window;
-  render_ = std::move(render);
-}
-
-MessageResult QtUi::ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
-                                MessageButtons buttons) {
-  QMessageBox box(window_);
+void PrepareMessageBox(QMessageBox& box, const std::string& text, const std::string& title,
+                       MessageIcon icon, MessageButtons buttons) {
   box.setWindowTitle(QString::fromStdString(title));
   box.setText(MessageText(text));
   switch (icon) {
@@ -104,11 +95,28 @@ MessageResult QtUi::ShowMessage(const std::string& text, const std::string& titl
       break;
     case MessageButtons::OkCancel:
       box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      // OK is what these boxes ask about (overwrite, go on): Enter must not
+      // answer it.
+      box.setDefaultButton(QMessageBox::Cancel);
       break;
     case MessageButtons::YesNo:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
       break;
   }
+}
+
+QtUi::QtUi(const host::DriveTable& drives) : drives_(drives) {}
+QtUi::~QtUi() = default;
+
+void QtUi::SetWindow(QWidget* window, std::function<void()> render) {
+  window_ = window;
+  render_ = std::move(render);
+}
+
+MessageResult QtUi::ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
+                                MessageButtons buttons) {
+  QMessageBox box(window_);
+  PrepareMessageBox(box, text, title, icon, buttons);
   switch (box.exec()) {
     case QMessageBox::Ok:
       return MessageResult::Ok;

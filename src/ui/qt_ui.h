@@ -12,6 +12,7 @@
 #include "core/ui.h"
 #include "host/drive_table.h"
 
+class QMessageBox;
 class QSoundEffect;
 class QWidget;
 
@@ -23,6 +24,10 @@ QString MessageText(const std::string& text);
 QString QtFilter(const std::string& dosFilter);
 // The playing time of a PCM WAV file in milliseconds; 0 when it is none.
 int WavDurationMs(const std::string& hostPath);
+
+// A message box as ShowMessage shows it: title, text, icon, buttons.
+void PrepareMessageBox(QMessageBox& box, const std::string& text, const std::string& title,
+                       MessageIcon icon, MessageButtons buttons);
 
 class QtUi : public Ui {
  public:

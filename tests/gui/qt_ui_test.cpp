@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
 
@@ -45,6 +48,27 @@ TEST(QtUiTexts, LineBreaksAndFilters) {
   EXPECT_EQ(QtFilter("Text|*.txt"), "Text (*.txt)");
   EXPECT_EQ(QtFilter("All files (*.*)|*.*|"), "All files (*)");
   EXPECT_EQ(QtFilter("Pictures|*.gif;*.png|"), "Pictures (*.gif *.png)");
+}
+
+// Enter on a box that asks before something is overwritten must not
+// overwrite: Cancel is its default; a box with one answer keeps it.
+TEST(QtUiMessageBox, OkCancelDefaultsToCancel) {
+  QMessageBox box;
+  PrepareMessageBox(box, "Duplicate zip name in zip directory\rOverwrite?", "Kelvo32",
+                    MessageIcon::Exclamation, MessageButtons::OkCancel);
+  EXPECT_EQ(box.text(), "Duplicate zip name in zip directory\nOverwrite?");
+  EXPECT_EQ(box.icon(), QMessageBox::Warning);
+  box.show();
+  ASSERT_NE(box.button(QMessageBox::Cancel), nullptr);
+  EXPECT_EQ(box.defaultButton(), box.button(QMessageBox::Cancel));
+  QTest::keyClick(&box, Qt::Key_Return);
+  EXPECT_EQ(box.clickedButton(), box.button(QMessageBox::Cancel));
+
+  QMessageBox single;
+  PrepareMessageBox(single, "Done", "Kelvo32", MessageIcon::Information, MessageButtons::Ok);
+  single.show();
+  QTest::keyClick(&single, Qt::Key_Return);
+  EXPECT_EQ(single.clickedButton(), single.button(QMessageBox::Ok));
 }
 
 TEST(QtUiSound, WavLengthFromItsHeader) {
