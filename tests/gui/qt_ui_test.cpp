@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -69,6 +70,41 @@ TEST(QtUiMessageBox, OkCancelDefaultsToCancel) {
   single.show();
   QTest::keyClick(&single, Qt::Key_Return);
   EXPECT_EQ(single.clickedButton(), single.button(QMessageBox::Ok));
+}
+
+// A request may start at a file (the chosen DIZ or NFO): the dialog opens in
+// its folder, offering the file only when the dialog looks for its kind.
+TEST(QtUiFileDialog, StartsInTheFolderOfTheFileItIsHanded) {
+  TempDrives drives;
+  TempDrives::WriteFile(drives.Host('d', "rel/file_id.diz"), "diz");
+  TempDrives::WriteFile(drives.Host('d', "rel/demo.nfo"), "nfo");
+  const QString folder = QString::fromStdString(drives.Host('d', "rel"));
+  struct Case {
+    const char* filter;
+    const char* initialDir;
+    QStringList selected;
+  };
+  const Case cases[] = {
+      {"File_id.diz (file_id.diz)|file_id.diz|", "D:\\Rel\\FILE_ID.DIZ", {folder + "/file_id.diz"}},
+      {"A nfo (*.nfo)|*.nfo|", "d:\\rel\\file_id.diz", {}},
+      {"Extra file (*.*)|*.*|", "d:\\rel\\demo.nfo", {}},  // the NFO is no extra
+      {"A nfo (*.nfo)|*.nfo|", "d:\\rel", {}},
+      {"A nfo (*.nfo)|*.nfo|", "d:\\rel\\", {}},
+      {"File_id.diz (file_id.diz)|file_id.diz|", "d:\\rel\\gone.diz", {}},
+      {"File_id.diz (file_id.diz)|file_id.diz|", "d:\\rel\\gone\\deeper\\file_id.diz", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.initialDir);
+    FileDialogRequest request;
+    request.title = "Add";
+    request.filter = c.filter;
+    request.initialName = "*.diz";
+    request.initialDir = c.initialDir;
+    QFileDialog dialog;
+    PrepareFileDialog(dialog, drives.table, request, false);
+    EXPECT_EQ(dialog.directory().absolutePath(), folder);
+    EXPECT_EQ(dialog.selectedFiles(), c.selected);
+  }
 }
 
 TEST(QtUiSound, WavLengthFromItsHeader) {
