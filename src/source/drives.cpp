@@ -149,4 +149,11 @@ void ShowZipDriveFreeSpace(Context& ctx) {
       ZipDriveFreeTextFor(DriveFreeBytes(ctx, ctx.job.ZipStorageDir).value_or(0));
 }
 
+void RefreshFreeSpace(Context& ctx) {
+  // A drive that can no longer be read has nothing to offer, as at start-up.
+  ctx.view.WorkDriveFreeText =
+      WorkDriveFreeTextFor(DriveFreeBytes(ctx, ctx.view.WorkDriveShown).value_or(0));
+  ShowZipDriveFreeSpace(ctx);
+}
+
 }  // namespace kelvo

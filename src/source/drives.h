@@ -49,5 +49,9 @@ void CheckWorkDriveSpace(Context& ctx);
 void ChooseZipStorage(Context& ctx);
 // The free-space text for the current ZipStorageDir, without a message.
 void ShowZipDriveFreeSpace(Context& ctx);
+// Both free-space texts read again (the work drive shown and the zip
+// storage's volume), after any action that may have changed them: without
+// a message, the chosen drive and directory left as they are.
+void RefreshFreeSpace(Context& ctx);
 
 }  // namespace kelvo

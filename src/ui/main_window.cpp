@@ -28,6 +28,7 @@
 #include "shell/navigation.h"
 #include "shell/splash.h"
 #include "shell/startup.h"
+#include "source/drives.h"
 #include "texts/zip_comment.h"
 #include "ui/navigation_bar.h"
 #include "ui/panel_header.h"
@@ -98,6 +99,7 @@ MainWindow::MainWindow(Context& ctx, RunDriver& driver) : ctx_(ctx), driver_(dri
   setAcceptDrops(true);
   resize(620, 470);
   RefreshZipFit(ctx_);
+  RefreshFreeSpace(ctx_);
   Render();
 }
 
@@ -177,6 +179,7 @@ void MainWindow::Act(const std::function<void()>& operation) {
   operation();
   --busy_;
   RefreshZipFit(ctx_);
+  RefreshFreeSpace(ctx_);
   Render();
   if (ctx_.programExit || closeRequested_) CloseWhenIdle();
 }

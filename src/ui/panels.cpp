@@ -366,6 +366,8 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   sizeText->setFrameShadow(QFrame::Sunken);
   sizeText->setMinimumWidth(sizeText->fontMetrics().horizontalAdvance("1 Max file") + 12);
   estimate = Label("Calculated Rar's if no compression", this);
+  // The figure alone ("2.97 files") does not say what it counts.
+  estimate->setToolTip("Calculated Rar's if no compression");
   rar = new QRadioButton("&Rar", this);
   ace = new QRadioButton("&Ace", this);
   compressionCaption = Label("Compression", this);

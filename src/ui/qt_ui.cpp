@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSoundEffect>
 #include <QThread>
@@ -13,6 +14,7 @@
 #include <cstdio>
 
 #include "core/message_titles.h"
+#include "host/dospath.h"
 #include "ui/folder_dialog.h"
 
 namespace kelvo::ui {
@@ -44,6 +46,57 @@ QString QtFilter(const std::string& dosFilter) {
   return description + " (" + pattern + ")";
 }
 
+namespace {
+
+struct DialogStart {
+  QString folder;  // host path; empty: where Qt starts
+  QString file;    // a name in it to offer, or empty
+};
+
+// Whether `name` is one the dialog's DOS filter looks for. A catch-all
+// filter looks for no kind: what it is handed is a neighbour to start
+// beside (the NFO for an extra file), not an answer to offer.
+bool FilterLooksFor(const std::string& dosFilter, const std::string& name) {
+  const std::size_t start = dosFilter.find('|');
+  if (start == std::string::npos) return false;
+  const std::size_t end = dosFilter.find('|', start + 1);
+  const std::string patterns = dosFilter.substr(start + 1, end - start - 1);
+  for (std::size_t at = 0; at <= patterns.size();) {
+    std::size_t next = patterns.find(';', at);
+    if (next == std::string::npos) next = patterns.size();
+    const std::string pattern = patterns.substr(at, next - at);
+    if (pattern != "*" && pattern != "*.*" && dos::MatchWildcard(pattern, name)) return true;
+    at = next + 1;
+  }
+  return false;
+}
+
+// The logic may hand a file as the starting point (the chosen DIZ): Qt shows
+// an empty view for it, so the dialog opens in the nearest folder that
+// exists, and offers the file when it is of the dialog's kind.
+DialogStart StartOf(const host::DriveTable& drives, const FileDialogRequest& request) {
+  DialogStart start;
+  if (request.initialDir.empty()) return start;
+  std::string dosPath = request.initialDir;
+  for (;;) {
+    auto host = drives.ToHost(dosPath);
+    if (!host) return start;
+    const QFileInfo info(QString::fromStdString(*host));
+    if (info.isDir()) {
+      start.folder = info.absoluteFilePath();
+      return start;
+    }
+    if (info.isFile() && dosPath == request.initialDir &&
+        FilterLooksFor(request.filter, info.fileName().toStdString()))
+      start.file = info.fileName();
+    const std::string parent = dos::Parent(dosPath);
+    if (parent == dosPath) return start;
+    dosPath = parent;
+  }
+}
+
+}  // namespace
+
 int WavDurationMs(const std::string& hostPath) {
   QFile file(QString::fromStdString(hostPath));
   if (!file.open(QIODevice::ReadOnly)) return 0;
@@ -69,17 +122,8 @@ int WavDurationMs(const std::string& hostPath) {
   return 0;
 }
 
-QtUi::QtUi(const host::DriveTable& drives) : drives_(drives) {}
-QtUi::~QtUi() = default;
-
-void QtUi::SetWindow(QWidget* window, std::function<void()> render) {
-  window_ = window;
-  render_ = std::move(render);
-}
-
-MessageResult QtUi::ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
-                                MessageButtons buttons) {
-  QMessageBox box(window_);
+void PrepareMessageBox(QMessageBox& box, const std::string& text, const std::string& title,
+                       MessageIcon icon, MessageButtons buttons) {
   box.setWindowTitle(QString::fromStdString(title));
   box.setText(MessageText(text));
   switch (icon) {
@@ -104,11 +148,43 @@ MessageResult QtUi::ShowMessage(const std::string& text, const std::string& titl
       break;
     case MessageButtons::OkCancel:
       box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      // OK is what these boxes ask about (overwrite, go on): Enter must not
+      // answer it.
+      box.setDefaultButton(QMessageBox::Cancel);
       break;
     case MessageButtons::YesNo:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
       break;
   }
+}
+
+void PrepareFileDialog(QFileDialog& dialog, const host::DriveTable& drives,
+                       const FileDialogRequest& request, bool save) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setNameFilter(QtFilter(request.filter));
+  const DialogStart start = StartOf(drives, request);
+  if (!start.folder.isEmpty()) dialog.setDirectory(start.folder);
+  // A pattern as the initial name is what the filter already says.
+  if (request.initialName.find_first_of("*?") == std::string::npos)
+    dialog.selectFile(QString::fromStdString(request.initialName));
+  else if (!start.file.isEmpty())
+    dialog.selectFile(start.file);
+}
+
+QtUi::QtUi(const host::DriveTable& drives) : drives_(drives) {}
+QtUi::~QtUi() = default;
+
+void QtUi::SetWindow(QWidget* window, std::function<void()> render) {
+  window_ = window;
+  render_ = std::move(render);
+}
+
+MessageResult QtUi::ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
+                                MessageButtons buttons) {
+  QMessageBox box(window_);
+  PrepareMessageBox(box, text, title, icon, buttons);
   switch (box.exec()) {
     case QMessageBox::Ok:
       return MessageResult::Ok;
@@ -172,17 +248,7 @@ std::optional<std::string> QtUi::ToDos(const QString& hostPath) {
 
 std::optional<std::string> QtUi::ChooseFile(const FileDialogRequest& request, bool save) {
   QFileDialog dialog(window_, QString::fromStdString(request.title));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  dialog.setNameFilter(QtFilter(request.filter));
-  if (!request.initialDir.empty()) {
-    if (auto dir = drives_.ToHost(request.initialDir))
-      dialog.setDirectory(QString::fromStdString(*dir));
-  }
-  // A pattern as the initial name is what the filter already says.
-  if (request.initialName.find_first_of("*?") == std::string::npos)
-    dialog.selectFile(QString::fromStdString(request.initialName));
+  PrepareFileDialog(dialog, drives_, request, save);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return ToDos(dialog.selectedFiles().first());
 }

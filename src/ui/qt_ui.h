@@ -12,6 +12,8 @@
 #include "core/ui.h"
 #include "host/drive_table.h"
 
+class QFileDialog;
+class QMessageBox;
 class QSoundEffect;
 class QWidget;
 
@@ -23,6 +25,13 @@ QString MessageText(const std::string& text);
 QString QtFilter(const std::string& dosFilter);
 // The playing time of a PCM WAV file in milliseconds; 0 when it is none.
 int WavDurationMs(const std::string& hostPath);
+
+// A message box as ShowMessage shows it: title, text, icon, buttons.
+void PrepareMessageBox(QMessageBox& box, const std::string& text, const std::string& title,
+                       MessageIcon icon, MessageButtons buttons);
+// A file dialog as the file dialogs of the Ui show it for `request`.
+void PrepareFileDialog(QFileDialog& dialog, const host::DriveTable& drives,
+                       const FileDialogRequest& request, bool save);
 
 class QtUi : public Ui {
  public:

@@ -91,6 +91,12 @@ TEST(WindowTooltips, PathDisplaysShowTheirWholeTextAndTheBaseNameItsOwn) {
   EXPECT_EQ(app.window.source->sourceSize->toolTip(), "Total source size");
   EXPECT_EQ(app.window.source->freeSpace->toolTip(), "Drive free space");
   EXPECT_EQ(app.window.source->iso->toolTip(), "To choose a .iso file");
+
+  // The estimate keeps saying what it is once it shows a figure.
+  app.ctx.view.EstimateText = "2.97 files";
+  app.window.Render();
+  EXPECT_EQ(app.window.zip->estimate->text(), "2.97 files");
+  EXPECT_EQ(app.window.zip->estimate->toolTip(), "Calculated Rar's if no compression");
 }
 
 }  // namespace kelvo::gui

@@ -12,6 +12,7 @@
 
 #include "gui_fixture.h"
 #include "scripts/job_script.h"
+#include "source/drives.h"
 #include "tools/file_tree.h"
 
 namespace kelvo::gui {
@@ -99,6 +100,30 @@ TEST(SourcePanel, IsoBoxAndMnemonics) {
   EXPECT_EQ(app.window.zip->archiveSize->value(), 3);
   EXPECT_EQ(app.window.zip->sizeText->text(), "1.44 M");
   EXPECT_EQ(app.window.source->sourceSize->text(), "");
+}
+
+// The free space shown is the drive's now, not at start-up: every action
+// reads both figures again.
+TEST(SourcePanel, FreeSpaceIsReadAgainAfterEachAction) {
+  GuiApp app;
+  std::filesystem::create_directories(app.drives.Host('e', "zips"));
+  app.ctx.job.ZipStorageDir = "e:\\zips";
+  // Figures no drive here shows: less than 2 Meg. reads as such.
+  app.ctx.view.WorkDriveFreeText = "Free space on - \r 1 Meg.";
+  app.ctx.view.ZipDriveFreeText = "Free space  1 M";
+  app.Click(NavItem::Zip);
+  auto megabytes = [](const QString& text) {
+    return text.section(' ', -2, -2, QString::SectionSkipEmpty).toLongLong();
+  };
+  auto freeOf = [&](const char* drive) {
+    return static_cast<long long>(WholeMegabytes(app.fs.FreeBytes(drive).value()));
+  };
+  const QString work = app.window.source->freeSpace->text();
+  ASSERT_TRUE(work.startsWith("Free space on - \n ")) << work.toStdString();
+  EXPECT_NEAR(megabytes(work), freeOf("c:"), 100);  // the disk is shared
+  const QString zips = app.window.zip->freeSpace->text();
+  ASSERT_TRUE(zips.startsWith("Free space  ")) << zips.toStdString();
+  EXPECT_NEAR(megabytes(zips), freeOf("e:"), 100);
 }
 
 TEST(SkipPanel, KindBrowseAndClear) {

@@ -90,6 +90,31 @@ TEST(DizPreview, ClickFillsTheBoxesAndTheStampFollows) {
   EXPECT_EQ(app.ctx.job.DizLine, "3");
 }
 
+// A line below the DIZ is refused beside the DIZ, not instead of it: the
+// text stays drawn so that the line can be picked from it.
+TEST(DizPreview, ALineBelowTheDizKeepsTheDizInView) {
+  DizApp app;
+  auto* diz = app.window.diz;
+  diz->column->setFocus();
+  QTest::keyClicks(diz->column, "1");
+  diz->line->setFocus();
+  QTest::keyClicks(diz->line, "9");
+  const texts::TextPreview& shown = app.Pane()->Shown();
+  EXPECT_TRUE(shown.problem.empty());
+  EXPECT_EQ(shown.LineCount(), 3u);
+  EXPECT_EQ(shown.reason, texts::kLineTooHigh);
+  EXPECT_EQ(diz->previewNote->text(), texts::kLineTooHigh);
+  const QColor text = app.Pane()->palette().color(QPalette::Text);
+  const QRect block = app.Pane()->CellRect(1, 20);
+  ASSERT_TRUE(app.Pane()->viewport()->rect().contains(block));
+  EXPECT_EQ(app.Pixel(block.topLeft()), text);
+
+  app.ClickCell(1, 0);
+  EXPECT_EQ(diz->line->text(), "2");
+  EXPECT_EQ(app.Pane()->Shown().reason, "");
+  EXPECT_TRUE(app.Pane()->Shown().stamp);
+}
+
 TEST(DizPreview, ChosenZipAndDrawnCells) {
   DizApp app;
   auto* diz = app.window.diz;

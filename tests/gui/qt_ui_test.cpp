@@ -7,6 +7,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
@@ -82,6 +84,62 @@ TEST(QtUiTexts, LineBreaksAndFilters) {
   EXPECT_EQ(QtFilter("Text|*.txt"), "Text (*.txt)");
   EXPECT_EQ(QtFilter("All files (*.*)|*.*|"), "All files (*)");
   EXPECT_EQ(QtFilter("Pictures|*.gif;*.png|"), "Pictures (*.gif *.png)");
+}
+
+// Enter on a box that asks before something is overwritten must not
+// overwrite: Cancel is its default; a box with one answer keeps it.
+TEST(QtUiMessageBox, OkCancelDefaultsToCancel) {
+  QMessageBox box;
+  PrepareMessageBox(box, "Duplicate zip name in zip directory\rOverwrite?", "Kelvo32",
+                    MessageIcon::Exclamation, MessageButtons::OkCancel);
+  EXPECT_EQ(box.text(), "Duplicate zip name in zip directory\nOverwrite?");
+  EXPECT_EQ(box.icon(), QMessageBox::Warning);
+  box.show();
+  ASSERT_NE(box.button(QMessageBox::Cancel), nullptr);
+  EXPECT_EQ(box.defaultButton(), box.button(QMessageBox::Cancel));
+  QTest::keyClick(&box, Qt::Key_Return);
+  EXPECT_EQ(box.clickedButton(), box.button(QMessageBox::Cancel));
+
+  QMessageBox single;
+  PrepareMessageBox(single, "Done", "Kelvo32", MessageIcon::Information, MessageButtons::Ok);
+  single.show();
+  QTest::keyClick(&single, Qt::Key_Return);
+  EXPECT_EQ(single.clickedButton(), single.button(QMessageBox::Ok));
+}
+
+// A request may start at a file (the chosen DIZ or NFO): the dialog opens in
+// its folder, offering the file only when the dialog looks for its kind.
+TEST(QtUiFileDialog, StartsInTheFolderOfTheFileItIsHanded) {
+  TempDrives drives;
+  TempDrives::WriteFile(drives.Host('d', "rel/file_id.diz"), "diz");
+  TempDrives::WriteFile(drives.Host('d', "rel/demo.nfo"), "nfo");
+  const QString folder = QString::fromStdString(drives.Host('d', "rel"));
+  struct Case {
+    const char* filter;
+    const char* initialDir;
+    QStringList selected;
+  };
+  const Case cases[] = {
+      {"File_id.diz (file_id.diz)|file_id.diz|", "D:\\Rel\\FILE_ID.DIZ", {folder + "/file_id.diz"}},
+      {"A nfo (*.nfo)|*.nfo|", "d:\\rel\\file_id.diz", {}},
+      {"Extra file (*.*)|*.*|", "d:\\rel\\demo.nfo", {}},  // the NFO is no extra
+      {"A nfo (*.nfo)|*.nfo|", "d:\\rel", {}},
+      {"A nfo (*.nfo)|*.nfo|", "d:\\rel\\", {}},
+      {"File_id.diz (file_id.diz)|file_id.diz|", "d:\\rel\\gone.diz", {}},
+      {"File_id.diz (file_id.diz)|file_id.diz|", "d:\\rel\\gone\\deeper\\file_id.diz", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.initialDir);
+    FileDialogRequest request;
+    request.title = "Add";
+    request.filter = c.filter;
+    request.initialName = "*.diz";
+    request.initialDir = c.initialDir;
+    QFileDialog dialog;
+    PrepareFileDialog(dialog, drives.table, request, false);
+    EXPECT_EQ(dialog.directory().absolutePath(), folder);
+    EXPECT_EQ(dialog.selectedFiles(), c.selected);
+  }
 }
 
 TEST(QtUiSound, WavLengthFromItsHeader) {

@@ -260,5 +260,40 @@ TEST_F(DrivesTest, ShowZipDriveFreeSpaceForALoadedDirectory) {
   EXPECT_EQ(ctx.view.ZipDriveFreeText, "Free space  0 M");
 }
 
+// A refresh reads both figures again: the space on a shown drive changes
+// under it (a run writes zips, other programs write). It never warns and
+// never moves the list or the storage.
+TEST_F(DrivesTest, RefreshReadsBothFiguresAgain) {
+  std::filesystem::create_directories(app.drives.Host('d', "zips"));
+  InitWorkDrive(ctx);
+  ShowWorkDrive(ctx, Entry('e'));
+  ctx.job.ZipStorageDir = "d:\\zips";
+  ctx.job.SourceSize = FreeMegabytes(app.FreeOf("e:")) * 2;
+  ctx.view.WorkDriveFreeText = "Free space on - \r 1 Meg.";  // no figure a drive shows
+  ctx.view.ZipDriveFreeText = "Free space  1 M";
+  RefreshFreeSpace(ctx);
+  ASSERT_TRUE(ctx.view.WorkDriveFreeText.starts_with("Free space on - \r "));
+  EXPECT_NEAR(MegabytesIn(ctx.view.WorkDriveFreeText), WholeMegabytes(app.FreeOf("e:")), 100);
+  ASSERT_TRUE(ctx.view.ZipDriveFreeText.starts_with("Free space  "));
+  EXPECT_NEAR(MegabytesIn(ctx.view.ZipDriveFreeText), WholeMegabytes(app.FreeOf("d:")), 100);
+  EXPECT_EQ(ctx.view.WorkDriveShown, Entry('e'));
+  EXPECT_EQ(ctx.job.WorkDrive, 'e');
+  EXPECT_EQ(ctx.job.ZipStorageDir, "d:\\zips");
+  EXPECT_TRUE(app.ui.messages.empty());
+
+  // No storage: its text stays, as a refused drive left it.
+  ctx.job.ZipStorageDir.clear();
+  ctx.view.ZipDriveFreeText = "Free space 0 M";
+  RefreshFreeSpace(ctx);
+  EXPECT_EQ(ctx.view.ZipDriveFreeText, "Free space 0 M");
+
+  // A drive gone since it was chosen has nothing free.
+  std::filesystem::remove_all(app.drives.Host('e'));
+  RefreshFreeSpace(ctx);
+  EXPECT_EQ(ctx.view.WorkDriveFreeText, "Free space on - \rless than 2 Meg.");
+  EXPECT_EQ(ctx.view.WorkDriveShown, Entry('e'));
+  EXPECT_TRUE(app.ui.messages.empty());
+}
+
 }  // namespace
 }  // namespace kelvo

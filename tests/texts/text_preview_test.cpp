@@ -116,6 +116,8 @@ TEST_F(TextPreviewTest, PositionsThatDoNotFitShowTheChecksReasonInPlace) {
   EXPECT_EQ(preview.reason, kLineTooHigh);
   EXPECT_EQ(preview.reasonAt->line, 3u);  // just below the last line
   EXPECT_EQ(preview.reasonAt->column, 0u);
+  EXPECT_TRUE(preview.problem.empty());  // the DIZ stays, to pick a line from
+  EXPECT_EQ(Lines(preview), (std::vector<std::string>{"one", "0123456789abcde", "three"}));
   TestDizNumbering(ctx);
   EXPECT_EQ(app.ui.MessageTexts(), std::vector<std::string>{kLineTooHigh});
   app.ui.messages.clear();
