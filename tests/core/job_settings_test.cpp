@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/ui.h"
 #include "core/view_state.h"
 
 namespace kelvo {
@@ -48,6 +49,56 @@ TEST(ViewState, ShowPanelSwitchesMarksHeaderAndFocus) {
   ShowPanel(view, Panel::Skip);
   EXPECT_EQ(view.PanelHeader, " Skip");
   EXPECT_EQ(view.Focus, FocusBox::None);
+}
+
+TEST(LimitedBaseName, CutsAtACharacterBoundaryNeverInsideOne) {
+  struct Row {
+    std::string name;
+    size_t limit;
+    std::string kept;
+  };
+  const Row rows[] = {
+      {"RELEASE", 6, "RELEAS"},
+      {"ab", 6, "ab"},
+      {"abcde\xC3\xA9", 6, "abcde"},         // a two-byte character across the cut
+      {"abcd\xC3\xA9x", 6, "abcd\xC3\xA9"},  // ends exactly at its end
+      {"abc\xE2\x82\xACx", 5, "abc"},        // three bytes, cut after the second
+      {"a\xF0\x9F\x98\x80"
+       "bc",
+       4, "a"},                                                         // four bytes
+      {"\x82\x82\x82\x82\x82\x82\x82", 6, "\x82\x82\x82\x82\x82\x82"},  // CP437 bytes are single
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(LimitedBaseName(row.name, row.limit), row.kept) << row.name << " " << row.limit;
+}
+
+TEST(PrintableReason, EscapesControlBytesAndCutsFloodsInTheMiddle) {
+  EXPECT_EQ(PrintableReason("can't use 'a\x01"
+                            "b\x1B[2Jc\x7F'"),
+            "can't use 'a\\x01b\\x1b[2Jc\\x7f'");
+  EXPECT_EQ(PrintableReason(std::string("cut\0here", 8)), "cut\\x00here");
+  EXPECT_EQ(PrintableReason("one\rtwo\nthree"), "one\ntwo\nthree");
+  EXPECT_EQ(PrintableReason("\xC9\xCD caf\xC3\xA9"),
+            "\xC9\xCD caf\xC3\xA9");  // bytes above 0x7F pass
+
+  const std::string path =
+      "can't read 'd:\\" + std::string(1'000'000, 'x') + "\xC3\xA9\\end': too long";
+  const std::string shown = PrintableReason(path);
+  EXPECT_LT(shown.size(), 2100u);
+  EXPECT_TRUE(shown.starts_with("can't read 'd:\\xxx"));
+  EXPECT_TRUE(shown.ends_with("\xC3\xA9\\end': too long"));
+  EXPECT_NE(shown.find("bytes ...]"), std::string::npos);
+  // A cut never splits a character.
+  const std::string accents = std::string(1, 'a') + [] {
+    std::string s;
+    for (int i = 0; i < 3000; ++i) s += "\xC3\xA9";
+    return s;
+  }();
+  const std::string cut = PrintableReason(accents);
+  const size_t mark = cut.find("[... ");
+  ASSERT_NE(mark, std::string::npos);
+  EXPECT_EQ(static_cast<unsigned char>(cut[mark - 1]), 0xA9);
+  EXPECT_EQ(static_cast<unsigned char>(cut[cut.find("...]") + 4]), 0xC3);
 }
 
 }  // namespace kelvo
