@@ -153,7 +153,8 @@ void RunDriver::Warn(const std::string& text) {
 void RunDriver::ShowWarnings() {
   std::vector<std::string> warnings = std::move(warnings_);
   warnings_.clear();
-  if (warnings.empty() || ctx_.InBatch()) return;
+  // A window that is closing shows no box.
+  if (warnings.empty() || ctx_.InBatch() || ctx_.programExit) return;
   std::string text;
   for (const auto& warning : warnings) text += (text.empty() ? "" : "\r\r") + warning;
   ctx_.ui.ShowMessage(text, kAppTitle, MessageIcon::Exclamation, MessageButtons::Ok);
