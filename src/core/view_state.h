@@ -89,6 +89,8 @@ struct ViewState {
   std::string CurrentZipLine;
   std::string CounterLine;
   int Progress = 0;
+  // From the start of a run to its end; "&Abort" acts only then.
+  bool RunInProgress = false;
 
   // About panel.
   std::string MarqueeText;  // set at start-up

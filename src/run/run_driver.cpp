@@ -124,6 +124,16 @@ void RunDriver::RunJob() {
     ctx_.view.VisiblePanel = Panel::Run;
     ctx_.view.PanelHeader = PanelHeaderText(Panel::Run);
   }
+  // Nothing of an earlier run's end stays under this run's bar.
+  ctx_.view.StatusLine.clear();
+  ctx_.view.CurrentZipLine.clear();
+  ctx_.view.CounterLine.clear();
+  ctx_.view.Progress = 0;
+  ctx_.view.RunInProgress = true;
+  struct Ended {
+    ViewState& view;
+    ~Ended() { view.RunInProgress = false; }
+  } ended{ctx_.view};
   try {
     // Held to the run's end: c:'s exchange files (the skip list, the DIZ
     // check's preview) and the storage directory's set names.
@@ -292,6 +302,8 @@ void RunDriver::FinalCleanup(int exitStatus) {
     ctx_.fs.ChangeDrive('c');
   }
   ClearRunState();
+  // A finished run shows a full bar, not one that looks unstarted.
+  if (exitStatus == kExitComplete) view.Progress = 100;
   ctx_.ui.ProcessEvents();
   if (ctx_.InBatch()) ctx_.EndProgram(exitStatus);
 }
@@ -300,7 +312,12 @@ void RunDriver::FailureEnd(std::int16_t zipResult) {
   ViewState& view = ctx_.view;
   view.Progress = 0;
   ClearRunState();
-  if (zipResult != zip_result::kAborted) {
+  if (zipResult == zip_result::kAborted) {
+    // The zip step's last file and counter are no longer true.
+    view.StatusLine = host::StopSignal() ? "Stopped" : "Aborted";
+    view.CurrentZipLine.clear();
+    view.CounterLine.clear();
+  } else {
     // "&Abort" gave the window back itself; any other failure does so here
     // and says what went wrong.
     view.NavigationBarEnabled = true;

@@ -500,6 +500,7 @@ void RunPanel::Render() {
   currentZip->setText(Text(ctx_.view.CurrentZipLine));
   counter->setText(Text(ctx_.view.CounterLine));
   progress->setValue(ctx_.view.Progress);
+  abort->setEnabled(ctx_.view.RunInProgress);
 }
 
 AboutPanel::AboutPanel(Context& ctx, ActFn act, QWidget* parent)

@@ -91,8 +91,15 @@ TEST(RunFromTheWindow, PackagesTheJobSetUpOnThePanels) {
   ASSERT_EQ(job.ArchiveSize, 1);
   ASSERT_EQ(job.Compression, 0);
 
+  // An earlier run's end must not stay under this run's live bar.
+  app.ctx.view.StatusLine = "Aborted";
+  app.ctx.view.CounterLine = " 22 of 28";
+  bool staleSeen = false, abortDisabledSeen = false;
   int volumesSeen = 0;
   app.duringRun = [&] {
+    staleSeen = staleSeen || app.window.run->status->text() == "Aborted" ||
+                app.window.run->counter->text() == " 22 of 28";
+    abortDisabledSeen = abortDisabledSeen || !app.window.run->abort->isEnabled();
     // While a zip is written the bar takes no clicks.
     if (!app.ctx.view.CurrentZipLine.empty()) {
       volumesSeen = std::max<int>(volumesSeen, app.ctx.run.VolumeNumber);
@@ -112,7 +119,11 @@ TEST(RunFromTheWindow, PackagesTheJobSetUpOnThePanels) {
   EXPECT_EQ(app.window.run->counter->text().toStdString(),
             " " + std::to_string(zips.size()) + " of " + std::to_string(zips.size()));
   EXPECT_EQ(app.window.run->currentZip->text(), "");
-  EXPECT_EQ(app.window.run->progress->value(), 0);
+  EXPECT_FALSE(staleSeen);
+  EXPECT_FALSE(abortDisabledSeen);
+  // Finished looks finished: a full bar, nothing left to abort.
+  EXPECT_EQ(app.window.run->progress->value(), 100);
+  EXPECT_FALSE(app.window.run->abort->isEnabled());
   EXPECT_TRUE(app.window.navigation->isEnabled());
   for (std::size_t i = 1; i <= zips.size(); ++i) {
     const std::string name = "DEMO" + TwoDigits(i) + ".zip";
@@ -146,7 +157,11 @@ TEST(RunFromTheWindow, AbortDuringTheSecondZipKeepsTheFirst) {
   app.Click(NavItem::Kelvo);
   ASSERT_TRUE(aborted);
   EXPECT_EQ(app.Zips(), std::vector<std::string>{"DEMO01.zip"});
-  EXPECT_NE(app.Status(), "Ripping complete");
+  // The zip step says it was aborted, and no longer names its last zip.
+  EXPECT_EQ(app.Status(), "Aborted");
+  EXPECT_EQ(app.window.run->currentZip->text(), "");
+  EXPECT_EQ(app.window.run->counter->text(), "");
+  EXPECT_FALSE(app.window.run->abort->isEnabled());
   EXPECT_TRUE(app.window.navigation->isEnabled());
   EXPECT_EQ(app.window.run->progress->value(), 0);
   EXPECT_EQ(app.ctx.run.VolumeNumber, 0);

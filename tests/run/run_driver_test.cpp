@@ -165,7 +165,8 @@ TEST(RunJobEndToEnd, PackagesAWholeRelease) {
   EXPECT_EQ(app.ctx.view.CounterLine,
             NumberText(static_cast<int>(count)) + " of" + NumberText(static_cast<int>(count)));
   EXPECT_EQ(app.ctx.view.CurrentZipLine, "");
-  EXPECT_EQ(app.ctx.view.Progress, 0);
+  EXPECT_EQ(app.ctx.view.Progress, 100);
+  EXPECT_FALSE(app.ctx.view.RunInProgress);
   EXPECT_EQ(app.ctx.run.VolumeCount, 0);
   EXPECT_EQ(app.ctx.run.VolumeNumber, 0);
   EXPECT_EQ(app.ctx.job.SourcePath, "d:\\src");
@@ -315,7 +316,8 @@ TEST(RunJobAbort, AbortDuringTheSecondZipKeepsWhatIsDone) {
   EXPECT_EQ(app.ctx.run.VolumeNumber, 0);
   EXPECT_EQ(app.ctx.view.Progress, 0);
   EXPECT_TRUE(app.ctx.view.NavigationBarEnabled);
-  EXPECT_NE(app.ctx.view.StatusLine, "Ripping complete");
+  EXPECT_EQ(app.ctx.view.StatusLine, "Aborted");
+  EXPECT_EQ(app.ctx.view.CurrentZipLine, "");
   EXPECT_TRUE(app.ui.sounds.empty());
 
   // The same job runs again at once, into the next work folder.
