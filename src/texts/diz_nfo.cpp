@@ -178,7 +178,10 @@ void UseNfo(Context& ctx, const std::string& chosen) {
   // Beside the DIZ in every zip, an NFO of the DIZ's name would take its
   // place; and an NFO that is its own work copy would be cut in place.
   std::string problem = NfoNameProblem(ctx.job.NfoPath);
-  if (problem.empty() && ctx.fs.SameFile(ctx.job.NfoPath, NfoWorkCopy(ctx, ctx.job.NfoPath)))
+  // No work-copy folder yet: no copy to be, and nothing to make here.
+  if (problem.empty() && !ctx.WorkCopyFolder.empty() &&
+      ctx.fs.SameFile(ctx.job.NfoPath,
+                      dos::Join(ctx.WorkCopyFolder, dos::FileNamePart(ctx.job.NfoPath))))
     problem = kNfoFromAppDir;
   if (!problem.empty()) {
     ctx.ui.ShowMessage(problem, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
