@@ -17,6 +17,8 @@ enum class FocusBox { None, DizColumn, DizLine, ZipBaseName };
 enum class BoxColour { ButtonFace, Window };
 enum class SkipBrowseKind { SubDir, File };
 enum class NavGroup { Main, Help };
+// How the last run ended, so that the run panel can mark a failure as one.
+enum class RunEnd { None, Complete, Aborted, Failed };
 
 // A text file as its preview shows it. It is read again only when its path
 // or the file's version changes, so that a large NFO costs nothing per
@@ -91,6 +93,7 @@ struct ViewState {
   int Progress = 0;
   // From the start of a run to its end; "&Abort" acts only then.
   bool RunInProgress = false;
+  RunEnd RunEnding = RunEnd::None;  // None while a run is in progress
 
   // About panel.
   std::string MarqueeText;  // set at start-up

@@ -130,6 +130,7 @@ void RunDriver::RunJob() {
   ctx_.view.CounterLine.clear();
   ctx_.view.Progress = 0;
   ctx_.view.RunInProgress = true;
+  ctx_.view.RunEnding = RunEnd::None;
   struct Ended {
     ViewState& view;
     ~Ended() { view.RunInProgress = false; }
@@ -142,6 +143,7 @@ void RunDriver::RunJob() {
     auto storage = exchange && ctx_.job.SaveAsZips ? HoldZipStorage(ctx_, aborted) : nullptr;
     if (!exchange || (ctx_.job.SaveAsZips && !storage)) {
       ctx_.view.StatusLine = host::StopSignal() ? "Stopped" : "Aborted";
+      ctx_.view.RunEnding = RunEnd::Aborted;
       ClearRunState();
       if (ctx_.InBatch()) ctx_.EndProgram(kExitArchiverFailed);
       return;
@@ -202,6 +204,7 @@ void RunDriver::BuildAndPackage() {
     // ended harder left goes here, so that no volume of a stopped set stays.
     RemovePartialSet(ctx_);
     view.StatusLine = host::StopSignal() ? "Stopped" : "Aborted";
+    view.RunEnding = RunEnd::Aborted;
     FinalCleanup(kExitArchiverFailed);
     return;
   }
@@ -209,7 +212,9 @@ void RunDriver::BuildAndPackage() {
   zip_.CompressionLevel = job.ZipExtra ? 9 : 6;
   const auto volumes = ctx_.fs.ListFiles(dos::Join(run.WorkFolder, "*.*"));
   if (volumes.empty()) {
+    // Nobody aborted: the archiver failed, whatever the line says.
     view.StatusLine = "Aborted";
+    view.RunEnding = RunEnd::Failed;
     if (ctx_.InBatch()) ctx_.ui.Report(NoVolumeReason());
     FinalCleanup(kExitArchiverFailed);
     return;
@@ -236,6 +241,7 @@ void RunDriver::BuildAndPackage() {
     ctx_.PlayAppSound("kvo.wav", false);
   }
   view.StatusLine = "Ripping complete";
+  view.RunEnding = RunEnd::Complete;
   if (!job.SaveAsZips) {
     view.StatusLine += std::string("\r\r") + kind + "'s are in " + run.WorkFolder;
   }
@@ -315,6 +321,7 @@ void RunDriver::FailureEnd(std::int16_t zipResult) {
   if (zipResult == zip_result::kAborted) {
     // The zip step's last file and counter are no longer true.
     view.StatusLine = host::StopSignal() ? "Stopped" : "Aborted";
+    view.RunEnding = RunEnd::Aborted;
     view.CurrentZipLine.clear();
     view.CounterLine.clear();
   } else {
@@ -323,6 +330,7 @@ void RunDriver::FailureEnd(std::int16_t zipResult) {
     view.NavigationBarEnabled = true;
     view.BusyPointer = false;
     view.StatusLine = zip_.LastError();
+    view.RunEnding = RunEnd::Failed;
     if (ctx_.InBatch()) ctx_.ui.Report(zip_.LastError());
   }
   if (ctx_.InBatch()) ctx_.EndProgram(kExitZipFailed);
@@ -336,6 +344,7 @@ void RunDriver::ErrorEnd(const std::string& what) {
   view.BusyPointer = false;
   view.Progress = 0;
   view.StatusLine = what;
+  view.RunEnding = RunEnd::Failed;
   ClearRunState();
   if (ctx_.InBatch()) {
     ctx_.ui.Report(what);
