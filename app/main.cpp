@@ -1,6 +1,7 @@
 // kelvo32: the window, or with "!" or "$" before a job script an unattended
-// run that ends with the batch status.
+// run that builds no window at all and ends with the batch status.
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 
 #include "core/context.h"
 #include "core/message_titles.h"
+#include "core/unattended_ui.h"
 #include "host/command_runner.h"
 #include "host/host_config.h"
 #include "host/host_error.h"
@@ -15,6 +17,7 @@
 #include "host/stop_signal.h"
 #include "run/run_driver.h"
 #include "shell/startup.h"
+#include "shell/unattended.h"
 #include "ui/main_window.h"
 #include "ui/pictures.h"
 #include "ui/qt_ui.h"
@@ -35,27 +38,116 @@ void QuietQtNotes(QtMsgType type, const QMessageLogContext&, const QString& mess
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
+// The drive table, the files and programs on it, and the application
+// directory: what both modes run on.
+struct Setup {
+  kelvo::host::FileSystem fs;
+  kelvo::host::CommandRunner runner;
+  std::string appDir;
+  std::string appHostDir;
+  Setup(const kelvo::host::HostConfig& config, std::string dosAppDir)
+      : fs(config.drives),
+        runner(fs, config.programs),
+        appDir(std::move(dosAppDir)),
+        appHostDir(config.appHostDir) {}
+};
+
+// "!job.kvo" or "$job.kvo": no window, no splash, no display needed.
+int RunWithoutWindow(int argc, char** argv, Setup& host, const std::string& commandLine) {
+  using namespace kelvo;
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName("Kelvo32");
+  UnattendedUi ui = UnattendedUi::ForStderr();
+  SystemClock clock;
+  Context ctx(host.fs, host.runner, ui, clock, host.appDir);
+  if (shell::RunsFromDriveRoot(ctx)) {
+    // No one is there to answer a box: the reason goes with the status.
+    ui.Report(shell::kDriveRootText);
+    return kExitNotStarted;
+  }
+  ui::SingleInstance instance(QString::fromStdString(host.appHostDir));
+  if (!instance.Claim([] {})) {
+    instance.AskFirstToRaise();
+    ui.Report("Kelvo32 is already running from this folder: nothing was packaged");
+    return kExitNotStarted;
+  }
+  ui::LoadProgramSettings(ctx.prefs);  // "S&FV" counts here too
+  RunDriver driver(ctx);
+  int status = shell::StartUnattended(ctx, driver, commandLine);
+  shell::CleanUpAtExit(ctx, false);
+  return status;
+}
+
+int RunWindow(int argc, char** argv, Setup& host, const std::string& commandLine) {
+  using namespace kelvo;
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Kelvo32");
+  QGuiApplication::setDesktopFileName("kelvo32");
+  QApplication::setWindowIcon(ui::ApplicationIcon());
+
+  ui::QtUi qtUi(host.fs.Drives());
+  SystemClock clock;
+  Context ctx(host.fs, host.runner, qtUi, clock, host.appDir);
+  ui::LoadProgramSettings(ctx.prefs);
+  RunDriver driver(ctx);
+
+  ui::MainWindow window(ctx, driver);
+  qtUi.SetWindow(&window, [&window] { window.RenderShown(); });
+  ui::SplashScreen splash(ctx, &window);
+  window.showAboutBox = [&splash](int intervalMs) { splash.OpenAboutRole(intervalMs); };
+  splash.OpenStartRole();
+
+  if (shell::RunsFromDriveRoot(ctx)) {
+    window.SetRemovesNothing(true);
+    splash.CloseSplash();
+    qtUi.ShowMessage(shell::kDriveRootText, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
+    return kExitNotStarted;
+  }
+
+  ui::SingleInstance instance(QString::fromStdString(host.appHostDir));
+  if (!instance.Claim([&window] {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+      })) {
+    window.SetRemovesNothing(true);
+    splash.CloseSplash();
+    instance.AskFirstToRaise();
+    return 0;
+  }
+
+  window.PlaceAtStart();
+  shell::StartHooks hooks;
+  hooks.closeSplash = [&splash] { splash.CloseSplash(); };
+  hooks.showWindow = [&window] {
+    window.Render();
+    window.show();
+    window.repaint();
+  };
+  shell::StartMainWindow(ctx, commandLine, hooks);
+  splash.CloseSplash();
+  hooks.showWindow();
+  int status = QApplication::exec();
+  return ctx.programExit.value_or(status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace kelvo;
   std::string commandLine = shell::JoinArguments(argc, argv);
   const bool batch = shell::ReadCommandLine(commandLine).batchMode != BatchMode::None;
-  // Batch runs work on a server: no display, no problem. A window nobody
-  // can see would only wait for ever; a platform named on purpose is kept.
-  if (!kelvo::host::HasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-    if (!batch) {
-      std::fprintf(stderr,
-                   "Kelvo32 needs a desktop to show its window (neither DISPLAY nor "
-                   "WAYLAND_DISPLAY is set).\nTo package a job without one: kelvo32 "
-                   "'!c:\\jobs\\job.kvo'\n");
-      return kExitNotStarted;
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  }
   if (batch) {
     host::InstallStopHandlers();
     qInstallMessageHandler(QuietQtNotes);
+  } else if (!kelvo::host::HasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    // A window nobody can see would only wait for ever; a platform named on
+    // purpose is kept.
+    std::fprintf(stderr,
+                 "Kelvo32 needs a desktop to show its window (neither DISPLAY nor "
+                 "WAYLAND_DISPLAY is set).\nTo package a job without one: kelvo32 "
+                 "'!c:\\jobs\\job.kvo'\n");
+    return kExitNotStarted;
   }
 
   // A drive table that can't be read would send files to the default
@@ -70,82 +162,14 @@ int main(int argc, char** argv) {
   host::HostConfig& config = *loaded;
   for (const auto& warning : config.warnings)
     std::fprintf(stderr, "Kelvo32: %s\n", warning.c_str());
-
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Kelvo32");
-  QGuiApplication::setDesktopFileName("kelvo32");
-  QApplication::setWindowIcon(ui::ApplicationIcon());
-
   host::AddMountedVolumes(config.drives, host::RemovableVolumes(host::ReadMountInfo()));
   commandLine = shell::ScriptOnDrives(commandLine, config.drives);
-  host::FileSystem fs(config.drives);
-  host::CommandRunner runner(fs, config.programs);
-  ui::QtUi qtUi(fs.Drives());
-  SystemClock clock;
   auto appDir = config.drives.ToDos(config.appHostDir);
   if (!appDir) {
     std::fprintf(stderr, "Kelvo32: can't map '%s': no drive holds it\n", config.appHostDir.c_str());
     return kExitNotStarted;
   }
-  Context ctx(fs, runner, qtUi, clock, *appDir);
-  ui::LoadProgramSettings(ctx.prefs);
-  RunDriver driver(ctx);
-
-  ui::MainWindow window(ctx, driver);
-  qtUi.SetWindow(&window, [&window] { window.RenderShown(); });
-  ui::SplashScreen splash(ctx, &window);
-  window.showAboutBox = [&splash](int intervalMs) { splash.OpenAboutRole(intervalMs); };
-  splash.OpenStartRole();
-
-  if (shell::RunsFromDriveRoot(ctx)) {
-    window.SetRemovesNothing(true);
-    splash.CloseSplash();
-    if (batch) {
-      // No one is there to answer a box: the reason goes with the status.
-      std::fprintf(stderr, "%s\n", ui::MessageText(shell::kDriveRootText).toUtf8().constData());
-    } else {
-      qtUi.ShowMessage(shell::kDriveRootText, kErrorTitle, MessageIcon::Critical,
-                       MessageButtons::Ok);
-    }
-    return kExitNotStarted;
-  }
-
-  ui::SingleInstance instance(QString::fromStdString(config.appHostDir));
-  if (!instance.Claim([&window] {
-        window.showNormal();
-        window.raise();
-        window.activateWindow();
-      })) {
-    window.SetRemovesNothing(true);
-    splash.CloseSplash();
-    instance.AskFirstToRaise();
-    if (batch) {
-      std::fprintf(stderr, "Kelvo32 is already running from this folder: nothing was packaged\n");
-      return kExitNotStarted;
-    }
-    return 0;
-  }
-
-  if (batch) {
-    window.PlaceOnScreen();
-  } else {
-    window.PlaceAtStart();
-  }
-  shell::StartHooks hooks;
-  hooks.closeSplash = [&splash] { splash.CloseSplash(); };
-  hooks.showWindow = [&window] {
-    window.Render();
-    window.show();
-    window.repaint();
-  };
-  shell::StartMainWindow(ctx, driver, commandLine, hooks);
-  if (batch) {
-    int status = ctx.programExit.value_or(kExitNotStarted);
-    window.close();
-    return status;
-  }
-  splash.CloseSplash();
-  hooks.showWindow();
-  int status = QApplication::exec();
-  return ctx.programExit.value_or(status);
+  Setup host(config, *appDir);
+  return batch ? RunWithoutWindow(argc, argv, host, commandLine)
+               : RunWindow(argc, argv, host, commandLine);
 }

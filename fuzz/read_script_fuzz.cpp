@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/context.h"
-#include "core/quiet_ui.h"
+#include "core/unattended_ui.h"
 #include "host/command_runner.h"
 #include "host/filesystem.h"
 #include "scratch_dir.h"
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   drives.Map('c', root);
   kelvo::host::FileSystem fs(drives);
   kelvo::host::CommandRunner runner(fs, {});
-  kelvo::QuietUi ui;
+  kelvo::UnattendedUi ui(nullptr, false);
   kelvo::SystemClock clock;
   kelvo::Context ctx(fs, runner, ui, clock, "c:\\app");
   ctx.ScriptPath = "c:\\job.kvo";

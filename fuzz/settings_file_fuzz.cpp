@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/context.h"
-#include "core/quiet_ui.h"
+#include "core/unattended_ui.h"
 #include "host/command_runner.h"
 #include "host/dospath.h"
 #include "host/filesystem.h"
@@ -49,7 +49,7 @@ bool HoldsSentinel(const std::string& path) {
 struct App {
   kelvo::host::FileSystem fs;
   kelvo::host::CommandRunner runner;
-  kelvo::QuietUi ui;
+  kelvo::UnattendedUi ui(nullptr, false);
   kelvo::SystemClock clock;
   kelvo::Context ctx;
 

@@ -16,17 +16,14 @@ std::unique_ptr<host::DirectoryLock> Hold(Context& ctx, const std::string& dosDi
       *hostDir,
       [&ctx, &why, &told] {
         told = true;
-        if (ctx.InBatch()) {
-          ctx.ui.Report(why);
-        } else {
-          ctx.view.StatusLine = why;
-        }
+        ctx.view.StatusLine = why;
+        ctx.ui.Report(why);
       },
       [&ctx, &aborted] {
         ctx.ui.ProcessEvents();
         return !host::StopSignal() && !(aborted && aborted());
       });
-  if (told && !ctx.InBatch()) ctx.view.StatusLine.clear();
+  if (told) ctx.view.StatusLine.clear();
   if (!lock->held()) return nullptr;
   return lock;
 }

@@ -32,8 +32,7 @@ void AppendEntry(Context& ctx, const std::string& entry) {
 }
 
 void Refuse(Context& ctx, const std::string& text) {
-  if (!ctx.InBatch())
-    ctx.ui.ShowMessage(text, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
+  ctx.ui.ShowMessage(text, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
 }
 
 }  // namespace

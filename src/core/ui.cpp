@@ -29,9 +29,12 @@ std::string PrintableReason(std::string_view text) {
   }
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const auto byte = static_cast<unsigned char>(c);
-    if (c == '\r' || c == '\n') {
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      continue;  // CR LF is one line break
+    } else if (c == '\r' || c == '\n') {
       out += '\n';
     } else if (byte < 0x20 || byte == 0x7F) {
       static constexpr char kHex[] = "0123456789abcdef";

@@ -1,6 +1,7 @@
 // The seams through which the logic reaches the user: dialogs, message
-// boxes, sound, pending events and the end of the program. The Qt window
-// implements them; tests answer them from a script.
+// boxes, reports, sound and pending events. Each mode is a Ui: the Qt
+// window's shows boxes and ignores reports, the unattended one shows no box
+// and writes reports to stderr; tests answer them from a script.
 #pragma once
 
 #include <functional>
@@ -64,15 +65,11 @@ class Ui {
   // given no starting folder starts there. Unset, nothing is kept.
   void RememberFoldersIn(std::map<std::string, std::string>* folders) { folders_ = folders; }
 
-  // A message of a run without a window (a script error, why a run failed):
-  // the window shows it on the status line or in a box; a windowless run
-  // writes it to stderr.
-  virtual void Report(const std::string& text) = 0;
-
-  // The archiver's progress in a run without a window: one line, rewritten
-  // in place while it changes, then ended with a newline (also before the
-  // next Report). The window's Ui writes it to stderr only when that is a
-  // terminal; by default nothing is shown.
+  // The log of a run without a window: the reason for its status, its
+  // warnings, and the archiver's progress (one line, rewritten in place on
+  // a terminal, then ended). The window shows all of it on its panels and in
+  // its boxes, and ignores these.
+  virtual void Report(const std::string& /*text*/) {}
   virtual void ReportProgress(const std::string& /*text*/) {}
   virtual void EndProgressReport() {}
 

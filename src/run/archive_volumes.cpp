@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/refusal.h"
 #include "host/dospath.h"
 #include "host/host_error.h"
 
@@ -66,9 +67,8 @@ std::optional<ArchiveStep> CheckVolumeEstimate(Context& ctx) {
     step.Extension = ".ace";
   }
   if (estimate > 999.0f) {
-    if (!ctx.InBatch())
-      ctx.ui.ShowMessage(kVolumeLimitMessage, kVolumeLimitTitle, MessageIcon::Critical,
-                         MessageButtons::Ok);
+    Present(ctx, Refusal{Panel::None, FocusBox::None, JobField::None, kVolumeLimitMessage,
+                         kExitTooManyVolumes, MessageIcon::Critical, kVolumeLimitTitle});
     return std::nullopt;
   }
   return step;

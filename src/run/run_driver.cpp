@@ -5,12 +5,14 @@
 
 #include "core/exit_status.h"
 #include "core/message_titles.h"
+#include "core/refusal.h"
 #include "core/shared_files.h"
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "host/stop_signal.h"
 #include "run/archive_volumes.h"
 #include "run/zip_volumes.h"
+#include "scripts/job_rules.h"
 #include "source/special_files.h"
 #include "texts/diz_nfo.h"
 #include "texts/diz_numbering.h"
@@ -31,99 +33,37 @@ RunDriver::RunDriver(Context& ctx) : ctx_(ctx), zip_(ctx.fs) {
   };
 }
 
-void RunDriver::Refuse(Panel panel, const std::string& reason, FocusBox focus) {
-  if (ctx_.InBatch()) {
-    ctx_.ui.Report(reason);
-    ctx_.EndProgram(kExitJobIncomplete);
-  } else {
-    ShowPanel(ctx_.view, panel, focus);
+std::optional<int> RunDriver::Refused() {
+  if (auto refusal = CheckJob(ctx_, CheckMoment::Run)) {
+    Present(ctx_, *refusal);
+    return refusal->status;
   }
-}
-
-bool RunDriver::RefuseName(const std::string& problem, Panel panel, FocusBox focus) {
-  if (problem.empty()) return false;
-  if (!ctx_.InBatch())
-    ctx_.ui.ShowMessage(problem, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
-  Refuse(panel, problem, focus);
-  return true;
-}
-
-bool RunDriver::PassesChecks() {
   const JobSettings& job = ctx_.job;
-  if (job.SaveAsZips) {
-    if (job.SourcePath.empty()) return Refuse(Panel::Source, kNoSource), false;
-    if (job.DizPath.empty()) return Refuse(Panel::Diz, kNoDiz), false;
-    if (job.DizNumbering) {
-      if (job.DizColumn.empty())
-        return Refuse(Panel::Diz, kNoDizColumn, FocusBox::DizColumn), false;
-      if (job.DizLine.empty()) return Refuse(Panel::Diz, kNoDizLine, FocusBox::DizLine), false;
-    }
-    if (job.NfoPath.empty()) return Refuse(Panel::Nfo, kNoNfo), false;
-    if (job.ZipStorageDir.empty()) return Refuse(Panel::Zip, kNoZipStorage), false;
-  }
-  if (job.ZipBaseName.empty()) return Refuse(Panel::Zip, kNoBaseName, FocusBox::ZipBaseName), false;
-  if (job.ZipBaseName.find(' ') != std::string::npos) {
-    const char* spaces = kSpacesInBaseName;
-    if (!ctx_.InBatch())
-      ctx_.ui.ShowMessage(spaces, kErrorTitle, MessageIcon::Exclamation, MessageButtons::Ok);
-    return Refuse(Panel::Zip, spaces, FocusBox::ZipBaseName), false;
-  }
-  // Every path below reaches a command line or the zip component: none may
-  // be read as a redirection, a second argument or a pattern.
-  if (RefuseName(dos::NameProblem(job.ZipBaseName), Panel::Zip, FocusBox::ZipBaseName) ||
-      RefuseName(dos::PathProblem(job.SourcePath), Panel::Source))
-    return false;
-  if (job.SaveAsZips) {
-    if (RefuseName(dos::PathProblem(job.DizPath), Panel::Diz) ||
-        RefuseName(dos::PathProblem(job.NfoPath), Panel::Nfo) ||
-        RefuseName(dos::PathProblem(job.ExtraPath), Panel::Nfo) ||
-        RefuseName(dos::PathProblem(job.ZipStorageDir), Panel::Zip) ||
-        (job.ZipCommentEnabled && RefuseName(dos::PathProblem(job.ZipCommentPath), Panel::Zip)) ||
-        RefuseName(texts::NfoNameProblem(job.NfoPath), Panel::Nfo))
-      return false;
-  }
-  if (job.Compression < 0 || job.Compression > 5) {
-    // A script may leave the list with no level selected; the archiver
-    // would be asked for "-m-1".
-    const char* noLevel = "Choose a compression level";
-    if (!ctx_.InBatch())
-      ctx_.ui.ShowMessage(noLevel, kErrorTitle, MessageIcon::Exclamation, MessageButtons::Ok);
-    return Refuse(Panel::Zip, noLevel), false;
-  }
   if (job.SaveAsZips) {
     std::string pattern = job.ZipStorageDir;
     if (!pattern.ends_with('\\')) pattern += '\\';
     pattern += job.ZipBaseName + "*";
-    if (!ctx_.fs.ListFiles(pattern).empty() && !ctx_.InBatch()) {
-      MessageResult answer =
-          ctx_.ui.ShowMessage("Duplicate zip name in zip directory\nOverwrite?", kErrorTitle,
-                              MessageIcon::Exclamation, MessageButtons::OkCancel);
-      if (answer != MessageResult::Ok) return false;
-    }
-    // The numbering only matters for the zips' DIZ.
-    if (job.DizNumbering) {
-      texts::CheckDizNumbering(ctx_);  // says why it refuses
-      if (!ctx_.run.DizCheckPassed) {
-        if (ctx_.InBatch()) ctx_.EndProgram(kExitJobIncomplete);
-        return false;
-      }
-    }
+    // A run without a window answers Ok: its job says where the zips go.
+    if (!ctx_.fs.ListFiles(pattern).empty() &&
+        ctx_.ui.ShowMessage("Duplicate zip name in zip directory\nOverwrite?", kErrorTitle,
+                            MessageIcon::Exclamation,
+                            MessageButtons::OkCancel) != MessageResult::Ok)
+      return kExitJobIncomplete;
   }
-  return true;
+  if (auto warning = FreeSpaceWarning(ctx_)) Warn(*warning);
+  return std::nullopt;
 }
 
-void RunDriver::RunJob() {
+int RunDriver::RunJob() {
   // Saved before anything can fail, so that every end restores the source
   // display of this job and never that of an earlier one.
   ctx_.run.SavedSourceText = ctx_.job.SourcePath;
   // A request left from an earlier run is stale; one made during this run,
   // at any point where events are processed, must stand.
   zip_.AbortRequest = false;
-  if (!ctx_.InBatch()) {
-    ctx_.view.CheckedMenuItem = Panel::Run;
-    ctx_.view.VisiblePanel = Panel::Run;
-    ctx_.view.PanelHeader = PanelHeaderText(Panel::Run);
-  }
+  ctx_.view.CheckedMenuItem = Panel::Run;
+  ctx_.view.VisiblePanel = Panel::Run;
+  ctx_.view.PanelHeader = PanelHeaderText(Panel::Run);
   // Nothing of an earlier run's end stays under this run's bar.
   ctx_.view.StatusLine.clear();
   ctx_.view.CurrentZipLine.clear();
@@ -135,6 +75,7 @@ void RunDriver::RunJob() {
     ViewState& view;
     ~Ended() { view.RunInProgress = false; }
   } ended{ctx_.view};
+  int status = kExitRunError;
   try {
     // Held to the run's end: c:'s exchange files (the skip list, the DIZ
     // check's preview) and the storage directory's set names.
@@ -145,42 +86,47 @@ void RunDriver::RunJob() {
       ctx_.view.StatusLine = host::StopSignal() ? "Stopped" : "Aborted";
       ctx_.view.RunEnding = RunEnd::Aborted;
       ClearRunState();
-      if (ctx_.InBatch()) ctx_.EndProgram(kExitArchiverFailed);
-      return;
+      return kExitArchiverFailed;
     }
-    if (!PassesChecks()) return;
-    BuildAndPackage();
+    if (auto refused = Refused()) {
+      ClearRunState();
+      status = *refused;
+    } else {
+      status = BuildAndPackage();
+    }
   } catch (const host::HostError& error) {
-    ErrorEnd(error.what());
+    status = ErrorEnd(error.what());
   }
   ShowWarnings();
+  return status;
 }
 
 void RunDriver::Warn(const std::string& text) {
   if (std::find(warnings_.begin(), warnings_.end(), text) != warnings_.end()) return;
   warnings_.push_back(text);
-  if (ctx_.InBatch()) ctx_.ui.Report("warning: " + text);
+  ctx_.ui.Report("warning: " + text);
 }
 
 void RunDriver::ShowWarnings() {
   std::vector<std::string> warnings = std::move(warnings_);
   warnings_.clear();
-  // A window that is closing shows no box.
-  if (warnings.empty() || ctx_.InBatch() || ctx_.programExit) return;
+  // A window that is closing shows no box; a run without a window has
+  // reported each as it came.
+  if (warnings.empty() || ctx_.programExit) return;
   std::string text;
   for (const auto& warning : warnings) text += (text.empty() ? "" : "\r\r") + warning;
   ctx_.ui.ShowMessage(text, kAppTitle, MessageIcon::Exclamation, MessageButtons::Ok);
 }
 
-void RunDriver::BuildAndPackage() {
+int RunDriver::BuildAndPackage() {
   JobSettings& job = ctx_.job;
   RunState& run = ctx_.run;
   ViewState& view = ctx_.view;
 
   auto step = CheckVolumeEstimate(ctx_);
   if (!step) {
-    if (ctx_.InBatch()) ctx_.EndProgram(kExitTooManyVolumes);
-    return;
+    ClearRunState();
+    return kExitTooManyVolumes;
   }
   if (std::string special = SpecialFilesWarning(FindSpecialFiles(ctx_.fs, job.SourcePath));
       !special.empty())
@@ -193,10 +139,6 @@ void RunDriver::BuildAndPackage() {
   run.SavedSourceText = job.SourcePath;
   const bool aborted = Archive(*step);
 
-  if (ctx_.InBatch()) {
-    view.VisiblePanel = Panel::Run;
-    view.PanelHeader = PanelHeaderText(Panel::Run);
-  }
   view.WindowMinimised = false;
   ctx_.ui.ProcessEvents();
   if (host::StopSignal() || aborted) {
@@ -205,8 +147,7 @@ void RunDriver::BuildAndPackage() {
     RemovePartialSet(ctx_);
     view.StatusLine = host::StopSignal() ? "Stopped" : "Aborted";
     view.RunEnding = RunEnd::Aborted;
-    FinalCleanup(kExitArchiverFailed);
-    return;
+    return FinalCleanup(kExitArchiverFailed);
   }
 
   zip_.CompressionLevel = job.ZipExtra ? 9 : 6;
@@ -215,9 +156,8 @@ void RunDriver::BuildAndPackage() {
     // Nobody aborted: the archiver failed, whatever the line says.
     view.StatusLine = "Aborted";
     view.RunEnding = RunEnd::Failed;
-    if (ctx_.InBatch()) ctx_.ui.Report(NoVolumeReason());
-    FinalCleanup(kExitArchiverFailed);
-    return;
+    ctx_.ui.Report(NoVolumeReason());
+    return FinalCleanup(kExitArchiverFailed);
   }
   run.VolumeCount = static_cast<std::int16_t>(
       std::min<size_t>(volumes.size(), std::numeric_limits<std::int16_t>::max()));
@@ -227,25 +167,20 @@ void RunDriver::BuildAndPackage() {
     view.BusyPointer = true;
     ctx_.ui.ProcessEvents();
     view.NavigationBarEnabled = false;
-    if (std::int16_t result = ZipVolumes(ctx_, zip_)) {
-      FailureEnd(result);
-      return;
-    }
+    if (std::int16_t result = ZipVolumes(ctx_, zip_)) return FailureEnd(result);
   } else {
     view.CounterLine = NumberText(run.VolumeCount) + " " + kind + "'s";
   }
 
   view.NavigationBarEnabled = true;
   view.BusyPointer = false;
-  if (!ctx_.InBatch()) {
-    ctx_.PlayAppSound("kvo.wav", false);
-  }
+  ctx_.PlayAppSound("kvo.wav", false);
   view.StatusLine = "Ripping complete";
   view.RunEnding = RunEnd::Complete;
   if (!job.SaveAsZips) {
     view.StatusLine += std::string("\r\r") + kind + "'s are in " + run.WorkFolder;
   }
-  FinalCleanup(kExitComplete);
+  return FinalCleanup(kExitComplete);
 }
 
 std::string ArchiverProgressText(int percent) {
@@ -262,7 +197,7 @@ bool RunDriver::Archive(const ArchiveStep& step) {
     callbacks.progress = [this, &view](int percent) {
       view.Progress = percent;
       view.TitleProgress = percent;
-      if (ctx_.InBatch()) ctx_.ui.ReportProgress(ArchiverProgressText(percent));
+      ctx_.ui.ReportProgress(ArchiverProgressText(percent));
     };
     // The window paints and takes "&Abort" and its close while 7-Zip works.
     callbacks.tick = [this] {
@@ -270,7 +205,7 @@ bool RunDriver::Archive(const ArchiveStep& step) {
       return zip_.AbortRequest;
     };
     archiver_ = RunArchiver(ctx_, step, callbacks);
-    if (ctx_.InBatch()) ctx_.ui.EndProgressReport();
+    ctx_.ui.EndProgressReport();
   }
   view.TitleProgress = -1;
   view.Progress = 0;
@@ -293,7 +228,7 @@ void RunDriver::ClearRunState() {
   ctx_.run.DizTestMode = false;
 }
 
-void RunDriver::FinalCleanup(int exitStatus) {
+int RunDriver::FinalCleanup(int exitStatus) {
   ViewState& view = ctx_.view;
   view.Progress = 0;
   view.CurrentZipLine.clear();
@@ -311,10 +246,10 @@ void RunDriver::FinalCleanup(int exitStatus) {
   // A finished run shows a full bar, not one that looks unstarted.
   if (exitStatus == kExitComplete) view.Progress = 100;
   ctx_.ui.ProcessEvents();
-  if (ctx_.InBatch()) ctx_.EndProgram(exitStatus);
+  return exitStatus;
 }
 
-void RunDriver::FailureEnd(std::int16_t zipResult) {
+int RunDriver::FailureEnd(std::int16_t zipResult) {
   ViewState& view = ctx_.view;
   view.Progress = 0;
   ClearRunState();
@@ -331,12 +266,12 @@ void RunDriver::FailureEnd(std::int16_t zipResult) {
     view.BusyPointer = false;
     view.StatusLine = zip_.LastError();
     view.RunEnding = RunEnd::Failed;
-    if (ctx_.InBatch()) ctx_.ui.Report(zip_.LastError());
+    ctx_.ui.Report(zip_.LastError());
   }
-  if (ctx_.InBatch()) ctx_.EndProgram(kExitZipFailed);
+  return kExitZipFailed;
 }
 
-void RunDriver::ErrorEnd(const std::string& what) {
+int RunDriver::ErrorEnd(const std::string& what) {
   ViewState& view = ctx_.view;
   view.WindowMinimised = false;
   ctx_.ui.ProcessEvents();
@@ -346,10 +281,8 @@ void RunDriver::ErrorEnd(const std::string& what) {
   view.StatusLine = what;
   view.RunEnding = RunEnd::Failed;
   ClearRunState();
-  if (ctx_.InBatch()) {
-    ctx_.ui.Report(what);
-    ctx_.EndProgram(kExitRunError);
-  }
+  ctx_.ui.Report(what);
+  return kExitRunError;
 }
 
 void RunDriver::AbortRun() {
@@ -361,7 +294,8 @@ void RunDriver::AbortRun() {
 
 void RunDriver::ExitFromRun() {
   AbortRun();
-  ctx_.EndProgram(ctx_.InBatch() ? kExitZipFailed : kExitComplete);
+  // Only the window has this button: the program closes as it would.
+  ctx_.EndProgram(kExitComplete);
 }
 
 }  // namespace kelvo

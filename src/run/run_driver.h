@@ -5,6 +5,7 @@
 // and while the zips are made.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,11 @@ class RunDriver {
  public:
   explicit RunDriver(Context& ctx);
 
-  // "&Kelvo": runs the job from its checks to its clean-up. In batch mode
-  // every ending ends the program (ctx.programExit) with its own status.
-  void RunJob();
+  // "&Kelvo": runs the job from its checks to its clean-up, and returns
+  // how it ended: the status an unattended run ends with (exit_status.h).
+  // Each ending is on the run panel, and its reason also goes to the Ui's
+  // report (stderr without a window).
+  int RunJob();
   // The run panel's "&Abort": the archiver or the zip step in progress
   // stops and the run ends.
   void AbortRun();
@@ -33,21 +36,20 @@ class RunDriver {
   void RequestAbort() { zip_.AbortRequest = true; }
 
  private:
-  bool PassesChecks();
-  // A refused check: its panel, or in batch mode the reason and the end.
-  void Refuse(Panel panel, const std::string& reason, FocusBox focus = FocusBox::None);
-  // Refuses a path that is no DOS name, with the problem as its message.
-  bool RefuseName(const std::string& problem, Panel panel, FocusBox focus = FocusBox::None);
-  void BuildAndPackage();
+  // The job rules, then the question about zips of the same name: the
+  // status of a refused job, presented; nullopt when it may run.
+  std::optional<int> Refused();
+  int BuildAndPackage();
   // Runs the archiver, its percentages on the run panel, in the minimised
-  // window's title and (batch mode) on the terminal; true when "&Abort" or
+  // window's title and in the Ui's progress report; true when "&Abort" or
   // a close stopped it.
   bool Archive(const ArchiveStep& step);
   // Why the archiver left no volume, for a run without a window.
   std::string NoVolumeReason() const;
-  void FinalCleanup(int exitStatus);
-  void FailureEnd(std::int16_t zipResult);
-  void ErrorEnd(const std::string& what);
+  // The endings; each returns the run's status.
+  int FinalCleanup(int exitStatus);
+  int FailureEnd(std::int16_t zipResult);
+  int ErrorEnd(const std::string& what);
   void ClearRunState();
   // Something the run leaves out or changes on purpose: a line on stderr
   // unattended; in the window one box after the run, each told once.

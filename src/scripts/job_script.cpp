@@ -7,10 +7,10 @@
 
 #include "core/exit_status.h"
 #include "core/message_titles.h"
-#include "core/skip_list.h"
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "host/text_file.h"
+#include "scripts/job_rules.h"
 #include "source/archive_size.h"
 #include "source/drives.h"
 #include "source/measure.h"
@@ -203,148 +203,6 @@ void ReadFields(Context& ctx, ScriptLinesReader& in) {
   job.ZipExtra = extra != 0.0;
 }
 
-// Steps of the check that stop it; each leaves LoadCheckPassed off.
-struct CheckStop {};
-
-// Shows the panel to fix and stops; in batch mode the reason is reported.
-[[noreturn]] void Stop(Context& ctx, Panel panel, const std::string& reason,
-                       FocusBox focus = FocusBox::None) {
-  if (ctx.InBatch()) ctx.ui.Report(reason);
-  ShowPanel(ctx.view, panel, focus);
-  throw CheckStop{};
-}
-
-// A path or name that is no DOS name can't be used: told, cleared, its panel
-// shown. Without a window the job is refused as a wrong setting.
-void CheckName(Context& ctx, std::string& field, const std::string& problem, Panel panel,
-               FocusBox focus = FocusBox::None) {
-  if (problem.empty()) return;
-  if (ctx.InBatch()) {
-    ctx.EndProgram(kExitJobIncomplete);
-  } else {
-    ctx.ui.ShowMessage(problem, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
-    field.clear();
-  }
-  Stop(ctx, panel, problem, focus);
-}
-
-void CheckPath(Context& ctx, std::string& field, Panel panel) {
-  CheckName(ctx, field, dos::PathProblem(field), panel);
-}
-
-// The skip entries as the list box holds them, written to "text.tmp" and
-// read back up to the first empty line; the first that no longer exists, or
-// empty when each still does.
-std::string MissingSkipEntry(Context& ctx) {
-  std::string tmp = ctx.AppFile("text.tmp");
-  {
-    auto out = ctx.fs.OpenWrite(tmp, host::LineWriter::Mode::Replace);
-    out->WriteRaw(ctx.job.SkipEntries);
-    out->WriteRaw(kCrLf);
-    out->Close();
-  }
-  auto in = ctx.fs.OpenRead(tmp);
-  std::string entry;
-  while (in->Next(entry) && !entry.empty()) {
-    if (!SkipEntryMatches(ctx.fs, entry)) return entry;  // "text.tmp" stays
-  }
-  in.reset();
-  ctx.fs.DeleteFile(tmp);
-  return {};
-}
-
-std::string Quoted(const std::string& path) {
-  return "'" + path + "'";
-}
-
-void RunChecks(Context& ctx) {
-  JobSettings& job = ctx.job;
-  CheckPath(ctx, job.SourcePath, Panel::Source);
-  if (job.SourcePath.empty() || !ctx.fs.ExistsWithDirectories(job.SourcePath)) {
-    std::string reason = job.SourcePath.empty()
-                             ? kNoSource
-                             : "The source " + Quoted(job.SourcePath) + " is missing or empty";
-    job.SourcePath.clear();
-    job.SkipEntries.clear();
-    Stop(ctx, Panel::Source, reason);
-  }
-  if (job.SaveAsZips) {
-    // The list box counts a line after every CR LF: one entry makes two.
-    if (job.SkipEntries.find(kCrLf) != std::string::npos) {
-      std::string missing = MissingSkipEntry(ctx);
-      if (!missing.empty()) {
-        job.SkipEntries.clear();
-        Stop(ctx, Panel::Skip, "The skip entry " + Quoted(missing) + " is missing");
-      }
-    }
-    CheckPath(ctx, job.DizPath, Panel::Diz);
-    if (job.DizPath.empty()) Stop(ctx, Panel::Diz, kNoDiz);
-    if (!ctx.fs.ExistsAsFile(job.DizPath)) {
-      std::string reason = "The file_id.diz " + Quoted(job.DizPath) + " is missing";
-      job.DizPath.clear();
-      Stop(ctx, Panel::Diz, reason);
-    }
-    if (job.DizNumbering) {
-      for (auto [box, focus, reason] :
-           {std::tuple{&job.DizColumn, FocusBox::DizColumn, kNoDizColumn},
-            std::tuple{&job.DizLine, FocusBox::DizLine, kNoDizLine}}) {
-        if (!box->empty()) continue;
-        if (ctx.InBatch()) {
-          ctx.ui.Report(reason);
-          ctx.EndProgram(kExitScriptRejected);
-          throw CheckStop{};
-        }
-        Stop(ctx, Panel::Diz, reason, focus);
-      }
-    }
-    CheckPath(ctx, job.NfoPath, Panel::Nfo);
-    if (job.NfoPath.empty()) Stop(ctx, Panel::Nfo, kNoNfo);
-    if (!ctx.fs.ExistsAsFile(job.NfoPath))
-      Stop(ctx, Panel::Nfo, "The nfo " + Quoted(job.NfoPath) + " is missing");
-    CheckPath(ctx, job.ExtraPath, Panel::Nfo);
-    if (!job.ExtraPath.empty()) {
-      bool exists = job.ExtraKind == ExtraKindChoice::File ? ctx.fs.ExistsAsFile(job.ExtraPath)
-                    : job.ExtraKind == ExtraKindChoice::Directory
-                        ? ctx.fs.ExistsWithDirectories(job.ExtraPath)
-                        : true;
-      if (!exists) {
-        std::string reason = "The extra " + Quoted(job.ExtraPath) + " is missing";
-        job.ExtraPath.clear();
-        Stop(ctx, Panel::Nfo, reason);
-      }
-    }
-    CheckPath(ctx, job.ZipStorageDir, Panel::Zip);
-    if (job.ZipStorageDir.empty()) Stop(ctx, Panel::Zip, kNoZipStorage);
-    if (!ctx.fs.ExistsWithDirectories(job.ZipStorageDir)) {
-      std::string reason = "The zip directory " + Quoted(job.ZipStorageDir) + " is missing";
-      job.ZipStorageDir.clear();
-      Stop(ctx, Panel::Zip, reason);
-    }
-  }
-  if (job.ZipBaseName.empty()) Stop(ctx, Panel::Zip, kNoBaseName, FocusBox::ZipBaseName);
-  if (job.ZipBaseName.find(' ') != std::string::npos) {
-    const char* spaces = kSpacesInBaseName;
-    if (ctx.InBatch()) {
-      ctx.EndProgram(kExitJobIncomplete);
-    } else {
-      ctx.ui.ShowMessage(spaces, kErrorTitle, MessageIcon::Exclamation, MessageButtons::Ok);
-      job.ZipBaseName.clear();
-    }
-    Stop(ctx, Panel::Zip, spaces, FocusBox::ZipBaseName);
-  }
-  CheckName(ctx, job.ZipBaseName, dos::NameProblem(job.ZipBaseName), Panel::Zip,
-            FocusBox::ZipBaseName);
-  if (job.DizNumbering) {
-    texts::CheckDizNumbering(ctx);
-    if (!ctx.run.DizCheckPassed) {
-      // CheckDizNumbering has said why.
-      if (ctx.InBatch()) ctx.EndProgram(kExitJobIncomplete);
-      ShowPanel(ctx.view, Panel::Diz, ctx.view.Focus);
-      throw CheckStop{};
-    }
-  }
-}
-
 }  // namespace
 
 std::string ScriptText(const JobSettings& job, const std::tm& now) {
@@ -417,32 +275,28 @@ bool ReadScript(Context& ctx) {
   } catch (const host::HostError& error) {
     reason = error.what();
   }
-  if (ctx.InBatch()) {
-    ctx.ui.Report(reason);
-    ctx.EndProgram(kExitScriptRejected);
-  } else {
-    ctx.ui.ShowMessage("Error in Kelvo script\r" + reason, kErrorTitle, MessageIcon::Critical,
-                       MessageButtons::Ok);
-  }
+  ctx.ui.ShowMessage("Error in Kelvo script\r" + reason, kErrorTitle, MessageIcon::Critical,
+                     MessageButtons::Ok);
+  ctx.ui.Report(reason);
   return false;
 }
 
-void CheckLoadedJob(Context& ctx) {
+std::optional<Refusal> CheckLoadedJob(Context& ctx) {
   ctx.LoadCheckPassed = false;
+  std::optional<Refusal> refusal;
   try {
-    RunChecks(ctx);
-  } catch (const CheckStop&) {
-    return;
+    refusal = CheckJob(ctx, CheckMoment::Load);
   } catch (const host::HostError& error) {
     // A file the check itself needs (text.tmp, a listing) failed: say so.
-    if (ctx.InBatch()) {
-      ctx.ui.Report(error.what());
-    } else {
-      ctx.ui.ShowMessage(error.what(), kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
-    }
-    return;
+    refusal = Refusal{Panel::None,  FocusBox::None,      JobField::None,
+                      error.what(), kExitScriptRejected, MessageIcon::Critical};
+  }
+  if (refusal) {
+    Present(ctx, *refusal);
+    return refusal;
   }
   ctx.LoadCheckPassed = true;
+  return std::nullopt;
 }
 
 namespace {
@@ -472,7 +326,6 @@ void LoadChosenScript(Context& ctx, const std::string& chosen) {
   ctx.ScriptPath = path;
   ReadScript(ctx);
   CheckLoadedJob(ctx);
-  if (ctx.programExit) return;
   MeasureSource(ctx, true);
   ShowZipDriveFreeSpace(ctx);
   ctx.view.WindowTitle = ScriptWindowTitle(ctx.ScriptPath);

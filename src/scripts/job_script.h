@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/context.h"
+#include "core/refusal.h"
 
 namespace kelvo {
 
@@ -22,15 +23,14 @@ void SaveScript(Context& ctx);
 // Reads ctx.ScriptPath into the job. On any failure the reading stops and
 // the fields read so far keep their new values; the user is told "Error in
 // Kelvo script" and why ("can't read 'c:\job.kvo': line 16: Solid 6 is not
-// 0 to 5"). In batch mode the reason is reported instead and the program
-// ends (status 2): a half-read job is never packaged. Returns false on
-// failure.
+// 0 to 5"), and a run without a window reports the reason: a half-read job
+// is never packaged. Returns false on failure (status 2).
 bool ReadScript(Context& ctx);
 
-// Checks the loaded job against the disk; sets ctx.LoadCheckPassed, clears
-// fields that name missing files or are no DOS names, and shows the panel to
-// fix. In batch mode each stop reports why.
-void CheckLoadedJob(Context& ctx);
+// Checks the loaded job against the job rules; sets ctx.LoadCheckPassed, and
+// presents a refusal (clearing fields that name missing files or are no DOS
+// names, showing the panel to fix) and returns it.
+std::optional<Refusal> CheckLoadedJob(Context& ctx);
 
 // "&Open script...".
 void OpenScript(Context& ctx);

@@ -6,7 +6,6 @@
 #include "host/host_error.h"
 #include "run/archive_volumes.h"
 #include "run/run_driver.h"
-#include "run/unattended.h"
 #include "scripts/job_script.h"
 #include "source/drives.h"
 #include "source/measure.h"
@@ -72,13 +71,15 @@ std::string MarqueeText(std::string_view versionText) {
   return "Kelvo32 " + std::string(versionText) + kMarqueeCredit + kMarqueeImageTag;
 }
 
-void StartMainWindow(Context& ctx, RunDriver& driver, std::string_view commandLine,
-                     const StartHooks& hooks) {
+void PrepareStart(Context& ctx) {
   ctx.view.MarqueeText = MarqueeText(kVersionText);
   InitWorkDrive(ctx);
   ctx.job.Compression = kNormalCompression;
   texts::SetZipCommentAtStart(ctx);
+}
 
+void StartMainWindow(Context& ctx, std::string_view commandLine, const StartHooks& hooks) {
+  PrepareStart(ctx);
   CommandLineJob job = ReadCommandLine(commandLine);
   ctx.batchMode = job.batchMode;
   ctx.ScriptPath = job.scriptPath;
@@ -87,13 +88,6 @@ void StartMainWindow(Context& ctx, RunDriver& driver, std::string_view commandLi
   if (hooks.closeSplash) hooks.closeSplash();
   ctx.view.WindowTitle = ScriptWindowTitle(ctx.ScriptPath);
   if (hooks.showWindow) hooks.showWindow();
-
-  if (ctx.InBatch()) {
-    // The unattended sequence knows the final status best: a stop by a
-    // signal overrides the ending the run itself recorded.
-    ctx.programExit = RunUnattended(ctx, driver);
-    return;
-  }
   ReadScript(ctx);
   CheckLoadedJob(ctx);
   if (!ctx.job.ZipStorageDir.empty()) ShowZipDriveFreeSpace(ctx);

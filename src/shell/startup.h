@@ -54,13 +54,15 @@ struct StartHooks {
   std::function<void()> showWindow;  // shows and repaints the main window
 };
 
-// The start-up steps after the window is placed: marquee, work drive,
-// compression, zip comment, command line, and a job named there loaded,
-// checked and measured. A batch job is run at once; ctx.programExit then
-// holds the status to end with. The splash screen has already read the
-// settings file.
-void StartMainWindow(Context& ctx, RunDriver& driver, std::string_view commandLine,
-                     const StartHooks& hooks);
+// The start-up values every mode begins with, once the settings file is
+// read: marquee, work drive, compression, zip comment.
+void PrepareStart(Context& ctx);
+
+// The window's start-up after it is placed: PrepareStart, the command line,
+// and a job named there loaded, checked and measured (never run: "!" and
+// "$" jobs are StartUnattended's, without a window). The splash screen has
+// already read the settings file.
+void StartMainWindow(Context& ctx, std::string_view commandLine, const StartHooks& hooks);
 
 // "E&xit" of "&File": raises the zip component's abort request and lets
 // pending events run; the caller then closes the window.

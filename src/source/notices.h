@@ -1,4 +1,5 @@
-// Message boxes of the source operations. Unattended runs show none.
+// Message boxes of the source operations; a run without a window shows
+// none (its Ui answers them unseen).
 #pragma once
 
 #include <string>
@@ -9,7 +10,7 @@ namespace kelvo {
 
 inline void Notify(Context& ctx, const std::string& text, const std::string& title,
                    MessageIcon icon) {
-  if (!ctx.InBatch()) ctx.ui.ShowMessage(text, title, icon, MessageButtons::Ok);
+  ctx.ui.ShowMessage(text, title, icon, MessageButtons::Ok);
 }
 
 }  // namespace kelvo

@@ -42,15 +42,13 @@ PreviewResult WritePreview(Context& ctx, std::uint64_t lineNo, std::uint64_t col
   return lineNo > count ? PreviewResult::LineTooHigh : PreviewResult::Fits;
 }
 
-void Refuse(Context& ctx, FocusBox box, const char* message) {
-  ShowPanel(ctx.view, Panel::Diz, box);
-  if (ctx.InBatch()) {
-    // Without a window the box to fix is named in words.
-    ctx.ui.Report(message ? std::string(message) : NumberingBoxProblem(box));
-  } else if (message) {
-    ctx.ui.ShowMessage(message, kErrorTitle, MessageIcon::Exclamation, MessageButtons::Ok);
-  }
+Refusal Refuse(Context& ctx, FocusBox box, const char* message) {
   ctx.run.DizCheckPassed = false;
+  // Without a message the box is named in words: under the panel, or on
+  // stderr.
+  if (!message) return Refusal{Panel::Diz, box, JobField::None, NumberingBoxProblem(box)};
+  return Refusal{
+      Panel::Diz, box, JobField::None, message, kExitJobIncomplete, MessageIcon::Exclamation};
 }
 
 }  // namespace
@@ -106,9 +104,9 @@ std::string DizStamp(std::int64_t number, std::int64_t total, bool threeDigits) 
   return Padded(number, width) + "/" + Padded(total, width);
 }
 
-void CheckDizNumbering(Context& ctx) {
+std::optional<Refusal> CheckDizNumbering(Context& ctx) {
   const JobSettings& job = ctx.job;
-  if (job.DizPath.empty() || !job.DizNumbering) return;
+  if (job.DizPath.empty() || !job.DizNumbering) return std::nullopt;
   if (std::optional<FocusBox> box = NumberingBoxToFix(job)) return Refuse(ctx, *box, nullptr);
   std::uint64_t column = BoxNumber(job.DizColumn);
   std::uint64_t line = BoxNumber(job.DizLine);
@@ -122,7 +120,7 @@ void CheckDizNumbering(Context& ctx) {
     if (!ctx.run.DizTestMode) throw;
     ctx.ui.ShowMessage(std::string("The numbering can't be tested\r") + e.what(), kErrorTitle,
                        MessageIcon::Critical, MessageButtons::Ok);
-    return;
+    return std::nullopt;
   }
   switch (result) {
     case PreviewResult::ColumnTooHigh:
@@ -138,12 +136,13 @@ void CheckDizNumbering(Context& ctx) {
   } else {
     ctx.DeleteIfWritten(kDizPreviewFile);
   }
+  return std::nullopt;
 }
 
 void TestDizNumbering(Context& ctx) {
   ctx.run.DizTestMode = true;
   try {
-    CheckDizNumbering(ctx);
+    if (auto refusal = CheckDizNumbering(ctx)) Present(ctx, *refusal);
   } catch (...) {
     ctx.run.DizTestMode = false;
     throw;

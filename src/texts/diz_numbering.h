@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "core/context.h"
+#include "core/refusal.h"
 
 namespace kelvo::texts {
 
@@ -49,8 +50,8 @@ void SetDizLine(Context& ctx, std::string text);
 
 // Proves that the DizLine/DizColumn position holds the widest number: writes
 // the preview c:\~kelvo.diz with a sample stamp and sets run.DizCheckPassed.
-// A refused position shows the Diz panel with the box to fix focused, and
-// "Column number too high" or "Line number too high" outside batch mode.
+// A refused position is returned, naming the Diz panel and the box to fix,
+// with "Column number too high" or "Line number too high" for a box.
 // Nothing happens without a DIZ or with numbering off.
 //
 // When the DIZ or the preview cannot be read or written, the check does not
@@ -62,7 +63,7 @@ void SetDizLine(Context& ctx, std::string text);
 // the file to it: the editor is not waited for and may not have read it yet.
 // The next check replaces the preview, a passing check outside test mode
 // deletes it, and so does RemoveDizPreview at shutdown.
-void CheckDizNumbering(Context& ctx);
+std::optional<Refusal> CheckDizNumbering(Context& ctx);
 
 // "&Test": the check in test mode.
 void TestDizNumbering(Context& ctx);

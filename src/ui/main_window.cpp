@@ -303,9 +303,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   if (!cleanedUp_) {
     cleanedUp_ = true;
     shell::CleanUpAtExit(ctx_, removesNothing_);
-    // A copy that never showed its window (a job run unattended, a second
-    // copy) leaves the user's settings as they were.
-    if (!ctx_.InBatch() && !removesNothing_) {
+    // A copy that never showed its window (a second copy, one in a drive
+    // root) leaves the user's settings as they were.
+    if (!removesNothing_) {
       SaveProgramSettings(ctx_.prefs);
       SaveWindowGeometry(*this);
     }

@@ -198,19 +198,6 @@ MessageResult QtUi::ShowMessage(const std::string& text, const std::string& titl
   }
 }
 
-void QtUi::Report(const std::string& text) {
-  progress_.End();
-  std::fprintf(stderr, "%s\n", PrintableReason(text).c_str());
-}
-
-void QtUi::ReportProgress(const std::string& text) {
-  progress_.Show(text);
-}
-
-void QtUi::EndProgressReport() {
-  progress_.End();
-}
-
 void QtUi::ProcessEvents() {
   if (render_) render_();
   QCoreApplication::processEvents();

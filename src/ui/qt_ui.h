@@ -8,7 +8,6 @@
 #include <map>
 #include <memory>
 
-#include "core/progress_line.h"
 #include "core/ui.h"
 #include "host/drive_table.h"
 
@@ -43,9 +42,6 @@ class QtUi : public Ui {
 
   MessageResult ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
                             MessageButtons buttons) override;
-  void Report(const std::string& text) override;
-  void ReportProgress(const std::string& text) override;
-  void EndProgressReport() override;
   void ProcessEvents() override;
   void PlaySound(const std::string& hostPath, bool wait) override;
 
@@ -62,7 +58,6 @@ class QtUi : public Ui {
   QWidget* window_ = nullptr;
   std::function<void()> render_;
   std::map<std::string, std::unique_ptr<QSoundEffect>> sounds_;
-  ProgressLine progress_ = ProgressLine::ForStderr();
 };
 
 }  // namespace kelvo::ui

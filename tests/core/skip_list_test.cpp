@@ -133,6 +133,7 @@ TEST_F(SkipListTest, TheFolderDialogReportsItsHighlightedFolders) {
 
 TEST_F(SkipListTest, RefusalsAreSilentInBatchMode) {
   ctx.batchMode = BatchMode::Dated;
+  app.ui.unattended = true;
   ctx.view.SkipKind = SkipBrowseKind::File;
   AddFile("d:\\a.txt");
   EXPECT_TRUE(app.ui.messages.empty());

@@ -44,7 +44,7 @@ struct GuiApp : testing::TestApp {
   GuiApp() : driver(ctx), window(ctx, driver) {
     for (const char* sound : {"type.wav", "whoosh.wav", "kvo.wav"})
       TempDrives::WriteFile(drives.Host('c', std::string("app/") + sound), "RIFF");
-    shell::StartMainWindow(ctx, driver, "", {});
+    shell::StartMainWindow(ctx, "", {});
     // As the program's own event processing: the window renders first.
     ui.onProcessEvents = [this] { Pump(); };
     window.Render();

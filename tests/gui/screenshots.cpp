@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
   Save(splash, "splash");
   splash.CloseSplash();
 
-  shell::StartMainWindow(ctx, driver, "", {});
+  shell::StartMainWindow(ctx, "", {});
   JobSettings& job = ctx.job;
   job.SourcePath = "d:\\release";
   ctx.view.SourceSizeText = "1,300,009 bytes";

@@ -42,21 +42,5 @@ TEST_F(KeptSettings, ClosingTheWindowKeepsSettingsAndPlaceForTheNextStart) {
   EXPECT_EQ(next.window.size(), placed.size());
 }
 
-TEST_F(KeptSettings, AJobRunUnattendedLeavesTheSettingsAlone) {
-  {
-    GuiApp app;
-    app.ctx.batchMode = BatchMode::Plain;
-    app.ctx.prefs.WriteSfv = true;
-    app.window.close();
-  }
-  ProgramSettings prefs;
-  ui::LoadProgramSettings(prefs);
-  EXPECT_FALSE(prefs.WriteSfv);
-  GuiApp next;
-  const QRect before = next.window.geometry();
-  next.window.PlaceAtStart();  // nothing kept: placed below the centre
-  EXPECT_NE(next.window.geometry().topLeft(), before.topLeft());
-}
-
 }  // namespace
 }  // namespace kelvo::gui

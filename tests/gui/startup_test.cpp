@@ -53,7 +53,8 @@ struct Program {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", QString::fromStdString(root + "/home"));
     env.insert("TMPDIR", QString::fromStdString(root + "/tmp"));
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_QPA_PLATFORM", platform);
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(root + "/config"));
     env.remove("KELVO32_DRIVES");
     if (drivesLine) env.insert("KELVO32_DRIVES", QString::fromStdString(*drivesLine));
     process.setProcessEnvironment(env);
@@ -84,15 +85,21 @@ struct Program {
   std::string root, appDir;
   JobSettings job;
   std::optional<std::string> drivesLine;  // KELVO32_DRIVES, when set
+  QString platform = "offscreen";         // QT_QPA_PLATFORM
 };
 
 }  // namespace
 
 TEST(ProgramBatch, ACompleteJobIsPackagedAndEndsWithZero) {
   Program program;
+  // No window class is ever built: a platform that does not exist would
+  // end any program that made one.
+  program.platform = "no-such-platform";
   auto result = program.Run("!" + QString::fromStdString(program.JobPath()));
   EXPECT_EQ(result.status, kExitComplete) << result.stderrText;
   EXPECT_EQ(program.Zips(), std::vector<std::string>{"DEMO.zip"});
+  // Nor are the user's settings touched.
+  EXPECT_FALSE(fs::exists(program.root + "/config/kelvo32"));
   // The work folder and the exchange files are gone with the program.
   const std::string c = program.root + "/home/.local/share/kelvo32/drive_c";
   EXPECT_TRUE(fs::is_directory(c));

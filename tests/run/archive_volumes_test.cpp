@@ -115,6 +115,7 @@ TEST_F(ArchiveStepTest, EstimateEdgesInSinglePrecision) {
 
 TEST_F(ArchiveStepTest, BatchModeRefusesWithoutAMessage) {
   ctx.batchMode = BatchMode::Plain;
+  app.ui.unattended = true;
   ctx.job.ArchiveSize = 1;
   ctx.job.SourceSize = 600.0f;
   EXPECT_FALSE(CheckVolumeEstimate(ctx));

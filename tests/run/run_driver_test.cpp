@@ -19,9 +19,9 @@
 #include "core/exit_status.h"
 #include "core/shared_files.h"
 #include "host/stop_signal.h"
-#include "run/unattended.h"
 #include "run/zip_test_util.h"
 #include "scripts/job_script.h"
+#include "shell/unattended.h"
 #include "source/measure.h"
 #include "support/temp_drives.h"
 #include "texts/diz_nfo.h"
@@ -116,15 +116,22 @@ struct RunFixture : TestApp {
 
   std::vector<std::string> Zips() const { return testing::FileNames(drives.Host('e', "zips")); }
 
+  // "&Kelvo": the status an unattended run ends with is kept only for one.
+  void Kelvo() {
+    int status = driver.RunJob();
+    if (ui.unattended) ended = status;
+  }
+
   TreeMap source;
   RunDriver driver;
+  std::optional<int> ended;
 };
 
 }  // namespace
 
 TEST(RunJobEndToEnd, PackagesAWholeRelease) {
   RunFixture app;
-  app.driver.RunJob();
+  app.Kelvo();
 
   ASSERT_EQ(app.ctx.view.StatusLine, "Ripping complete") << app.ctx.view.StatusLine;
   const auto zips = app.Zips();
@@ -188,7 +195,7 @@ TEST(RunJobEndToEnd, WithoutZipsTheVolumesStayAndTheNextRunTakesTheNextFolder) {
   app.ctx.job.DizPath.clear();
   app.ctx.job.NfoPath.clear();
   app.ctx.job.ZipStorageDir.clear();
-  app.driver.RunJob();
+  app.Kelvo();
   EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete\r\rRar's are in c:\\Kelvo001");
   size_t volumes = testing::FileNames(app.drives.Host('c', "Kelvo001")).size();
   EXPECT_GE(volumes, 3u);
@@ -196,7 +203,7 @@ TEST(RunJobEndToEnd, WithoutZipsTheVolumesStayAndTheNextRunTakesTheNextFolder) {
   EXPECT_TRUE(app.Zips().empty());
 
   app.ctx.job.Archiver = ArchiverKind::Ace;
-  app.driver.RunJob();
+  app.Kelvo();
   EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete\r\rAce's are in c:\\Kelvo002");
   EXPECT_EQ(testing::FileNames(app.drives.Host('c', "Kelvo002")).size(), volumes);
 }
@@ -205,11 +212,12 @@ TEST(RunJobEndToEnd, AnArchiverThatWritesNothingEndsInAborted) {
   RunFixture app;
   app.runner.Programs().Set("wrar", app.drives.Host('e', "no-such-program"));
   app.ctx.batchMode = BatchMode::Plain;
-  app.driver.RunJob();
+  app.ui.unattended = true;
+  app.Kelvo();
   EXPECT_EQ(app.ctx.view.StatusLine, "Aborted");
   EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
   EXPECT_TRUE(app.ui.sounds.empty());
-  EXPECT_EQ(app.ctx.programExit, kExitArchiverFailed);
+  EXPECT_EQ(app.ended, kExitArchiverFailed);
 }
 
 TEST(RunJobChecks, EachMissingSettingShowsItsPanel) {
@@ -233,18 +241,19 @@ TEST(RunJobChecks, EachMissingSettingShowsItsPanel) {
     for (BatchMode mode : {BatchMode::None, BatchMode::Plain}) {
       RunFixture app;
       app.ctx.batchMode = mode;
+      app.ui.unattended = mode != BatchMode::None;
       c.change(app.ctx.job);
-      app.driver.RunJob();
+      app.Kelvo();
       EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
       EXPECT_TRUE(app.Zips().empty());
       if (mode == BatchMode::None) {
         EXPECT_EQ(app.ctx.view.VisiblePanel, c.panel);
         EXPECT_EQ(app.ctx.view.Focus, c.focus);
-        EXPECT_FALSE(app.ctx.programExit);
+        EXPECT_FALSE(app.ended);
       } else {
         EXPECT_TRUE(app.ui.messages.empty());
-        EXPECT_TRUE(app.ctx.programExit);
-        EXPECT_NE(app.ctx.programExit, kExitComplete);
+        EXPECT_TRUE(app.ended);
+        EXPECT_NE(app.ended, kExitComplete);
       }
     }
   }
@@ -253,7 +262,7 @@ TEST(RunJobChecks, EachMissingSettingShowsItsPanel) {
 TEST(RunJobChecks, MessagesOfTheChecks) {
   RunFixture space;
   space.ctx.job.ZipBaseName = "A B";
-  space.driver.RunJob();
+  space.Kelvo();
   ASSERT_EQ(space.ui.messages.size(), 1u);
   EXPECT_EQ(space.ui.messages[0].text, "Spaces aren't allowed in filename");
   EXPECT_EQ(space.ui.messages[0].title, "Kelvo32 error");
@@ -261,7 +270,7 @@ TEST(RunJobChecks, MessagesOfTheChecks) {
 
   RunFixture tooMany;
   tooMany.ctx.job.SourceSize = 500.0f;  // 1,000 volumes of 500,000 bytes
-  tooMany.driver.RunJob();
+  tooMany.Kelvo();
   ASSERT_EQ(tooMany.ui.messages.size(), 1u);
   EXPECT_EQ(tooMany.ui.messages[0].title, "Kelvo error");
 
@@ -270,7 +279,7 @@ TEST(RunJobChecks, MessagesOfTheChecks) {
   noZips.ctx.job.SaveAsZips = false;
   noZips.ctx.job.DizPath.clear();
   noZips.ctx.job.NfoPath.clear();
-  noZips.driver.RunJob();
+  noZips.Kelvo();
   EXPECT_TRUE(noZips.ctx.view.StatusLine.starts_with("Ripping complete"));
 }
 
@@ -278,7 +287,7 @@ TEST(RunJobChecks, DuplicateZipNameAsksFirst) {
   RunFixture app;
   TempDrives::WriteFile(app.drives.Host('e', "zips/demo.txt"), "not a zip");
   app.ui.messageAnswers.push_back(MessageResult::Cancel);
-  app.driver.RunJob();
+  app.Kelvo();
   ASSERT_EQ(app.ui.messages.size(), 1u);
   EXPECT_EQ(app.ui.messages[0].text, "Duplicate zip name in zip directory\nOverwrite?");
   EXPECT_EQ(app.ui.messages[0].buttons, MessageButtons::OkCancel);
@@ -287,14 +296,15 @@ TEST(RunJobChecks, DuplicateZipNameAsksFirst) {
   EXPECT_EQ(app.Zips(), std::vector<std::string>{"demo.txt"});
 
   app.ui.messageAnswers.push_back(MessageResult::Ok);
-  app.driver.RunJob();
+  app.Kelvo();
   EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete");
 
   // Batch mode does not ask.
   RunFixture batch;
   batch.ctx.batchMode = BatchMode::Plain;
+  batch.ui.unattended = true;
   TempDrives::WriteFile(batch.drives.Host('e', "zips/DEMO01.zip"), "");
-  batch.driver.RunJob();
+  batch.Kelvo();
   EXPECT_TRUE(batch.ui.messages.empty());
 }
 
@@ -304,7 +314,7 @@ TEST(RunJobAbort, AbortDuringTheSecondZipKeepsWhatIsDone) {
   app.ui.onProcessEvents = [&] {
     if (app.ctx.run.VolumeNumber == 2) app.driver.AbortRun();
   };
-  app.driver.RunJob();
+  app.Kelvo();
   EXPECT_EQ(app.Zips(), std::vector<std::string>{"DEMO01.zip"});
   ZipContent first = ReadZip(app.drives.Host('e', "zips/DEMO01.zip"));
   EXPECT_EQ(first.entries.size(), 5u);
@@ -323,7 +333,7 @@ TEST(RunJobAbort, AbortDuringTheSecondZipKeepsWhatIsDone) {
   // The same job runs again at once, into the next work folder.
   app.ui.onProcessEvents = nullptr;
   std::filesystem::remove(app.drives.Host('e', "zips/DEMO01.zip"));
-  app.driver.RunJob();
+  app.Kelvo();
   EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete");
   EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo002")));
 }
@@ -350,7 +360,7 @@ TEST(RunJobArchiverProgress, ReachesAllOnTheRunPanelAndInTheMinimisedTitle) {
       titles.push_back(ShownWindowTitle(view));
     }
   };
-  app.driver.RunJob();
+  app.Kelvo();
   ASSERT_EQ(app.ctx.view.StatusLine, "Ripping complete");
   ASSERT_FALSE(seen.empty());
   EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
@@ -368,8 +378,9 @@ TEST(RunJobArchiverProgress, ReachesAllOnTheRunPanelAndInTheMinimisedTitle) {
   batch.ctx.job.SaveAsZips = false;
   batch.ctx.job.ArchiveSize = 40;
   batch.ctx.batchMode = BatchMode::Plain;
-  batch.driver.RunJob();
-  ASSERT_EQ(batch.ctx.programExit, kExitComplete) << batch.ctx.view.StatusLine;
+  batch.ui.unattended = true;
+  batch.Kelvo();
+  ASSERT_EQ(batch.ended, kExitComplete) << batch.ctx.view.StatusLine;
   const auto& lines = batch.ui.progressReports;
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines.back(), "<end>");
@@ -401,7 +412,7 @@ TEST(RunJobArchiverAbort, AbortAtAThirdLeavesNoVolumeNoFolderAndTheJobAsItWas) {
     if (abortedAt >= 0 && app.ctx.view.TitleProgress < 0 && !leftByArchiver)
       leftByArchiver = testing::FileNames(app.drives.Host('c', "Kelvo001"));
   };
-  app.driver.RunJob();
+  app.Kelvo();
   ASSERT_GE(abortedAt, 30);
   // 7-Zip really stopped, soon, and the stand-in took its partial set: a
   // finished archiver would have left the whole set.
@@ -424,15 +435,16 @@ TEST(RunJobArchiverAbort, AbortAtAThirdLeavesNoVolumeNoFolderAndTheJobAsItWas) {
   after.ThreeDigitNumbering = before.ThreeDigitNumbering;
   EXPECT_TRUE(after == before) << after.SourcePath;
 
-  // A close of the window in batch mode ("E&xit") stops it the same way.
+  // An abort request of a run without a window (a stop) ends it the same way.
   RunFixture batch;
   MakeArchiverSlow(batch);
   batch.ctx.batchMode = BatchMode::Plain;
+  batch.ui.unattended = true;
   batch.ui.onProcessEvents = [&] {
     if (batch.ctx.view.TitleProgress >= 10 && !batch.ctx.programExit) batch.driver.ExitFromRun();
   };
-  batch.driver.RunJob();
-  EXPECT_EQ(batch.ctx.programExit, kExitZipFailed);
+  batch.Kelvo();
+  EXPECT_EQ(batch.ended, kExitArchiverFailed);
   EXPECT_EQ(batch.ctx.view.StatusLine, "Aborted");
   EXPECT_FALSE(std::filesystem::exists(batch.drives.Host('c', "Kelvo001")));
   EXPECT_EQ(batch.ui.progressReports.back(), "<end>");
@@ -459,7 +471,7 @@ TEST(RunJobArchiverAbort, VolumesAnArchiverLeftAreRemoved) {
         app.driver.AbortRun();
       }
     };
-    app.driver.RunJob();
+    app.Kelvo();
     ASSERT_TRUE(aborted) << onStop;
     EXPECT_EQ(app.ctx.view.StatusLine, "Aborted") << onStop;
     EXPECT_FALSE(std::filesystem::exists(work)) << onStop;
@@ -470,6 +482,7 @@ TEST(RunJobArchiverAbort, VolumesAnArchiverLeftAreRemoved) {
 TEST(RunJobErrors, AVanishedNfoEndsTheRunAndSaysWhy) {
   RunFixture app;
   app.ctx.batchMode = BatchMode::Plain;
+  app.ui.unattended = true;
   app.ctx.job.NfoFirstZipOnly = false;
   // Gone once zip 1 is being written (its copy of the NFO is made by then).
   app.ui.onProcessEvents = [&] {
@@ -478,8 +491,8 @@ TEST(RunJobErrors, AVanishedNfoEndsTheRunAndSaysWhy) {
       std::filesystem::remove(app.drives.Host('c', "rel/demo.nfo"), ec);
     }
   };
-  app.driver.RunJob();
-  EXPECT_EQ(app.ctx.programExit, kExitRunError);
+  app.Kelvo();
+  EXPECT_EQ(app.ended, kExitRunError);
   EXPECT_NE(app.ctx.view.StatusLine.find("demo.nfo"), std::string::npos) << app.ctx.view.StatusLine;
   EXPECT_EQ(app.Zips(), std::vector<std::string>{"DEMO01.zip"});
   EXPECT_EQ(ReadZip(app.drives.Host('e', "zips/DEMO01.zip")).entries.size(), 5u);
@@ -491,11 +504,12 @@ TEST(RunJobErrors, AVanishedNfoEndsTheRunAndSaysWhy) {
 TEST(RunJobNames, DatedBatchAndThreeDigitSets) {
   RunFixture app;
   app.ctx.batchMode = BatchMode::Dated;
+  app.ui.unattended = true;
   app.ctx.job.SourceSize = 200.0f;  // estimated 400 volumes: three digits
   app.ctx.job.ZipBaseName = "DEMO";
   app.ctx.job.DizColumn = "7";  // room for 001/999
-  app.driver.RunJob();
-  EXPECT_EQ(app.ctx.programExit, kExitComplete);
+  app.Kelvo();
+  EXPECT_EQ(app.ended, kExitComplete);
   auto zips = app.Zips();
   ASSERT_GE(zips.size(), 3u);
   EXPECT_EQ(zips[0], "DEMO12798001.zip");
@@ -510,7 +524,7 @@ TEST(RunJobNames, OneArchiveHasNoDigits) {
   RunFixture app;
   app.ctx.job.ArchiveSize = 0;
   app.ctx.job.ZipBaseName = "ALONGERBASENAME";
-  app.driver.RunJob();
+  app.Kelvo();
   EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete");
   EXPECT_EQ(app.Zips(), std::vector<std::string>{"ALONGERBASENAME.zip"});
 }
@@ -540,10 +554,11 @@ TEST(RunJobHostileNames, NoPathIsEverARedirectionOrASecondArgument) {
     for (BatchMode mode : {BatchMode::None, BatchMode::Plain}) {
       RunFixture app;
       app.ctx.batchMode = mode;
+      app.ui.unattended = mode != BatchMode::None;
       std::filesystem::create_directories(app.drives.Host('d', "secret"));
       TempDrives::WriteFile(app.drives.Host('d', "secret/s.txt"), "secret");
       c.change(app.ctx.job);
-      app.driver.RunJob();
+      app.Kelvo();
       EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001"))) << c.problem;
       EXPECT_TRUE(app.Zips().empty());
       EXPECT_FALSE(std::filesystem::exists(app.drives.Host('e', "x")));
@@ -552,7 +567,7 @@ TEST(RunJobHostileNames, NoPathIsEverARedirectionOrASecondArgument) {
         EXPECT_EQ(app.ctx.view.VisiblePanel, c.panel) << c.problem;
       } else {
         EXPECT_EQ(app.ui.reports, std::vector<std::string>{c.problem});
-        EXPECT_EQ(app.ctx.programExit, kExitJobIncomplete);
+        EXPECT_EQ(app.ended, kExitJobIncomplete);
       }
     }
   }
@@ -561,23 +576,26 @@ TEST(RunJobHostileNames, NoPathIsEverARedirectionOrASecondArgument) {
 TEST(RunJobHostileNames, TheNfoCopyStaysInTheApplicationDirectory) {
   RunFixture app;
   app.ctx.batchMode = BatchMode::Plain;
+  app.ui.unattended = true;
   // "/" separates as "\" does: the copy is named "target", in c:\app.
   TempDrives::WriteFile(app.drives.Host('c', "etc/target"), "precious\r\n");
   app.ctx.job.NfoPath = "c:\\rel\\x/../../etc/target";
-  app.driver.RunJob();
-  EXPECT_EQ(app.ctx.programExit, kExitComplete) << app.ctx.view.StatusLine;
+  app.Kelvo();
+  EXPECT_EQ(app.ended, kExitComplete) << app.ctx.view.StatusLine;
   EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('c', "etc/target")), "precious\r\n");
   EXPECT_EQ(app.ctx.run.NfoCopyName, "target");
   EXPECT_TRUE(ReadZip(app.drives.Host('e', "zips/DEMO01.zip")).entries.count("target"));
 
-  // A path that names no file of its own is refused, not written through.
+  // A path that names no file of its own is refused before anything is
+  // made, never written through.
   RunFixture dots;
   dots.ctx.batchMode = BatchMode::Plain;
+  dots.ui.unattended = true;
   dots.ctx.job.NfoPath = "c:\\rel\\..";
-  dots.driver.RunJob();
-  EXPECT_EQ(dots.ctx.programExit, kExitRunError);
-  EXPECT_EQ(dots.ui.reports,
-            std::vector<std::string>{"can't copy 'c:\\rel\\..': the nfo must name a file"});
+  dots.Kelvo();
+  EXPECT_EQ(dots.ended, kExitScriptRejected);
+  EXPECT_EQ(dots.ui.reports, std::vector<std::string>{"The nfo 'c:\\rel\\..' is missing"});
+  EXPECT_FALSE(std::filesystem::exists(dots.drives.Host('c', "Kelvo001")));
 }
 
 TEST(RunJobComment, PathsWithBlanksAndAFailedCommentStep) {
@@ -587,38 +605,55 @@ TEST(RunJobComment, PathsWithBlanksAndAFailedCommentStep) {
   TempDrives::WriteFile(blanks.drives.Host('c', "app/temp/my comment.txt"), kComment);
   blanks.ctx.job.ZipStorageDir = "e:\\my zips";
   blanks.ctx.job.ZipCommentPath = "c:\\app\\temp\\my comment.txt";
-  blanks.driver.RunJob();
+  blanks.Kelvo();
   ASSERT_EQ(blanks.ctx.view.StatusLine, "Ripping complete");
   auto zips = testing::FileNames(blanks.drives.Host('e', "my zips"));
   ASSERT_GE(zips.size(), 3u);
   for (const auto& zip : zips)
     EXPECT_EQ(ReadZip(blanks.drives.Host('e', "my zips/" + zip)).comment, kComment) << zip;
 
-  // An unreadable comment file ends the run before the volume goes: running
-  // the job again completes the set.
+  // A missing comment file is found before the archiver runs.
   RunFixture missing;
   missing.ctx.batchMode = BatchMode::Plain;
+  missing.ui.unattended = true;
   missing.ctx.job.ZipCommentPath = "c:\\app\\temp\\gone.txt";
-  missing.driver.RunJob();
-  EXPECT_EQ(missing.ctx.programExit, kExitRunError);
-  EXPECT_NE(missing.ctx.view.StatusLine, "Ripping complete");
-  ASSERT_EQ(missing.ui.reports.size(), 1u);
-  EXPECT_EQ(missing.ui.reports[0],
+  missing.Kelvo();
+  EXPECT_EQ(missing.ended, kExitScriptRejected);
+  EXPECT_EQ(missing.ui.reports,
+            std::vector<std::string>{"The zip comment 'c:\\app\\temp\\gone.txt' is missing"});
+  EXPECT_TRUE(missing.Zips().empty());
+  EXPECT_FALSE(std::filesystem::exists(missing.drives.Host('c', "Kelvo001")));
+
+  // One that goes while the zips are made ends the run before the volume
+  // goes.
+  RunFixture vanished;
+  vanished.ctx.batchMode = BatchMode::Plain;
+  vanished.ui.unattended = true;
+  vanished.ui.onProcessEvents = [&] {
+    if (vanished.ctx.run.VolumeCount > 0)
+      std::filesystem::remove(vanished.drives.Host('c', "app/temp/comment.txt"));
+  };
+  vanished.Kelvo();
+  EXPECT_EQ(vanished.ended, kExitRunError);
+  EXPECT_NE(vanished.ctx.view.StatusLine, "Ripping complete");
+  ASSERT_EQ(vanished.ui.reports.size(), 1u);
+  EXPECT_EQ(vanished.ui.reports[0],
             "can't add the comment to 'e:\\zips\\DEMO01.zip': can't open "
-            "'c:\\app\\temp\\gone.txt': No such file or directory");
-  EXPECT_EQ(missing.Zips(), std::vector<std::string>{"DEMO01.zip"});
-  EXPECT_EQ(testing::FileNames(missing.drives.Host('c', "Kelvo001")).front(), "DEMO.7z.001");
+            "'c:\\app\\temp\\comment.txt': No such file or directory");
+  EXPECT_EQ(vanished.Zips(), std::vector<std::string>{"DEMO01.zip"});
+  EXPECT_EQ(testing::FileNames(vanished.drives.Host('c', "Kelvo001")).front(), "DEMO.7z.001");
 
   // The zip program fails: its status is the reason.
   RunFixture failing;
   failing.ctx.batchMode = BatchMode::Plain;
+  failing.ui.unattended = true;
   std::string record = failing.drives.Host('c', "pkzip.rec");
   failing.runner.Programs().Set("pkzip", std::string(KELVO_TEST_BIN_DIR) + "/argv_recorder");
   ::setenv("KELVO_RECORD", record.c_str(), 1);
   ::setenv("KELVO_EXIT", "1", 1);
-  failing.driver.RunJob();
+  failing.Kelvo();
   ::unsetenv("KELVO_EXIT");
-  EXPECT_EQ(failing.ctx.programExit, kExitRunError);
+  EXPECT_EQ(failing.ended, kExitRunError);
   EXPECT_EQ(failing.ui.reports,
             std::vector<std::string>{
                 "can't add the comment to 'e:\\zips\\DEMO01.zip': pkzip.exe ended with status 1"});
@@ -629,7 +664,7 @@ TEST(RunJobComment, PathsWithBlanksAndAFailedCommentStep) {
   off.runner.Programs().Set("pkzip", std::string(KELVO_TEST_BIN_DIR) + "/argv_recorder");
   ::setenv("KELVO_RECORD", offRecord.c_str(), 1);
   off.ctx.job.ZipCommentEnabled = false;
-  off.driver.RunJob();
+  off.Kelvo();
   ::unsetenv("KELVO_RECORD");
   EXPECT_EQ(off.ctx.view.StatusLine, "Ripping complete");
   EXPECT_FALSE(TempDrives::FileExists(offRecord));
@@ -642,7 +677,7 @@ TEST(RunJobExtras, AFileExtraLosesItsReadOnlyBit) {
   ::chmod(extra.c_str(), 0444);
   app.ctx.job.ExtraKind = ExtraKindChoice::File;
   app.ctx.job.ExtraPath = "c:\\rel\\extras\\viewer.txt";
-  app.driver.RunJob();
+  app.Kelvo();
   EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete");
   EXPECT_NE(std::filesystem::status(extra).permissions() & std::filesystem::perms::owner_write,
             std::filesystem::perms::none);
@@ -652,28 +687,29 @@ TEST(RunJobExtras, AFileExtraLosesItsReadOnlyBit) {
 TEST(RunJobAbort, AStaleRequestIsClearedAndAFreshOneStands) {
   RunFixture stale;
   stale.ctx.job.ArchiveSize = 0;
-  stale.driver.RunJob();
+  stale.Kelvo();
   ASSERT_EQ(stale.ctx.view.StatusLine, "Ripping complete");
   stale.driver.AbortRun();  // pressed after the run had ended
   std::filesystem::remove(stale.drives.Host('e', "zips/DEMO.zip"));
-  stale.driver.RunJob();
+  stale.Kelvo();
   EXPECT_EQ(stale.ctx.view.StatusLine, "Ripping complete");
 
   // "&Abort" taken in the events processed just before the zipping begins.
   RunFixture early;
   early.ctx.batchMode = BatchMode::Plain;
+  early.ui.unattended = true;
   early.ui.onProcessEvents = [&] {
     if (early.ctx.view.BusyPointer && early.ctx.run.VolumeNumber == 0) early.driver.AbortRun();
   };
-  early.driver.RunJob();
-  EXPECT_EQ(early.ctx.programExit, kExitZipFailed);
+  early.Kelvo();
+  EXPECT_EQ(early.ended, kExitZipFailed);
   EXPECT_TRUE(early.Zips().empty());
 }
 
 TEST(RunJobChecks, NoCompressionLevelIsRefused) {
   RunFixture app;
   app.ctx.job.Compression = -1;
-  app.driver.RunJob();
+  app.Kelvo();
   EXPECT_EQ(app.ui.MessageTexts(), std::vector<std::string>{"Choose a compression level"});
   EXPECT_EQ(app.ctx.view.VisiblePanel, Panel::Zip);
   EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
@@ -683,15 +719,16 @@ TEST(RunJobChecks, NoCompressionLevelIsRefused) {
 struct UnattendedFixture : RunFixture {
   UnattendedFixture() {
     ctx.batchMode = BatchMode::Plain;
+    ui.unattended = true;
     ctx.ScriptPath = "c:\\job.kvo";
   }
   int Run() {
     TempDrives::WriteFile(drives.Host('c', "job.kvo"), ScriptText(ctx.job, clock.Now()));
-    return RunUnattended(ctx, driver);
+    return shell::RunUnattended(ctx, driver);
   }
   int RunScript(const std::string& text) {
     TempDrives::WriteFile(drives.Host('c', "job.kvo"), text);
-    return RunUnattended(ctx, driver);
+    return shell::RunUnattended(ctx, driver);
   }
   bool MadeNothing() const {
     return Zips().empty() && !std::filesystem::exists(drives.Host('c', "Kelvo001"));
@@ -726,10 +763,11 @@ TEST(RunJobCheck, AVolumeChangedBeforeItsZipIsCheckedStaysAndTheRunFails) {
       "(500000 bytes in the zip, 500001 on disk)";
   RunFixture batch;
   batch.ctx.batchMode = BatchMode::Plain;
+  batch.ui.unattended = true;
   batch.ctx.prefs.WriteSfv = true;
   VolumesChangedByTheCommentStep(batch);
-  batch.driver.RunJob();
-  EXPECT_EQ(batch.ctx.programExit, kExitZipFailed);
+  batch.Kelvo();
+  EXPECT_EQ(batch.ended, kExitZipFailed);
   EXPECT_EQ(batch.ui.reports, std::vector<std::string>{reason});
   EXPECT_EQ(batch.Zips(), std::vector<std::string>{"DEMO01.zip"});  // and no SFV
   auto kept = testing::FileNames(batch.drives.Host('c', "Kelvo001"));
@@ -739,7 +777,7 @@ TEST(RunJobCheck, AVolumeChangedBeforeItsZipIsCheckedStaysAndTheRunFails) {
   // In the window the reason is the run panel's status line.
   RunFixture window;
   VolumesChangedByTheCommentStep(window);
-  window.driver.RunJob();
+  window.Kelvo();
   EXPECT_EQ(window.ctx.view.StatusLine, reason);
   EXPECT_TRUE(window.ctx.view.NavigationBarEnabled);
   EXPECT_FALSE(window.ctx.view.BusyPointer);
@@ -749,7 +787,7 @@ TEST(RunJobCheck, AVolumeChangedBeforeItsZipIsCheckedStaysAndTheRunFails) {
 TEST(RunJobSfv, TheSetsSfvHoldsEveryZipWithItsCrc) {
   RunFixture app;
   app.ctx.prefs.WriteSfv = true;
-  app.driver.RunJob();
+  app.Kelvo();
   ASSERT_EQ(app.ctx.view.StatusLine, "Ripping complete");
   const std::vector<std::string> zips = ZipsOnly(app.Zips());
   ASSERT_GE(zips.size(), 3u);
@@ -788,12 +826,12 @@ TEST(RunJobSfv, TheSetsSfvHoldsEveryZipWithItsCrc) {
   RunFixture failed;
   failed.ctx.prefs.WriteSfv = true;
   failed.ctx.job.NfoPath = "c:\\rel\\gone.nfo";
-  failed.driver.RunJob();
+  failed.Kelvo();
   EXPECT_NE(failed.ctx.view.StatusLine, "Ripping complete");
   EXPECT_FALSE(TempDrives::FileExists(failed.drives.Host('e', "zips/DEMO.sfv")));
   // Nor one without the box.
   RunFixture off;
-  off.driver.RunJob();
+  off.Kelvo();
   ASSERT_EQ(off.ctx.view.StatusLine, "Ripping complete");
   EXPECT_EQ(ZipsOnly(off.Zips()), off.Zips());
 }
@@ -803,7 +841,7 @@ TEST(RunJobSfv, AnSfvCheckerAcceptsTheSetAndNoticesAChangedZip) {
     GTEST_SKIP() << "cksfv is not installed (scripts/install-deps.sh installs it)";
   RunFixture app;
   app.ctx.prefs.WriteSfv = true;
-  app.driver.RunJob();
+  app.Kelvo();
   ASSERT_EQ(app.ctx.view.StatusLine, "Ripping complete");
   const std::string zipDir = testing::Quote(app.drives.Host('e', "zips"));
   testing::HostRun good = testing::RunHost("cd " + zipDir + " && cksfv -q -f DEMO.sfv");
@@ -828,7 +866,7 @@ TEST(UnattendedRun, StatusTable) {
   {
     UnattendedFixture app;  // 2: the script can't be read
     app.ctx.ScriptPath = "c:\\missing.kvo";
-    EXPECT_EQ(RunUnattended(app.ctx, app.driver), kExitScriptRejected);
+    EXPECT_EQ(shell::RunUnattended(app.ctx, app.driver), kExitScriptRejected);
     EXPECT_EQ(app.ui.reports,
               std::vector<std::string>{"can't read 'c:\\missing.kvo': no such file"});
   }
@@ -920,7 +958,10 @@ TEST(UnattendedRun, StatusTable) {
   }
   {
     UnattendedFixture app;  // 7: a file operation failed
-    app.ctx.job.ZipCommentPath = "c:\\app\\temp\\gone.txt";
+    app.ui.onProcessEvents = [&] {
+      if (app.ctx.run.VolumeCount > 0)
+        std::filesystem::remove(app.drives.Host('c', "app/temp/comment.txt"));
+    };
     EXPECT_EQ(app.Run(), kExitRunError);
     ASSERT_EQ(app.ui.reports.size(), 1u);
     EXPECT_TRUE(app.ui.reports[0].starts_with("can't add the comment to")) << app.ui.reports[0];
@@ -994,6 +1035,7 @@ TEST(RunJobSharedFiles, ASecondRunWaitsForTheExchangeFilesAndTheStorageAndSaysWh
   for (char drive : {'c', 'e'}) {
     RunFixture app;
     app.ctx.batchMode = BatchMode::Plain;
+    app.ui.unattended = true;
     const std::string held = drive == 'c' ? app.drives.Host('c') : app.drives.Host('e', "zips");
     HeldElsewhere other(held);
     // The other run ends a while after this one starts to wait.
@@ -1004,9 +1046,9 @@ TEST(RunJobSharedFiles, ASecondRunWaitsForTheExchangeFilesAndTheStorageAndSaysWh
         other.Release();
       }
     };
-    app.driver.RunJob();
+    app.Kelvo();
     EXPECT_TRUE(released) << drive;
-    EXPECT_EQ(app.ctx.programExit, kExitComplete) << drive;
+    EXPECT_EQ(app.ended, kExitComplete) << drive;
     ASSERT_FALSE(app.ui.reports.empty());
     EXPECT_EQ(app.ui.reports[0], drive == 'c' ? std::string(kWaitingForExchangeFiles)
                                               : WaitingForZipStorageText("e:\\zips"));
@@ -1019,7 +1061,7 @@ TEST(RunJobSharedFiles, ASecondRunWaitsForTheExchangeFilesAndTheStorageAndSaysWh
   app.ui.onProcessEvents = [&] {
     if (app.ctx.view.StatusLine == kWaitingForExchangeFiles) app.driver.RequestAbort();
   };
-  app.driver.RunJob();
+  app.Kelvo();
   EXPECT_EQ(app.ctx.view.StatusLine, "Aborted");
   EXPECT_TRUE(app.Zips().empty());
   EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
@@ -1028,13 +1070,14 @@ TEST(RunJobSharedFiles, ASecondRunWaitsForTheExchangeFilesAndTheStorageAndSaysWh
 TEST(RunJobSharedFiles, ExchangeFilesAreNeverWrittenThroughALink) {
   RunFixture app;
   app.ctx.batchMode = BatchMode::Plain;
+  app.ui.unattended = true;
   const std::string victim = app.drives.Host('e', "victim.txt");
   TempDrives::WriteFile(victim, "precious");
   for (const char* name : {"skip.txt", "~kelvo.diz", "size.txt"})
     std::filesystem::create_symlink(victim, app.drives.Host('c', name));
   MeasureSource(app.ctx, true);
-  app.driver.RunJob();
-  EXPECT_EQ(app.ctx.programExit, kExitComplete) << app.ctx.view.StatusLine;
+  app.Kelvo();
+  EXPECT_EQ(app.ended, kExitComplete) << app.ctx.view.StatusLine;
   EXPECT_EQ(TempDrives::ReadFile(victim), "precious");
   EXPECT_FALSE(std::filesystem::is_symlink(app.drives.Host('c', "skip.txt")));
   EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('c', "skip.txt")),
@@ -1045,19 +1088,20 @@ TEST(RunJobHostileNames, AnNfoNamedLikeAProgramFileLeavesTheProgramAlone) {
   for (const std::string name : {"wrar", "kelvo32", "Kelvo32.ini", "kvo.wav", "file_id.diz"}) {
     RunFixture app;
     app.ctx.batchMode = BatchMode::Plain;
+    app.ui.unattended = true;
     TempDrives::WriteFile(app.drives.Host('c', "app/" + name), "program file");
     TempDrives::WriteFile(app.drives.Host('c', "rel/" + name), "the notes\r\n");
     app.ctx.job.NfoPath = "c:\\rel\\" + name;
-    app.driver.RunJob();
+    app.Kelvo();
     EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('c', "app/" + name)), "program file") << name;
     if (name == "file_id.diz") {
       // Beside the DIZ it would replace it in every zip.
-      EXPECT_EQ(app.ctx.programExit, kExitJobIncomplete);
+      EXPECT_EQ(app.ended, kExitJobIncomplete);
       EXPECT_EQ(app.ui.reports, std::vector<std::string>{"The nfo can't be named file_id.diz"});
       EXPECT_TRUE(app.Zips().empty());
       continue;
     }
-    EXPECT_EQ(app.ctx.programExit, kExitComplete) << name << app.ctx.view.StatusLine;
+    EXPECT_EQ(app.ended, kExitComplete) << name << app.ctx.view.StatusLine;
     auto entries = ReadZip(app.drives.Host('e', "zips/DEMO01.zip")).entries;
     EXPECT_TRUE(entries.count(name)) << name;
     EXPECT_EQ(entries["file_id.diz"].substr(0, 5), kDiz.substr(0, 5)) << name;
@@ -1067,13 +1111,14 @@ TEST(RunJobHostileNames, AnNfoNamedLikeAProgramFileLeavesTheProgramAlone) {
 TEST(RunJobExtras, ALinkOutOfTheExtraDirectoryIsLeftOutAndSaid) {
   RunFixture app;
   app.ctx.batchMode = BatchMode::Plain;
+  app.ui.unattended = true;
   TempDrives::WriteFile(app.drives.Host('e', "secret/shadow"), "root:x");
   std::filesystem::create_symlink(app.drives.Host('e', "secret/shadow"),
                                   app.drives.Host('c', "rel/extras/shadow"));
   // A link to a file of the directory itself is as good as the file.
   std::filesystem::create_symlink("viewer.txt", app.drives.Host('c', "rel/extras/readme.txt"));
-  app.driver.RunJob();
-  EXPECT_EQ(app.ctx.programExit, kExitComplete) << app.ctx.view.StatusLine;
+  app.Kelvo();
+  EXPECT_EQ(app.ended, kExitComplete) << app.ctx.view.StatusLine;
   auto entries = ReadZip(app.drives.Host('e', "zips/DEMO01.zip")).entries;
   EXPECT_FALSE(entries.count("shadow"));
   EXPECT_EQ(entries["readme.txt"], "viewer");
@@ -1084,7 +1129,7 @@ TEST(RunJobExtras, ALinkOutOfTheExtraDirectoryIsLeftOutAndSaid) {
 TEST(RunJobSource, DevicesFifosAndSocketsInTheSourceAreNamedInAWarning) {
   RunFixture app;
   ASSERT_EQ(::mkfifo(app.drives.Host('d', "src/keep/pipe").c_str(), 0600), 0);
-  app.driver.RunJob();
+  app.Kelvo();
   EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete");
   // The window tells once, after the run.
   ASSERT_EQ(app.ui.messages.size(), 1u);

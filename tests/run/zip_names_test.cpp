@@ -41,6 +41,8 @@ TEST(ZipNames, PathAndShownName) {
   EXPECT_EQ(second.shown, "DEMO02.zip");
 
   app.ctx.batchMode = BatchMode::Dated;
+
+  app.ui.unattended = true;
   app.ctx.job.ZipStorageDir = "e:\\";
   EXPECT_EQ(ZipNameFor(app.ctx, 3).path, "e:\\DEMO1279803");
   EXPECT_EQ(ZipNameFor(app.ctx, 3).shown, "DEMO1279803.zip");

@@ -8,9 +8,9 @@
 
 #include "core/exit_status.h"
 #include "run/run_driver.h"
-#include "run/unattended.h"
 #include "run/zip_test_util.h"
 #include "scripts/job_script.h"
+#include "shell/unattended.h"
 #include "support/temp_drives.h"
 #include "texts/diz_numbering.h"
 #include "texts/zip_comment.h"
@@ -143,8 +143,10 @@ TEST(SampleRun, PackagesIntoStampedZipsWithTheRememberedComment) {
   EXPECT_EQ(TempDrives::ReadFile(*app.fs.HostPath(comment)), Sample("banner.txt"));
 
   app.ctx.batchMode = BatchMode::Plain;
+
+  app.ui.unattended = true;
   app.ctx.ScriptPath = samples::DosPath(app.fs, app.layout.JobFile());
-  ASSERT_EQ(RunUnattended(app.ctx, app.driver), kExitComplete)
+  ASSERT_EQ(shell::RunUnattended(app.ctx, app.driver), kExitComplete)
       << ::testing::PrintToString(app.ui.reports);
   EXPECT_EQ(ScriptText(app.ctx.job, app.clock.Now()), ScriptText(job, app.clock.Now()))
       << "the script reads back as the job it was written from";

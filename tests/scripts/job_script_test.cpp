@@ -70,6 +70,12 @@ struct LoadableJob : TestApp {
     TempDrives::WriteFile(drives.Host('c', "job.kvo"), text);
     ctx.ScriptPath = "c:\\job.kvo";
   }
+  // The load check, keeping the status a refusal ends an unattended run with.
+  void Check() {
+    auto refusal = CheckLoadedJob(ctx);
+    status = refusal ? std::optional<int>(refusal->status) : std::nullopt;
+  }
+  std::optional<int> status;
 };
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
@@ -252,10 +258,10 @@ TEST(ScriptReading, MalformedScriptsKeepWhatWasRead) {
   // ends before anything is packaged.
   size_t shown = app.ui.messages.size();
   app.ctx.batchMode = BatchMode::Plain;
+  app.ui.unattended = true;
   EXPECT_FALSE(ReadScript(app.ctx));
   EXPECT_EQ(app.ui.messages.size(), shown);
   EXPECT_EQ(app.ui.reports, std::vector<std::string>{"can't read 'c:\\missing.kvo': no such file"});
-  EXPECT_EQ(app.ctx.programExit, kExitScriptRejected);
 }
 
 TEST(ScriptFormat, SizeIsReadOneCharacterAfterItsKey) {
@@ -327,7 +333,7 @@ TEST(ScriptCheck, ACompleteJobPasses) {
   LoadableJob app;
   app.WriteScript(Replace(kExample, "AutoN: True", "AutoN: False"));
   ASSERT_TRUE(ReadScript(app.ctx));
-  CheckLoadedJob(app.ctx);
+  app.Check();
   EXPECT_TRUE(app.ctx.LoadCheckPassed);
   // The skip entries were checked through "text.tmp", which is gone again.
   EXPECT_FALSE(TempDrives::FileExists(app.drives.Host('c', "app/text.tmp")));
@@ -362,7 +368,7 @@ TEST(ScriptCheck, MissingFilesAreClearedAndTheirPanelShown) {
     app.WriteScript(Replace(kExample, "AutoN: True", "AutoN: False"));
     c.breakIt(app);
     ASSERT_TRUE(ReadScript(app.ctx));
-    CheckLoadedJob(app.ctx);
+    app.Check();
     EXPECT_FALSE(app.ctx.LoadCheckPassed);
     EXPECT_EQ(app.ctx.view.VisiblePanel, c.panel);
     c.expect(app.ctx.job);
@@ -375,7 +381,7 @@ TEST(ScriptCheck, SkipCheckLeavesTextTmpWhenAnEntryIsMissing) {
                                "d:\\games\\demo\\a.txt\r\nd:\\games\\demo\\gone\\*.*\r\n");
   app.WriteScript(Replace(script, "AutoN: True", "AutoN: False"));
   ASSERT_TRUE(ReadScript(app.ctx));
-  CheckLoadedJob(app.ctx);
+  app.Check();
   EXPECT_EQ(app.ctx.view.VisiblePanel, Panel::Skip);
   EXPECT_EQ(app.ctx.job.SkipEntries, "");
   EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('c', "app/text.tmp")),
@@ -391,7 +397,7 @@ TEST(ScriptCheck, ASkipEntrysLastComponentIsAPatternAsTheArchiverReadsIt) {
     app.WriteScript(Replace(noNumbering, "d:\\games\\demo\\temp\\*.*\r\n", entry + "\r\n"));
     EXPECT_TRUE(ReadScript(app.ctx)) << entry;
     app.ctx.view.VisiblePanel = Panel::Source;
-    CheckLoadedJob(app.ctx);
+    app.Check();
     if (!app.ctx.LoadCheckPassed) {
       EXPECT_EQ(app.ctx.view.VisiblePanel, Panel::Skip) << entry;
     }
@@ -416,7 +422,7 @@ TEST(ScriptCheck, BaseNameRules) {
   app.WriteScript(
       Replace(Replace(kExample, "AutoN: True", "AutoN: False"), " name:demo", " name:de mo"));
   ASSERT_TRUE(ReadScript(app.ctx));
-  CheckLoadedJob(app.ctx);
+  app.Check();
   EXPECT_FALSE(app.ctx.LoadCheckPassed);
   EXPECT_EQ(app.ui.MessageTexts(), std::vector<std::string>{"Spaces aren't allowed in filename"});
   EXPECT_EQ(app.ctx.job.ZipBaseName, "");
@@ -424,14 +430,15 @@ TEST(ScriptCheck, BaseNameRules) {
 
   LoadableJob batch;
   batch.ctx.batchMode = BatchMode::Plain;
+  batch.ui.unattended = true;
   batch.WriteScript(
       Replace(Replace(kExample, "AutoN: True", "AutoN: False"), " name:demo", " name:de mo"));
   ASSERT_TRUE(ReadScript(batch.ctx));
-  CheckLoadedJob(batch.ctx);
+  batch.Check();
   EXPECT_FALSE(batch.ctx.LoadCheckPassed);
   EXPECT_TRUE(batch.ui.messages.empty());
-  EXPECT_EQ(batch.ctx.job.ZipBaseName, "de mo");
-  EXPECT_EQ(batch.ctx.programExit, kExitJobIncomplete);
+  EXPECT_EQ(batch.ctx.job.ZipBaseName, "");  // as in the window: one way to refuse
+  EXPECT_EQ(batch.status, kExitJobIncomplete);
   EXPECT_EQ(batch.ui.reports, std::vector<std::string>{"Spaces aren't allowed in filename"});
 
   // Without zips only the base name is checked.
@@ -441,7 +448,7 @@ TEST(ScriptCheck, BaseNameRules) {
       Replace(Replace(kExample, "AutoN: True", "AutoN: False"), "Nfo: c:\\rel\\demo.nfo", "Nfo: "),
       "Zip: e:\\out", "Zip: "));
   ASSERT_TRUE(ReadScript(noZips.ctx));
-  CheckLoadedJob(noZips.ctx);
+  noZips.Check();
   EXPECT_TRUE(noZips.ctx.LoadCheckPassed);
 }
 
@@ -477,7 +484,7 @@ TEST(ScriptCheck, NamesThatAreNoDosNamesAreRefused) {
     LoadableJob app;
     app.WriteScript(Replace(Replace(kExample, "AutoN: True", "AutoN: False"), c.from, c.to));
     ASSERT_TRUE(ReadScript(app.ctx)) << c.to;
-    CheckLoadedJob(app.ctx);
+    app.Check();
     EXPECT_FALSE(app.ctx.LoadCheckPassed) << c.to;
     EXPECT_EQ(app.ui.MessageTexts(), std::vector<std::string>{c.problem});
     EXPECT_EQ(app.ctx.view.VisiblePanel, c.panel) << c.to;
@@ -485,34 +492,35 @@ TEST(ScriptCheck, NamesThatAreNoDosNamesAreRefused) {
 
     LoadableJob batch;
     batch.ctx.batchMode = BatchMode::Plain;
+    batch.ui.unattended = true;
     batch.WriteScript(Replace(Replace(kExample, "AutoN: True", "AutoN: False"), c.from, c.to));
     ASSERT_TRUE(ReadScript(batch.ctx));
-    CheckLoadedJob(batch.ctx);
+    batch.Check();
     EXPECT_FALSE(batch.ctx.LoadCheckPassed);
     EXPECT_TRUE(batch.ui.messages.empty());
     EXPECT_EQ(batch.ui.reports, std::vector<std::string>{c.problem});
-    EXPECT_EQ(batch.ctx.programExit, kExitJobIncomplete) << c.to;
+    EXPECT_EQ(batch.status, kExitJobIncomplete) << c.to;
   }
 }
 
 TEST(ScriptCheck, BatchStopsSayWhy) {
   LoadableJob app;
   app.ctx.batchMode = BatchMode::Plain;
+  app.ui.unattended = true;
   std::filesystem::remove(app.drives.Host('c', "rel/demo.nfo"));
   app.WriteScript(Replace(kExample, "AutoN: True", "AutoN: False"));
   ASSERT_TRUE(ReadScript(app.ctx));
-  CheckLoadedJob(app.ctx);
+  app.Check();
   EXPECT_FALSE(app.ctx.LoadCheckPassed);
   EXPECT_EQ(app.ui.reports, std::vector<std::string>{"The nfo 'c:\\rel\\demo.nfo' is missing"});
-  // A missing file ends with the status the caller gives a refused script.
-  EXPECT_FALSE(app.ctx.programExit);
+  EXPECT_EQ(app.status, kExitScriptRejected);
 }
 
 TEST(ScriptCheck, DizNumberingIsCheckedLast) {
   LoadableJob app;
   app.WriteScript(kExample);  // column 30 on a 25-character line 2
   ASSERT_TRUE(ReadScript(app.ctx));
-  CheckLoadedJob(app.ctx);
+  app.Check();
   EXPECT_FALSE(app.ctx.LoadCheckPassed);
   EXPECT_EQ(app.ctx.view.VisiblePanel, Panel::Diz);
   EXPECT_EQ(app.ui.MessageTexts(), std::vector<std::string>{"Column number too high"});
@@ -520,26 +528,28 @@ TEST(ScriptCheck, DizNumberingIsCheckedLast) {
   LoadableJob fits;
   fits.WriteScript(Replace(kExample, "Col: 30", "Col: 3"));
   ASSERT_TRUE(ReadScript(fits.ctx));
-  CheckLoadedJob(fits.ctx);
+  fits.Check();
   EXPECT_TRUE(fits.ctx.LoadCheckPassed);
 
   LoadableJob batch;
   batch.ctx.batchMode = BatchMode::Dated;
+  batch.ui.unattended = true;
   batch.WriteScript(Replace(kExample, "Col: 30", "Col: "));
   ASSERT_TRUE(ReadScript(batch.ctx));
-  CheckLoadedJob(batch.ctx);
+  batch.Check();
   EXPECT_FALSE(batch.ctx.LoadCheckPassed);
-  EXPECT_EQ(batch.ctx.programExit, kExitScriptRejected);
+  EXPECT_EQ(batch.status, kExitScriptRejected);
   EXPECT_EQ(batch.ui.reports, std::vector<std::string>{"No column is given for the numbering"});
 
   // A position that does not fit the DIZ is a wrong setting.
   LoadableJob tooFar;
   tooFar.ctx.batchMode = BatchMode::Plain;
+  tooFar.ui.unattended = true;
   tooFar.WriteScript(kExample);
   ASSERT_TRUE(ReadScript(tooFar.ctx));
-  CheckLoadedJob(tooFar.ctx);
+  tooFar.Check();
   EXPECT_FALSE(tooFar.ctx.LoadCheckPassed);
-  EXPECT_EQ(tooFar.ctx.programExit, kExitJobIncomplete);
+  EXPECT_EQ(tooFar.status, kExitJobIncomplete);
   EXPECT_EQ(tooFar.ui.reports, std::vector<std::string>{"Column number too high"});
 }
 

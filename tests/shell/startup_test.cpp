@@ -1,4 +1,5 @@
 #include "shell/startup.h"
+#include "shell/unattended.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -107,7 +108,11 @@ struct StartFixture : TestApp {
     hooks.showWindow = [this] { calls.push_back("showWindow " + ctx.view.WindowTitle); };
   }
 
-  void Start(std::string_view commandLine) { StartMainWindow(ctx, driver, commandLine, hooks); }
+  void Start(std::string_view commandLine) { StartMainWindow(ctx, commandLine, hooks); }
+  int StartWithoutWindow(std::string_view commandLine) {
+    ui.unattended = true;
+    return StartUnattended(ctx, driver, commandLine);
+  }
   std::vector<std::string> Zips() const { return testing::FileNames(drives.Host('e', "zips")); }
   bool MadeNothing() const {
     return Zips().empty() && !std::filesystem::exists(drives.Host('c', "Kelvo001"));
@@ -180,37 +185,35 @@ TEST(StartMainWindow, AQuotedPathIsNoScript) {
   EXPECT_TRUE(app.MadeNothing());
 }
 
-TEST(StartMainWindow, BatchJobsArePackagedWithoutAWordAndEndTheProgram) {
+TEST(StartUnattended, BatchJobsArePackagedWithoutAWordOrAWindow) {
   StartFixture plain;
-  plain.Start("!c:\\jobs\\demo.kvo");
-  EXPECT_EQ(plain.ctx.programExit, kExitComplete);
+  EXPECT_EQ(plain.StartWithoutWindow("!c:\\jobs\\demo.kvo"), kExitComplete);
   EXPECT_EQ(plain.Zips(), std::vector<std::string>{"DEMO.zip"});
-  EXPECT_EQ(plain.calls,
-            (std::vector<std::string>{"closeSplash", "showWindow Kelvo32 - demo.kvo"}));
+  EXPECT_TRUE(plain.calls.empty());
   EXPECT_TRUE(plain.ui.messages.empty());
   EXPECT_TRUE(plain.ui.reports.empty());
+  EXPECT_EQ(plain.ctx.job.Compression, 1);  // the script's, over the start-up value
 
   StartFixture dated;
-  dated.Start("$c:\\jobs\\demo.kvo");
+  EXPECT_EQ(dated.StartWithoutWindow("$c:\\jobs\\demo.kvo"), kExitComplete);
   EXPECT_EQ(dated.ctx.batchMode, BatchMode::Dated);
-  EXPECT_EQ(dated.ctx.programExit, kExitComplete);
   EXPECT_EQ(dated.Zips(), std::vector<std::string>{"DEMO12798.zip"});
   EXPECT_TRUE(dated.ui.messages.empty());
 }
 
-TEST(StartMainWindow, ABatchJobThatFailsItsCheckEndsWithNothingMade) {
+TEST(StartUnattended, ABatchJobThatFailsItsCheckEndsWithNothingMade) {
   StartFixture missingNfo;
   std::filesystem::remove(missingNfo.drives.Host('c', "rel/demo.nfo"));
-  missingNfo.Start("!c:\\jobs\\demo.kvo");
-  EXPECT_EQ(missingNfo.ctx.programExit, kExitScriptRejected);
+  EXPECT_EQ(missingNfo.StartWithoutWindow("!c:\\jobs\\demo.kvo"), kExitScriptRejected);
   EXPECT_TRUE(missingNfo.MadeNothing());
   EXPECT_TRUE(missingNfo.ui.messages.empty());
+  EXPECT_EQ(missingNfo.ui.reports,
+            std::vector<std::string>{"The nfo 'c:\\rel\\demo.nfo' is missing"});
 
   StartFixture bare;
-  bare.Start("!");
+  EXPECT_EQ(bare.StartWithoutWindow("!"), kExitScriptRejected);
   EXPECT_EQ(bare.ctx.batchMode, BatchMode::Plain);
   EXPECT_EQ(bare.ctx.ScriptPath, "");
-  EXPECT_EQ(bare.ctx.programExit, kExitScriptRejected);
   EXPECT_TRUE(bare.MadeNothing());
   EXPECT_TRUE(bare.ui.messages.empty());
 }
@@ -228,9 +231,8 @@ TEST(ExitProgram, StopsTheZipStepOfARunningJob) {
       EXPECT_EQ(app.ui.eventsProcessed, before + 1);
     }
   };
-  app.Start("!c:\\jobs\\demo.kvo");
+  EXPECT_EQ(app.StartWithoutWindow("!c:\\jobs\\demo.kvo"), kExitZipFailed);
   EXPECT_TRUE(exited);
-  EXPECT_EQ(app.ctx.programExit, kExitZipFailed);
   EXPECT_TRUE(app.Zips().empty());
 }
 

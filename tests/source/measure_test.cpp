@@ -230,6 +230,7 @@ TEST_F(MeasureTest, AnEmptySourceMeasuresTheCurrentDirectory) {
 
 TEST_F(MeasureTest, NoMessagesInBatchMode) {
   ctx.batchMode = BatchMode::Plain;
+  app.ui.unattended = true;
   ctx.job.SourcePath = "d:\\gone";
   EXPECT_FALSE(MeasureSource(ctx, false));
   EXPECT_EQ(ctx.view.SourceSizeText, "Error");

@@ -17,6 +17,7 @@ class RecordingStatus : public FolderDialogStatus {
 
 MessageResult ScriptedUi::ShowMessage(const std::string& text, const std::string& title,
                                       MessageIcon icon, MessageButtons buttons) {
+  if (unattended) return buttons == MessageButtons::YesNo ? MessageResult::Yes : MessageResult::Ok;
   messages.push_back({text, title, icon, buttons});
   if (buttons == MessageButtons::Ok) return MessageResult::Ok;
   if (messageAnswers.empty()) {
@@ -65,15 +66,15 @@ std::optional<std::string> ScriptedUi::ChooseFolder(const FolderDialogRequest& r
 }
 
 void ScriptedUi::Report(const std::string& text) {
-  reports.push_back(text);
+  if (unattended) reports.push_back(text);
 }
 
 void ScriptedUi::ReportProgress(const std::string& text) {
-  progressReports.push_back(text);
+  if (unattended) progressReports.push_back(text);
 }
 
 void ScriptedUi::EndProgressReport() {
-  progressReports.push_back("<end>");
+  if (unattended) progressReports.push_back("<end>");
 }
 
 void ScriptedUi::ProcessEvents() {

@@ -38,6 +38,12 @@ class ScriptedUi : public Ui {
   std::deque<std::optional<std::string>> fileAnswers;  // open and save dialogs
   std::deque<FolderAnswer> folderAnswers;
 
+  // Answers as the Ui of a run without a window does: no box is shown (a
+  // question takes its first button) and reports are kept. Otherwise as the
+  // window's Ui: boxes are shown and answered from the queue, reports
+  // ignored.
+  bool unattended = false;
+
   std::vector<ShownMessage> messages;
   std::vector<std::string> reports;  // Report() texts, in order
   // ReportProgress() texts, and "<end>" for each EndProgressReport().

@@ -25,7 +25,7 @@ class DizNumberingTest : public TextsTest {
     ctx.view.VisiblePanel = Panel::Source;
     ctx.view.Focus = FocusBox::None;
     ctx.run.DizCheckPassed = !ctx.run.DizCheckPassed;  // the check must set it either way
-    CheckDizNumbering(ctx);
+    if (auto refusal = CheckDizNumbering(ctx)) Present(ctx, *refusal);
     return ctx.run.DizCheckPassed;
   }
   void ExpectRefused(FocusBox box, std::vector<std::string> messages) {
@@ -150,12 +150,15 @@ TEST_F(DizNumberingTest, HugeNumbersAreRefusedNotOverflowed) {
 
 TEST_F(DizNumberingTest, BatchModeRefusesWithoutMessages) {
   ctx.batchMode = BatchMode::Plain;
+  app.ui.unattended = true;
   Diz("short\r\n", "1", "1");
   EXPECT_FALSE(Check());
   ExpectRefused(FocusBox::DizColumn, {});
   Diz("0123456789\r\n", "1", "2");
   EXPECT_FALSE(Check());
   ExpectRefused(FocusBox::DizLine, {});
+  EXPECT_EQ(app.ui.reports,
+            (std::vector<std::string>{"Column number too high", "Line number too high"}));
 }
 
 TEST_F(DizNumberingTest, TestShowsThePreviewAndLeavesItToTheEditor) {

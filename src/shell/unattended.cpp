@@ -1,18 +1,19 @@
-#include "run/unattended.h"
+#include "shell/unattended.h"
 
 #include <csignal>
 
 #include "core/exit_status.h"
 #include "host/stop_signal.h"
 #include "scripts/job_script.h"
+#include "shell/startup.h"
 #include "source/drives.h"
 #include "source/measure.h"
+#include "texts/zip_comment.h"
 
-namespace kelvo {
+namespace kelvo::shell {
 
 namespace {
-int Status(Context& ctx, int otherwise) {
-  int status = ctx.programExit.value_or(otherwise);
+int Status(Context& ctx, int status) {
   if (int signal = host::StopSignal(); signal && status != kExitComplete) {
     ctx.ui.Report(std::string("stopped by ") +
                   (signal == SIGINT    ? "SIGINT"
@@ -27,14 +28,20 @@ int Status(Context& ctx, int otherwise) {
 
 int RunUnattended(Context& ctx, RunDriver& driver) {
   if (!ReadScript(ctx)) return Status(ctx, kExitScriptRejected);
-  CheckLoadedJob(ctx);
-  if (!ctx.LoadCheckPassed) return Status(ctx, kExitScriptRejected);
+  if (auto refusal = CheckLoadedJob(ctx)) return Status(ctx, refusal->status);
   if (!ctx.job.ZipStorageDir.empty()) ShowZipDriveFreeSpace(ctx);
   MeasureSource(ctx, true);
   if (host::StopSignal()) return Status(ctx, kExitArchiverFailed);
-  driver.RunJob();
-  // Every ending of a batch run sets its status; none set is a fault.
-  return Status(ctx, kExitRunError);
+  return Status(ctx, driver.RunJob());
 }
 
-}  // namespace kelvo
+int StartUnattended(Context& ctx, RunDriver& driver, std::string_view commandLine) {
+  texts::ReadSettingsFile(ctx);
+  PrepareStart(ctx);
+  CommandLineJob job = ReadCommandLine(commandLine);
+  ctx.batchMode = job.batchMode;
+  ctx.ScriptPath = job.scriptPath;
+  return RunUnattended(ctx, driver);
+}
+
+}  // namespace kelvo::shell
