@@ -87,7 +87,6 @@ struct Context {
   void NoteWritten(const std::string& dosPath);
   void DeleteIfWritten(const std::string& dosPath);
 
-  bool InBatch() const { return batchMode != BatchMode::None; }
   // appDir + "\" + name
   std::string AppFile(const std::string& name) const;
   // Plays a sound file of the application directory; a missing one plays

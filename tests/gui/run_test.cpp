@@ -144,6 +144,39 @@ TEST(RunFromTheWindow, PackagesTheJobSetUpOnThePanels) {
   EXPECT_EQ(app.Zips(), zips);
 }
 
+TEST(RunFromTheWindow, WhatCanBeKnownBeforeTheArchiverIsFoundAtOnce) {
+  // An extra chosen as a file, then switched to "&Directory": the run says
+  // so on the Nfo panel before any volume is made.
+  RunApp app;
+  TempDrives::WriteFile(app.drives.Host('c', "rel/viewer.txt"), "viewer");
+  app.Click(NavItem::Nfo);
+  app.Click(app.window.nfo->extraFile);
+  app.ui.fileAnswers.push_back("c:\\rel\\viewer.txt");
+  app.Click(app.window.nfo->extraBrowse);
+  app.Click(app.window.nfo->extraDirectory);
+  bool archiverRan = false;
+  app.duringRun = [&] { archiverRan = archiverRan || app.ctx.view.Progress > 0; };
+  app.Click(NavItem::Kelvo);
+  EXPECT_FALSE(archiverRan);
+  EXPECT_EQ(app.Shown(), app.window.nfo);
+  EXPECT_EQ(app.window.dropNotice->text(),
+            "The extra 'c:\\rel\\viewer.txt' is a file, not a directory");
+  EXPECT_TRUE(app.window.dropNotice->isVisible());
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
+
+  // A zip folder that can't be written, on the Zip panel.
+  app.Click(app.window.nfo->extraFile);
+  std::filesystem::remove(app.drives.Host('e', "zips"));
+  std::filesystem::create_directory_symlink("/proc/1", app.drives.Host('e', "zips"));
+  app.Click(NavItem::Kelvo);
+  EXPECT_FALSE(archiverRan);
+  EXPECT_EQ(app.Shown(), app.window.zip);
+  EXPECT_TRUE(
+      app.window.dropNotice->text().startsWith("The zip directory 'e:\\zips' can't be written: "))
+      << app.window.dropNotice->text().toStdString();
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
+}
+
 TEST(RunFromTheWindow, AbortDuringTheSecondZipKeepsTheFirst) {
   RunApp app;
   bool aborted = false;
