@@ -23,7 +23,6 @@ enum class BatchMode { None, Plain, Dated };
 // The run's counters and saved texts; cleared at every end of a run.
 struct RunState {
   std::string WorkFolder;
-  std::string SavedSourceText;
   std::int16_t VolumeCount = 0;
   std::int16_t VolumeNumber = 0;
   std::string NfoCopyName;
@@ -70,8 +69,9 @@ struct Context {
   const Clock& clock;
   const std::string appDir;  // DOS path of the application directory, no trailing '\'
 
-  // Set when an operation ends the program (batch mode); the caller that
-  // owns the event loop ends with this status.
+  // Set when an action ends the program ("E&xit" of the run panel); the
+  // window closes once that action has returned, and the program ends with
+  // this status.
   std::optional<int> programExit;
   void EndProgram(int status) {
     if (!programExit) programExit = status;

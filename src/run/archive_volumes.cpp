@@ -105,15 +105,16 @@ void MakeWorkFolder(Context& ctx) {
 std::string ArchiverLine(const Context& ctx, const ArchiveStep& step) {
   const JobSettings& job = ctx.job;
   const std::string archivePath = ctx.run.WorkFolder + "\\" + job.ZipBaseName + step.Extension;
-  std::string source = job.SourcePath;
-  // A blank would split an unquoted ACE source into two arguments.
-  if (job.Archiver == ArchiverKind::Ace) source = host::CommandArgument(source);
+  // RAR always takes its source quoted; for ACE a blank would split an
+  // unquoted source into two arguments.
+  const std::string source = job.Archiver == ArchiverKind::Rar
+                                 ? "\"" + job.SourcePath + "\""
+                                 : host::CommandArgument(job.SourcePath);
   return ArchiverCommandLine(job.Archiver, step.Options, archivePath, source, step.ExcludeSwitch);
 }
 
 host::ExecResult RunArchiver(Context& ctx, const ArchiveStep& step,
                              const host::WaitCallbacks& callbacks) {
-  if (ctx.job.Archiver == ArchiverKind::Rar) ctx.job.SourcePath = "\"" + ctx.job.SourcePath + "\"";
   return ctx.runner.ExecCmd(ArchiverLine(ctx, step), callbacks);
 }
 

@@ -6,10 +6,7 @@
 //   if (!step) ...
 //   WriteSkipFile(ctx, *step);               // may throw host::HostError
 //   MakeWorkFolder(ctx);                     // sets ctx.run.WorkFolder; may throw
-//   ctx.run.SavedSourceText = ctx.job.SourcePath;
-//   RunArchiver(ctx, *step);                 // RAR quotes ctx.job.SourcePath
-//   ...                                      // at every end of the run:
-//   ctx.job.SourcePath = ctx.run.SavedSourceText;
+//   RunArchiver(ctx, *step);
 //
 // Whether the archiver wrote anything is judged by the caller from the work
 // folder's listing, never from the archiver's exit status.
@@ -54,9 +51,7 @@ void WriteSkipFile(Context& ctx, ArchiveStep& step);
 // and stores it in ctx.run.WorkFolder. Host failures throw host::HostError.
 void MakeWorkFolder(Context& ctx);
 
-// Builds the archiver's command line and runs it, waiting for the end.
-// For RAR the source display text (SourcePath) is put in double quotes and
-// stays so; the caller restores it from RunState::SavedSourceText. The
+// Builds the archiver's command line and runs it, waiting for the end. The
 // callbacks hear the archiver's percentages and may stop it.
 host::ExecResult RunArchiver(Context& ctx, const ArchiveStep& step,
                              const host::WaitCallbacks& callbacks = {});

@@ -55,9 +55,6 @@ std::optional<int> RunDriver::Refused() {
 }
 
 int RunDriver::RunJob() {
-  // Saved before anything can fail, so that every end restores the source
-  // display of this job and never that of an earlier one.
-  ctx_.run.SavedSourceText = ctx_.job.SourcePath;
   // A request left from an earlier run is stale; one made during this run,
   // at any point where events are processed, must stand.
   zip_.AbortRequest = false;
@@ -136,7 +133,6 @@ int RunDriver::BuildAndPackage() {
 
   view.WindowMinimised = true;
   ctx_.ui.ProcessEvents();
-  run.SavedSourceText = job.SourcePath;
   const bool aborted = Archive(*step);
 
   view.WindowMinimised = false;
@@ -221,7 +217,6 @@ std::string RunDriver::NoVolumeReason() const {
 }
 
 void RunDriver::ClearRunState() {
-  ctx_.job.SourcePath = ctx_.run.SavedSourceText;
   ctx_.run.VolumeNumber = 0;
   ctx_.run.VolumeCount = 0;
   ctx_.run.DizCheckPassed = false;
@@ -289,7 +284,6 @@ void RunDriver::AbortRun() {
   zip_.AbortRequest = true;
   ctx_.view.NavigationBarEnabled = true;
   ctx_.view.BusyPointer = false;
-  ctx_.job.SourcePath = ctx_.run.SavedSourceText;
 }
 
 void RunDriver::ExitFromRun() {

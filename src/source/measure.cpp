@@ -124,7 +124,6 @@ bool MeasureSource(Context& ctx, bool silent) {
   if (measured) return true;
   ctx.view.SourceSizeText = "Error";
   if (!silent) {
-    ctx.run.SavedSourceText = ctx.job.SourcePath;
     Notify(ctx, "Error calculating source bytes", kErrorTitle, MessageIcon::Critical);
     ctx.view.EstimateText.clear();
   }

@@ -32,7 +32,6 @@ void DropZipOnlySettings(Context& ctx) {
 
 // After the size is known: the work drive's space and the estimate.
 void AfterMeasurement(Context& ctx) {
-  ctx.run.SavedSourceText = ctx.job.SourcePath;
   CheckWorkDriveSpace(ctx);
   RefreshEstimate(ctx);
 }
@@ -88,7 +87,6 @@ void UseDirectorySource(Context& ctx, const std::string& chosen) {
   } catch (const std::exception&) {
     // Reported like a failed measurement.
     ctx.view.SourceSizeText = "Error";
-    ctx.run.SavedSourceText = ctx.job.SourcePath;
     Notify(ctx, "Error calculating source bytes", kErrorTitle, MessageIcon::Critical);
     ctx.view.EstimateText.clear();
   }
