@@ -58,6 +58,8 @@ struct Context {
   RunState run;
   SettingsLines settings;
   ProgramSettings prefs;
+  // Only what it changes in what is made (the dated zip names) reads it;
+  // how the user is told is the Ui's.
   BatchMode batchMode = BatchMode::None;
   std::string ScriptPath;
   bool LoadCheckPassed = false;

@@ -172,6 +172,23 @@ TEST(JobRules, ASoundJobPassesAndAnUnwritableZipDirectoryIsFoundBeforeTheArchive
   EXPECT_EQ(app.ctx.view.VisiblePanel, Panel::Zip);
 }
 
+TEST(JobRules, ASourceLargerThanTheZipDrivesFreeSpaceIsWarnedOfAndStillRuns) {
+  RulesFixture app(true);
+  app.ctx.job.ArchiveSize = 0;
+  app.ctx.job.SourceSize = 1e9f;  // megabytes: more than any test machine's disk
+  EXPECT_EQ(app.driver.RunJob(), kExitComplete);
+  ASSERT_FALSE(app.ui.reports.empty());
+  EXPECT_TRUE(app.ui.reports[0].starts_with("warning: The zips may not fit in e:\\zips"))
+      << app.ui.reports[0];
+  EXPECT_EQ(testing::FileNames(app.drives.Host('e', "zips")), std::vector<std::string>{"DEMO.zip"});
+
+  RulesFixture fits(true);
+  fits.ctx.job.ArchiveSize = 0;
+  fits.ctx.job.SourceSize = 1.0f;
+  EXPECT_EQ(fits.driver.RunJob(), kExitComplete);
+  EXPECT_TRUE(fits.ui.reports.empty());
+}
+
 TEST(JobRules, TheLoadCheckEmptiesTheRefusedFieldAndTheRunLeavesIt) {
   RulesFixture load(false);
   load.ctx.job.DizPath = "c:\\rel\\gone.diz";
