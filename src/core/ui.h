@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelvo {
 
@@ -42,6 +43,12 @@ struct FolderDialogRequest {
   std::function<void(const std::string& path, FolderDialogStatus& status)> onHighlighted;
 };
 
+// Things earlier runs left that this run could remove.
+struct RemovalOffer {
+  std::string question;            // the whole question, as the window asks it
+  std::vector<std::string> items;  // one line for each thing, naming it
+};
+
 // A reason as it goes to stderr or a log: every control byte but the line
 // breaks escaped ("\x01"; CR is a line break), so that no value can cut,
 // colour or rewrite the line; and a reason past 2,000 bytes cut in its
@@ -70,6 +77,12 @@ class Ui {
   // a terminal, then ended). The window shows all of it on its panels and in
   // its boxes, and ignores these.
   virtual void Report(const std::string& /*text*/) {}
+
+  // Offers to remove what earlier runs left; true to remove it. The window
+  // asks (No unless the user says Yes); a run without a window names each
+  // item in a warning and keeps them all.
+  virtual bool OfferRemoval(const RemovalOffer& offer) = 0;
+
   virtual void ReportProgress(const std::string& /*text*/) {}
   virtual void EndProgressReport() {}
 

@@ -36,6 +36,11 @@ class UnattendedUi : public Ui {
     progress_.End();
     std::fprintf(out_, "%s\n", PrintableReason(text).c_str());
   }
+  // No one is there to answer: each item is named, nothing is removed.
+  bool OfferRemoval(const RemovalOffer& offer) override {
+    for (const auto& item : offer.items) Report("warning: " + item);
+    return false;
+  }
   void ReportProgress(const std::string& text) override {
     if (out_) progress_.Show(text);
   }

@@ -94,6 +94,14 @@ struct ViewState {
   // From the start of a run to its end; "&Abort" acts only then.
   bool RunInProgress = false;
   RunEnd RunEnding = RunEnd::None;  // None while a run is in progress
+  // Where the last run's volumes stay when its work folder was kept (an
+  // abort or failure in the zip step, or a set without zips); empty
+  // otherwise, and from the start of a run.
+  struct VolumesPlace {
+    std::string folder;      // DOS path
+    std::string hostFolder;  // the same folder as the user finds it
+  };
+  VolumesPlace LeftVolumes;
 
   // About panel.
   std::string MarqueeText;  // set at start-up

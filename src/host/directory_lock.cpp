@@ -71,6 +71,34 @@ DirectoryLock::DirectoryLock(const std::string& hostDir, const std::function<voi
   held_ = counted_ = true;
 }
 
+DirectoryLock::DirectoryLock(const std::string& hostDir, NoWait) {
+  int fd = ::open(hostDir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0) {
+    if (fd >= 0) ::close(fd);
+    return;
+  }
+  std::lock_guard<std::mutex> guard(gMutex);
+  if (gHeld.count({st.st_dev, st.st_ino})) {
+    ::close(fd);
+    busy_ = true;
+    return;
+  }
+  int result;
+  do {
+    result = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) {
+    busy_ = errno == EWOULDBLOCK;
+    ::close(fd);
+    return;
+  }
+  device_ = st.st_dev;
+  inode_ = st.st_ino;
+  gHeld[{device_, inode_}] = Held{fd, 1};
+  held_ = counted_ = true;
+}
+
 DirectoryLock::~DirectoryLock() {
   if (!counted_) return;
   std::lock_guard<std::mutex> guard(gMutex);

@@ -18,14 +18,22 @@ class DirectoryLock {
   // locks) counts as held, since there is nothing to wait for.
   DirectoryLock(const std::string& hostDir, const std::function<void()>& waiting,
                 const std::function<bool()>& tick);
+  // Takes the lock only when nobody holds the directory now, this process
+  // included, and never waits: a claim on a folder no run may be using.
+  // held() tells whether it was taken, busy() whether someone holds it; a
+  // directory that is gone or can't be locked is neither.
+  struct NoWait {};
+  DirectoryLock(const std::string& hostDir, NoWait);
   ~DirectoryLock();
   DirectoryLock(const DirectoryLock&) = delete;
   DirectoryLock& operator=(const DirectoryLock&) = delete;
 
   bool held() const { return held_; }
+  bool busy() const { return busy_; }
 
  private:
   bool held_ = false;
+  bool busy_ = false;
   bool counted_ = false;
   unsigned long long device_ = 0, inode_ = 0;
 };

@@ -8,15 +8,11 @@
 
 namespace kelvo {
 
-namespace {
-
 std::string WorkFolderName(char drive, int number) {
   char digits[16];
   std::snprintf(digits, sizeof digits, "%03d", number);
   return std::string(1, drive) + ":\\Kelvo" + digits;
 }
-
-}  // namespace
 
 std::string VolumeSwitch(ArchiverKind archiver, std::int16_t archiveSize) {
   std::int32_t n = static_cast<std::int32_t>(archiveSize) * 500;
@@ -86,7 +82,7 @@ void WriteSkipFile(Context& ctx, ArchiveStep& step) {
   ctx.NoteWritten(kSkipFile);
 }
 
-void MakeWorkFolder(Context& ctx) {
+std::unique_ptr<host::DirectoryLock> MakeWorkFolder(Context& ctx) {
   for (int number = 1;; ++number) {
     std::string candidate = WorkFolderName(ctx.job.WorkDrive, number);
     if (ctx.fs.Exists(candidate)) continue;
@@ -97,8 +93,14 @@ void MakeWorkFolder(Context& ctx) {
       if (ctx.fs.Exists(candidate)) continue;
       throw;
     }
+    // Between the make and the lock another run may have found the empty
+    // folder and claimed it to remove it: it is left to that run. A file
+    // system without locks is used unheld.
+    auto held = std::make_unique<host::DirectoryLock>(ctx.fs.RequireHostPath(candidate, "make"),
+                                                      host::DirectoryLock::NoWait{});
+    if (held->busy() || !ctx.fs.IsDirectory(candidate)) continue;
     ctx.run.WorkFolder = candidate;
-    return;
+    return held;
   }
 }
 

@@ -5,7 +5,7 @@
 //   auto step = CheckVolumeEstimate(ctx);   // nullopt: refused, end the run
 //   if (!step) ...
 //   WriteSkipFile(ctx, *step);               // may throw host::HostError
-//   MakeWorkFolder(ctx);                     // sets ctx.run.WorkFolder; may throw
+//   auto held = MakeWorkFolder(ctx);         // sets ctx.run.WorkFolder; may throw
 //   RunArchiver(ctx, *step);
 //
 // Whether the archiver wrote anything is judged by the caller from the work
@@ -13,12 +13,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "core/context.h"
 #include "core/message_titles.h"
 #include "host/command_runner.h"
+#include "host/directory_lock.h"
 
 namespace kelvo {
 
@@ -48,8 +50,13 @@ std::optional<ArchiveStep> CheckVolumeEstimate(Context& ctx);
 void WriteSkipFile(Context& ctx, ArchiveStep& step);
 
 // Creates the first free WorkDrive:\Kelvo001 ... \Kelvo999, \Kelvo1000 ...
-// and stores it in ctx.run.WorkFolder. Host failures throw host::HostError.
-void MakeWorkFolder(Context& ctx);
+// and stores it in ctx.run.WorkFolder. The folder is held (the lock
+// returned) for as long as the caller keeps the result, so that no other
+// run takes it for an earlier run's leftover. Host failures throw
+// host::HostError.
+std::unique_ptr<host::DirectoryLock> MakeWorkFolder(Context& ctx);
+// The name of work folder `number` on `drive`: "c:\Kelvo001", "c:\Kelvo1000".
+std::string WorkFolderName(char drive, int number);
 
 // Builds the archiver's command line and runs it, waiting for the end. The
 // callbacks hear the archiver's percentages and may stop it.

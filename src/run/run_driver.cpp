@@ -11,6 +11,7 @@
 #include "host/host_error.h"
 #include "host/stop_signal.h"
 #include "run/archive_volumes.h"
+#include "run/leftovers.h"
 #include "run/zip_volumes.h"
 #include "scripts/job_rules.h"
 #include "source/special_files.h"
@@ -66,6 +67,8 @@ int RunDriver::RunJob() {
   ctx_.view.CurrentZipLine.clear();
   ctx_.view.CounterLine.clear();
   ctx_.view.Progress = 0;
+  ctx_.view.LeftVolumes = {};
+  ctx_.run.WorkFolder.clear();
   ctx_.view.RunInProgress = true;
   ctx_.view.RunEnding = RunEnd::None;
   struct Ended {
@@ -85,6 +88,7 @@ int RunDriver::RunJob() {
       ClearRunState();
       return kExitArchiverFailed;
     }
+    RemoveZipTemporaries(ctx_);
     if (auto refused = Refused()) {
       ClearRunState();
       status = *refused;
@@ -129,7 +133,8 @@ int RunDriver::BuildAndPackage() {
       !special.empty())
     Warn(special);
   WriteSkipFile(ctx_, *step);
-  MakeWorkFolder(ctx_);
+  const auto workFolderHeld = MakeWorkFolder(ctx_);
+  for (const auto& warning : OfferLeftoverRemoval(ctx_)) Warn(warning);
 
   view.WindowMinimised = true;
   ctx_.ui.ProcessEvents();
@@ -241,6 +246,7 @@ int RunDriver::FinalCleanup(int exitStatus) {
   // A finished run shows a full bar, not one that looks unstarted.
   if (exitStatus == kExitComplete) view.Progress = 100;
   ctx_.ui.ProcessEvents();
+  NoteLeftVolumes(ctx_);
   return exitStatus;
 }
 
@@ -263,6 +269,7 @@ int RunDriver::FailureEnd(std::int16_t zipResult) {
     view.RunEnding = RunEnd::Failed;
     ctx_.ui.Report(zip_.LastError());
   }
+  NoteLeftVolumes(ctx_);
   return kExitZipFailed;
 }
 
@@ -277,6 +284,7 @@ int RunDriver::ErrorEnd(const std::string& what) {
   view.RunEnding = RunEnd::Failed;
   ClearRunState();
   ctx_.ui.Report(what);
+  NoteLeftVolumes(ctx_);
   return kExitRunError;
 }
 

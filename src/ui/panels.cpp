@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,6 +19,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QUrl>
 
 #include "core/skip_list.h"
 #include "run/run_driver.h"
@@ -470,6 +472,12 @@ RunPanel::RunPanel(Context& ctx, ActFn act, RunDriver& driver, std::function<voi
   counter = Label({}, this);
   progress = new QProgressBar(this);
   progress->setRange(0, 100);
+  leftVolumes = Label({}, this);
+  leftVolumes->setWordWrap(true);
+  leftVolumes->setTextFormat(Qt::PlainText);  // a host path is data
+  leftVolumes->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Alt+F opens the "&File" menu.
+  openFolder = new QPushButton("&Open folder", this);
   abort = new QPushButton("&Abort", this);
   exit = new QPushButton("E&xit", this);
 
@@ -478,10 +486,17 @@ RunPanel::RunPanel(Context& ctx, ActFn act, RunDriver& driver, std::function<voi
   grid->addWidget(currentZip, 1, 0, 1, 3);
   grid->addWidget(counter, 2, 0, 1, 3);
   grid->addWidget(progress, 3, 0, 1, 3);
-  grid->addWidget(abort, 4, 1);
-  grid->addWidget(exit, 4, 2);
+  grid->addWidget(leftVolumes, 4, 0, 1, 3);
+  grid->addWidget(openFolder, 5, 0, Qt::AlignLeft);
+  grid->addWidget(abort, 5, 1);
+  grid->addWidget(exit, 5, 2);
   grid->setColumnStretch(0, 1);
-  grid->setRowStretch(5, 1);
+  grid->setRowStretch(6, 1);
+
+  connect(openFolder, &QPushButton::clicked, this, [this] {
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QString::fromStdString(ctx_.view.LeftVolumes.hostFolder)));
+  });
 
   // These two act while a run is in progress, from inside its event
   // processing: they only raise the request the run looks at.
@@ -500,6 +515,10 @@ void RunPanel::Render() {
   currentZip->setText(Text(ctx_.view.CurrentZipLine));
   counter->setText(Text(ctx_.view.CounterLine));
   progress->setValue(ctx_.view.Progress);
+  const std::string& left = ctx_.view.LeftVolumes.hostFolder;
+  leftVolumes->setText(left.empty() ? QString() : "The volumes stay in " + Text(left));
+  leftVolumes->setVisible(!left.empty());
+  openFolder->setVisible(!left.empty());
   abort->setEnabled(ctx_.view.RunInProgress);
 }
 

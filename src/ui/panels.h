@@ -153,6 +153,9 @@ class RunPanel : public PanelBase {
   QLabel* currentZip;
   QLabel* counter;
   QProgressBar* progress;
+  // Where the last run's volumes stay, and the button that shows them.
+  QLabel* leftVolumes;
+  QPushButton* openFolder;
   QPushButton* abort;
   QPushButton* exit;
 };

@@ -158,6 +158,13 @@ void PrepareMessageBox(QMessageBox& box, const std::string& text, const std::str
   }
 }
 
+void PrepareRemovalQuestion(QMessageBox& box, const RemovalOffer& offer) {
+  PrepareMessageBox(box, offer.question, kAppTitle, MessageIcon::Question, MessageButtons::YesNo);
+  box.setTextFormat(Qt::PlainText);  // host paths are data, never markup
+  // Removing is what the box asks about: Enter must not answer it.
+  box.setDefaultButton(QMessageBox::No);
+}
+
 void PrepareFileDialog(QFileDialog& dialog, const host::DriveTable& drives,
                        const FileDialogRequest& request, bool save) {
   dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -196,6 +203,12 @@ MessageResult QtUi::ShowMessage(const std::string& text, const std::string& titl
       // Escape or the close button of a Yes/No box answers as the safe choice.
       return buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Cancel;
   }
+}
+
+bool QtUi::OfferRemoval(const RemovalOffer& offer) {
+  QMessageBox box(window_);
+  PrepareRemovalQuestion(box, offer);
+  return box.exec() == QMessageBox::Yes;
 }
 
 void QtUi::ProcessEvents() {

@@ -28,6 +28,8 @@ int WavDurationMs(const std::string& hostPath);
 // A message box as ShowMessage shows it: title, text, icon, buttons.
 void PrepareMessageBox(QMessageBox& box, const std::string& text, const std::string& title,
                        MessageIcon icon, MessageButtons buttons);
+// The box OfferRemoval shows: a question whose Enter keeps everything.
+void PrepareRemovalQuestion(QMessageBox& box, const RemovalOffer& offer);
 // A file dialog as the file dialogs of the Ui show it for `request`.
 void PrepareFileDialog(QFileDialog& dialog, const host::DriveTable& drives,
                        const FileDialogRequest& request, bool save);
@@ -42,6 +44,7 @@ class QtUi : public Ui {
 
   MessageResult ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
                             MessageButtons buttons) override;
+  bool OfferRemoval(const RemovalOffer& offer) override;
   void ProcessEvents() override;
   void PlaySound(const std::string& hostPath, bool wait) override;
 

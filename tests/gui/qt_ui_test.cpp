@@ -107,6 +107,23 @@ TEST(QtUiMessageBox, OkCancelDefaultsToCancel) {
   EXPECT_EQ(single.clickedButton(), single.button(QMessageBox::Ok));
 }
 
+// The offer to remove what earlier runs left: Enter keeps everything, and a
+// host path is shown as it is, never read as markup.
+TEST(QtUiMessageBox, RemovalQuestionDefaultsToNo) {
+  QMessageBox box;
+  PrepareRemovalQuestion(box,
+                         {"Earlier runs left volumes in:\r\r/tmp/<b>x</b>/Kelvo004\r\rRemove them?",
+                          {"an earlier run left volumes in c:\\Kelvo004"}});
+  EXPECT_EQ(box.text(), "Earlier runs left volumes in:\n\n/tmp/<b>x</b>/Kelvo004\n\nRemove them?");
+  EXPECT_EQ(box.textFormat(), Qt::PlainText);
+  EXPECT_EQ(box.windowTitle(), "Kelvo32");
+  box.show();
+  ASSERT_NE(box.button(QMessageBox::Yes), nullptr);
+  EXPECT_EQ(box.defaultButton(), box.button(QMessageBox::No));
+  QTest::keyClick(&box, Qt::Key_Return);
+  EXPECT_EQ(box.clickedButton(), box.button(QMessageBox::No));
+}
+
 // A request may start at a file (the chosen DIZ or NFO): the dialog opens in
 // its folder, offering the file only when the dialog looks for its kind.
 TEST(QtUiFileDialog, StartsInTheFolderOfTheFileItIsHanded) {

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPalette>
 #include <QPixmap>
 #include <QProcess>
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "run/leftovers.h"
 #include "run/run_driver.h"
 #include "run/zip_fit.h"
 #include "sample_release.h"
@@ -30,6 +32,7 @@
 #include "texts/diz_numbering.h"
 #include "ui/main_window.h"
 #include "ui/panels.h"
+#include "ui/qt_ui.h"
 #include "ui/splash_screen.h"
 #include "ui/text_preview.h"
 
@@ -119,6 +122,9 @@ int main(int argc, char** argv) {
   auto& drives = test.drives;
   testing::TempDrives::WriteFile(drives.Host('d', "release/readme.txt"), "read me\r\n");
   testing::TempDrives::WriteFile(drives.Host('d', "release/data.bin"), Noise(1'300'000, 7));
+  // What the skip list names: an entry that matches nothing stops the run.
+  testing::TempDrives::WriteFile(drives.Host('d', "release/old/draft.txt"), "draft\r\n");
+  testing::TempDrives::WriteFile(drives.Host('d', "release/notes.bak"), "notes\r\n");
   // The sample release's CP437 texts, with its stamp place.
   testing::TempDrives::WriteFile(drives.Host('c', "rel/file_id.diz"), SampleFile("file_id.diz"));
   testing::TempDrives::WriteFile(drives.Host('c', "rel/demo.nfo"), SampleFile("orbit.nfo"));
@@ -248,6 +254,25 @@ int main(int argc, char** argv) {
   window.Render();
   Save(window, "run_complete");
 
+  // A run aborted in the zip step: the run panel names where its volumes
+  // stay. The next run's question about them, as the window asks it.
+  std::filesystem::remove_all(drives.Host('e', "zips"));
+  std::filesystem::create_directories(drives.Host('e', "zips"));
+  test.ui.onProcessEvents = [&] {
+    if (ctx.run.VolumeNumber == 2) driver.AbortRun();
+  };
+  driver.RunJob();
+  test.ui.onProcessEvents = nullptr;
+  window.Render();
+  Save(window, "run_left_volumes");
+  testing::TempDrives::WriteFile(drives.Host('c', "Kelvo007/DEMO.7z.001"), Noise(1'440'000, 9));
+  {
+    QMessageBox question(&window);
+    ui::PrepareRemovalQuestion(question, LeftoverOffer(FindLeftovers(ctx)));
+    question.show();
+    Save(question, "leftovers_question");
+  }
+
   // A dark desktop: nothing but the link blue may keep a colour of its own.
   // The Source panel shows why a drop of two items was refused.
   QApplication::setStyle("Fusion");
@@ -276,5 +301,5 @@ int main(int argc, char** argv) {
   shell::NavigateTo(ctx, shell::NavItem::Nfo, {});
   window.Render();
   Save(window, "dark_nfo");
-  return saved == 23 ? 0 : 1;
+  return saved == 25 ? 0 : 1;
 }

@@ -202,7 +202,9 @@ TEST(RunJobEndToEnd, WithoutZipsTheVolumesStayAndTheNextRunTakesTheNextFolder) {
   EXPECT_EQ(app.ctx.view.CounterLine, NumberText(static_cast<int>(volumes)) + " Rar's");
   EXPECT_TRUE(app.Zips().empty());
 
+  // The first set is offered for removal, and kept.
   app.ctx.job.Archiver = ArchiverKind::Ace;
+  app.ui.messageAnswers.push_back(MessageResult::No);
   app.Kelvo();
   EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete\r\rAce's are in c:\\Kelvo002");
   EXPECT_EQ(testing::FileNames(app.drives.Host('c', "Kelvo002")).size(), volumes);
@@ -330,9 +332,11 @@ TEST(RunJobAbort, AbortDuringTheSecondZipKeepsWhatIsDone) {
   EXPECT_EQ(app.ctx.view.CurrentZipLine, "");
   EXPECT_TRUE(app.ui.sounds.empty());
 
-  // The same job runs again at once, into the next work folder.
+  // The same job runs again at once, into the next work folder; the
+  // volumes left are offered for removal, and kept.
   app.ui.onProcessEvents = nullptr;
   std::filesystem::remove(app.drives.Host('e', "zips/DEMO01.zip"));
+  app.ui.messageAnswers.push_back(MessageResult::No);
   app.Kelvo();
   EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete");
   EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo002")));
@@ -636,10 +640,11 @@ TEST(RunJobComment, PathsWithBlanksAndAFailedCommentStep) {
   vanished.Kelvo();
   EXPECT_EQ(vanished.ended, kExitRunError);
   EXPECT_NE(vanished.ctx.view.StatusLine, "Ripping complete");
-  ASSERT_EQ(vanished.ui.reports.size(), 1u);
-  EXPECT_EQ(vanished.ui.reports[0],
-            "can't add the comment to 'e:\\zips\\DEMO01.zip': can't open "
-            "'c:\\app\\temp\\comment.txt': No such file or directory");
+  EXPECT_EQ(vanished.ui.reports,
+            (std::vector<std::string>{"can't add the comment to 'e:\\zips\\DEMO01.zip': can't open "
+                                      "'c:\\app\\temp\\comment.txt': No such file or directory",
+                                      "the volumes stay in c:\\Kelvo001 (" +
+                                          vanished.drives.Host('c', "Kelvo001") + ")"}));
   EXPECT_EQ(vanished.Zips(), std::vector<std::string>{"DEMO01.zip"});
   EXPECT_EQ(testing::FileNames(vanished.drives.Host('c', "Kelvo001")).front(), "DEMO.7z.001");
 
@@ -654,9 +659,11 @@ TEST(RunJobComment, PathsWithBlanksAndAFailedCommentStep) {
   failing.Kelvo();
   ::unsetenv("KELVO_EXIT");
   EXPECT_EQ(failing.ended, kExitRunError);
-  EXPECT_EQ(failing.ui.reports,
-            std::vector<std::string>{
-                "can't add the comment to 'e:\\zips\\DEMO01.zip': pkzip.exe ended with status 1"});
+  EXPECT_EQ(
+      failing.ui.reports,
+      (std::vector<std::string>{
+          "can't add the comment to 'e:\\zips\\DEMO01.zip': pkzip.exe ended with status 1",
+          "the volumes stay in c:\\Kelvo001 (" + failing.drives.Host('c', "Kelvo001") + ")"}));
 
   // With the comment off the zip program is never started.
   RunFixture off;
@@ -768,7 +775,9 @@ TEST(RunJobCheck, AVolumeChangedBeforeItsZipIsCheckedStaysAndTheRunFails) {
   VolumesChangedByTheCommentStep(batch);
   batch.Kelvo();
   EXPECT_EQ(batch.ended, kExitZipFailed);
-  EXPECT_EQ(batch.ui.reports, std::vector<std::string>{reason});
+  EXPECT_EQ(batch.ui.reports,
+            (std::vector<std::string>{reason, "the volumes stay in c:\\Kelvo001 (" +
+                                                  batch.drives.Host('c', "Kelvo001") + ")"}));
   EXPECT_EQ(batch.Zips(), std::vector<std::string>{"DEMO01.zip"});  // and no SFV
   auto kept = testing::FileNames(batch.drives.Host('c', "Kelvo001"));
   ASSERT_FALSE(kept.empty());
@@ -944,8 +953,10 @@ TEST(UnattendedRun, StatusTable) {
     UnattendedFixture app;  // 6: a zip could not be written
     TempDrives::WriteFile(app.drives.Host('e', "zips/DEMO02.zip"), "not a zip");
     EXPECT_EQ(app.Run(), kExitZipFailed);
-    ASSERT_EQ(app.ui.reports.size(), 1u);
+    ASSERT_EQ(app.ui.reports.size(), 2u);
     EXPECT_NE(app.ui.reports[0].find("DEMO02"), std::string::npos) << app.ui.reports[0];
+    EXPECT_EQ(app.ui.reports[1],
+              "the volumes stay in c:\\Kelvo001 (" + app.drives.Host('c', "Kelvo001") + ")");
     EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('e', "zips/DEMO02.zip")), "not a zip");
   }
   {
@@ -963,8 +974,10 @@ TEST(UnattendedRun, StatusTable) {
         std::filesystem::remove(app.drives.Host('c', "app/temp/comment.txt"));
     };
     EXPECT_EQ(app.Run(), kExitRunError);
-    ASSERT_EQ(app.ui.reports.size(), 1u);
+    ASSERT_EQ(app.ui.reports.size(), 2u);
     EXPECT_TRUE(app.ui.reports[0].starts_with("can't add the comment to")) << app.ui.reports[0];
+    EXPECT_TRUE(app.ui.reports[1].starts_with("the volumes stay in c:\\Kelvo001 ("))
+        << app.ui.reports[1];
   }
 }
 

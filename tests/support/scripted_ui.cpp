@@ -69,6 +69,23 @@ void ScriptedUi::Report(const std::string& text) {
   if (unattended) reports.push_back(text);
 }
 
+bool ScriptedUi::OfferRemoval(const RemovalOffer& offer) {
+  removalOffers.push_back(offer);
+  if (unattended) {
+    for (const auto& item : offer.items) reports.push_back("warning: " + item);
+    return false;
+  }
+  if (messageAnswers.empty()) {
+    ADD_FAILURE() << "unexpected offer to remove: " << offer.question;
+    return false;
+  }
+  MessageResult answer = messageAnswers.front();
+  messageAnswers.pop_front();
+  if (answer != MessageResult::Yes && answer != MessageResult::No)
+    ADD_FAILURE() << "an offer to remove takes Yes or No: " << offer.question;
+  return answer == MessageResult::Yes;
+}
+
 void ScriptedUi::ReportProgress(const std::string& text) {
   if (unattended) progressReports.push_back(text);
 }

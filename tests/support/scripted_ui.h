@@ -46,6 +46,9 @@ class ScriptedUi : public Ui {
 
   std::vector<ShownMessage> messages;
   std::vector<std::string> reports;  // Report() texts, in order
+  // OfferRemoval() offers, in order; in the window's part each takes its
+  // answer (Yes or No) from messageAnswers.
+  std::vector<RemovalOffer> removalOffers;
   // ReportProgress() texts, and "<end>" for each EndProgressReport().
   std::vector<std::string> progressReports;
   std::vector<ShownDialog> dialogs;
@@ -57,6 +60,7 @@ class ScriptedUi : public Ui {
   MessageResult ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
                             MessageButtons buttons) override;
   void Report(const std::string& text) override;
+  bool OfferRemoval(const RemovalOffer& offer) override;
   void ReportProgress(const std::string& text) override;
   void EndProgressReport() override;
   void ProcessEvents() override;
