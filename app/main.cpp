@@ -14,6 +14,7 @@
 #include "host/mounts.h"
 #include "host/stop_signal.h"
 #include "run/run_driver.h"
+#include "shell/session.h"
 #include "shell/startup.h"
 #include "ui/main_window.h"
 #include "ui/pictures.h"
@@ -90,15 +91,17 @@ int main(int argc, char** argv) {
   Context ctx(fs, runner, qtUi, clock, *appDir);
   ui::LoadProgramSettings(ctx.prefs);
   RunDriver driver(ctx);
+  shell::Session session(ctx, driver);
+  session.ReadSettings();
 
-  ui::MainWindow window(ctx, driver);
+  ui::MainWindow window(session);
   qtUi.SetWindow(&window, [&window] { window.RenderShown(); });
   ui::SplashScreen splash(ctx, &window);
   window.showAboutBox = [&splash](int intervalMs) { splash.OpenAboutRole(intervalMs); };
   splash.OpenStartRole();
 
   if (shell::RunsFromDriveRoot(ctx)) {
-    window.SetRemovesNothing(true);
+    session.SetRemovesNothing(true);
     splash.CloseSplash();
     if (batch) {
       // No one is there to answer a box: the reason goes with the status.
@@ -116,7 +119,7 @@ int main(int argc, char** argv) {
         window.raise();
         window.activateWindow();
       })) {
-    window.SetRemovesNothing(true);
+    session.SetRemovesNothing(true);
     splash.CloseSplash();
     instance.AskFirstToRaise();
     if (batch) {
@@ -138,7 +141,7 @@ int main(int argc, char** argv) {
     window.show();
     window.repaint();
   };
-  shell::StartMainWindow(ctx, driver, commandLine, hooks);
+  session.Start(commandLine, hooks);
   if (batch) {
     int status = ctx.programExit.value_or(kExitNotStarted);
     window.close();

@@ -57,8 +57,9 @@ struct StartHooks {
 // The start-up steps after the window is placed: marquee, work drive,
 // compression, zip comment, command line, and a job named there loaded,
 // checked and measured. A batch job is run at once; ctx.programExit then
-// holds the status to end with. The splash screen has already read the
-// settings file.
+// holds the status to end with. The settings file has already been read
+// (Session::ReadSettings); the window runs this through Session::Start,
+// which ends it with the refresh of every figure.
 void StartMainWindow(Context& ctx, RunDriver& driver, std::string_view commandLine,
                      const StartHooks& hooks);
 

@@ -87,7 +87,7 @@ void UseDirectorySource(Context& ctx, const std::string& chosen) {
     AfterMeasurement(ctx);
   } catch (const std::exception&) {
     // Reported like a failed measurement.
-    ctx.view.SourceSizeText = "Error";
+    ctx.view.SourceSizeText = kSourceSizeError;
     ctx.run.SavedSourceText = ctx.job.SourcePath;
     Notify(ctx, "Error calculating source bytes", kErrorTitle, MessageIcon::Critical);
     ctx.view.EstimateText.clear();
