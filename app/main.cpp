@@ -16,6 +16,7 @@
 #include "host/mounts.h"
 #include "host/stop_signal.h"
 #include "run/run_driver.h"
+#include "shell/session.h"
 #include "shell/startup.h"
 #include "shell/unattended.h"
 #include "ui/main_window.h"
@@ -90,15 +91,17 @@ int RunWindow(int argc, char** argv, Setup& host, const std::string& commandLine
   Context ctx(host.fs, host.runner, qtUi, clock, host.appDir);
   ui::LoadProgramSettings(ctx.prefs);
   RunDriver driver(ctx);
+  shell::Session session(ctx, driver);
+  session.ReadSettings();  // before the splash, which only shows it
 
-  ui::MainWindow window(ctx, driver);
+  ui::MainWindow window(session);
   qtUi.SetWindow(&window, [&window] { window.RenderShown(); });
   ui::SplashScreen splash(ctx, &window);
   window.showAboutBox = [&splash](int intervalMs) { splash.OpenAboutRole(intervalMs); };
   splash.OpenStartRole();
 
   if (shell::RunsFromDriveRoot(ctx)) {
-    window.SetRemovesNothing(true);
+    session.SetRemovesNothing(true);
     splash.CloseSplash();
     qtUi.ShowMessage(shell::kDriveRootText, kErrorTitle, MessageIcon::Critical, MessageButtons::Ok);
     return kExitNotStarted;
@@ -110,7 +113,7 @@ int RunWindow(int argc, char** argv, Setup& host, const std::string& commandLine
         window.raise();
         window.activateWindow();
       })) {
-    window.SetRemovesNothing(true);
+    session.SetRemovesNothing(true);
     splash.CloseSplash();
     instance.AskFirstToRaise();
     return 0;
@@ -124,7 +127,7 @@ int RunWindow(int argc, char** argv, Setup& host, const std::string& commandLine
     window.show();
     window.repaint();
   };
-  shell::StartMainWindow(ctx, commandLine, hooks);
+  session.Start(commandLine, hooks);
   splash.CloseSplash();
   hooks.showWindow();
   int status = QApplication::exec();

@@ -87,4 +87,8 @@ void ClearSkipList(Context& ctx) {
   ctx.job.SkipEntries.clear();
 }
 
+void SetSkipKind(Context& ctx, SkipBrowseKind kind) {
+  ctx.view.SkipKind = kind;
+}
+
 }  // namespace kelvo

@@ -18,6 +18,9 @@ void AddSkipEntry(Context& ctx,
 // "&Clear".
 void ClearSkipList(Context& ctx);
 
+// The options "&Sub-dir" and "&File": what "&Browse" adds.
+void SetSkipKind(Context& ctx, SkipBrowseKind kind);
+
 // Whether a skip entry names something, by the rule the archiver excludes
 // with: the last component is a DOS pattern ('*' any run, '?' one
 // character); one ending in '*' matches files and directories, any other

@@ -1,5 +1,7 @@
 #include "core/view_state.h"
 
+#include "core/panel_table.h"
+
 namespace kelvo {
 
 std::string ShownWindowTitle(const ViewState& view) {
@@ -8,25 +10,8 @@ std::string ShownWindowTitle(const ViewState& view) {
 }
 
 std::string PanelHeaderText(Panel panel) {
-  switch (panel) {
-    case Panel::Source:
-      return " Source";
-    case Panel::Skip:
-      return " Skip";
-    case Panel::Diz:
-      return " Diz";
-    case Panel::Nfo:
-      return " Nfo";
-    case Panel::Zip:
-      return " Zip";
-    case Panel::Run:
-      return " Kelvo!";
-    case Panel::About:
-      return " About";
-    case Panel::None:
-      break;
-  }
-  return {};
+  const PanelRow* row = RowOf(panel);
+  return row ? row->header : std::string();
 }
 
 void ShowPanel(ViewState& view, Panel panel, FocusBox focus) {

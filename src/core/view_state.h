@@ -1,6 +1,7 @@
 // Everything the main window shows that the logic decides: texts, the
-// visible panel, menu marks, enabled flags, focus and the run panel. The Qt
-// window renders it; tests read it.
+// visible panel, menu marks, enabled flags, focus and the run panel. The
+// operations and the session's refresh write it; the Qt window only renders
+// it; tests read it.
 #pragma once
 
 #include <cstddef>
@@ -34,6 +35,36 @@ struct TextSnapshot {
   // none are added.
   std::size_t addedFrom = 0;
   std::string note;  // what the copy does to the text, under the preview
+
+  bool operator==(const TextSnapshot&) const = default;
+};
+
+// A run of cells of one line, 0-based.
+struct PreviewSpan {
+  std::size_t line = 0;
+  std::size_t column = 0;
+  std::size_t length = 0;
+
+  bool operator==(const PreviewSpan&) const = default;
+};
+
+// What a text preview shows beside its snapshot's lines, as the session's
+// refresh figured it from the job (texts/text_preview.h).
+struct TextPreviewState {
+  // Shown instead of the text: no file chosen, or why it can't be read.
+  std::string problem;
+  // The DIZ: the stamp and its line as the run writes it.
+  std::optional<PreviewSpan> stamp;
+  std::string stampedLine;
+  // Why no stamp is shown, and where: "Column number too high" on its line,
+  // "Line number too high" below the last line.
+  std::string reason;
+  std::optional<PreviewSpan> reasonAt;
+  // One line under the preview: the stamp and its place, the reason, or what
+  // the copy does to the NFO.
+  std::string note;
+
+  bool operator==(const TextPreviewState&) const = default;
 };
 
 struct ViewState {
@@ -41,6 +72,8 @@ struct ViewState {
   Panel VisiblePanel = Panel::Source;
   std::string PanelHeader = " Source";
   Panel CheckedMenuItem = Panel::None;  // a panel item of "menu", or Run for "&Kelvo"
+  // A request for the focus, handed to the window once by the session after
+  // its render (Session::Show), which clears it.
   FocusBox Focus = FocusBox::None;
   bool NavigationBarEnabled = true;
   bool BusyPointer = false;
@@ -66,14 +99,21 @@ struct ViewState {
   bool DizTestEnabled = false;
   int DizPreviewZip = 0;  // the zip whose stamp the preview shows; 0 the check's sample
   TextSnapshot DizText;
+  TextPreviewState DizPreview;
 
   // Nfo panel.
   bool ExtraBrowseEnabled = false;
   TextSnapshot NfoText;
+  TextPreviewState NfoPreview;
 
   // Zip panel.
   std::string ArchiveSizeText = "1.44 M";
   std::string EstimateText;
+  // The source size the estimate was last figured for, and whether one
+  // volume or less reads as after a new source ("1.00 file") or as after a
+  // new archive size (" 1.00 file").
+  float EstimateSourceSize = 0.0f;
+  bool EstimateForNewSource = false;
   int BaseNameLimit = 6;
   std::string ZipDriveFreeText = "Free space: ";
   // At the floppy's archive size: the largest zip of the job, and a warning
@@ -100,19 +140,23 @@ struct ViewState {
   struct VolumesPlace {
     std::string folder;      // DOS path
     std::string hostFolder;  // the same folder as the user finds it
+    bool operator==(const VolumesPlace&) const = default;
   };
   VolumesPlace LeftVolumes;
 
   // About panel.
   std::string MarqueeText;  // set at start-up
   bool MarqueeVisible = false;
+
+  bool operator==(const ViewState&) const = default;
 };
 
 // The title the window shows: WindowTitle, after the percentage while the
 // window is minimised during the archiver ("37% Kelvo32 - orbit.kvo").
 std::string ShownWindowTitle(const ViewState& view);
 
-// The header text of a panel (" Source", " Kelvo!", ...).
+// The header text of a panel (" Source", " Kelvo!", ...), from the panel
+// table (core/panel_table.h).
 std::string PanelHeaderText(Panel panel);
 
 // The panel switch: clears the menu marks, hides every panel, shows one

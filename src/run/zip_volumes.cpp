@@ -47,6 +47,10 @@ std::int16_t ZipOneVolume(Context& ctx, ZipComponent& zip, const std::string& vo
 
 }  // namespace
 
+void SetZipExtra(Context& ctx, bool extra) {
+  ctx.job.ZipExtra = extra;
+}
+
 std::string ZipCommentCommand(const std::string& zipPath, const std::string& commentPath) {
   return "command.com /c pkzip.exe " + host::CommandArgument(zipPath) + " -z <" +
          host::CommandArgument(commentPath);

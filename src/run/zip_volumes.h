@@ -18,6 +18,9 @@ namespace kelvo {
 // noted stop (stop_signal.h) ends it between volumes with kAborted.
 std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip);
 
+// "Zip E&xtra": the zips at level 9 instead of 6.
+void SetZipExtra(Context& ctx, bool extra);
+
 // The comment program's command line for a zip path (without ".zip").
 std::string ZipCommentCommand(const std::string& zipPath, const std::string& commentPath);
 // Runs it for the zip; a comment that was not added throws host::HostError.

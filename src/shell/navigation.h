@@ -1,15 +1,17 @@
-// The navigation bar and the About panel: which panel a navigation item
-// shows, the sounds of items and groups, and the header line.
+// The navigation bar, "menu" and the About panel: which panel an item
+// shows, the sounds of items and groups, and the header line. The items and
+// their texts are the panel table's (core/panel_table.h).
 #pragma once
 
 #include <functional>
 #include <string>
 
 #include "core/context.h"
+#include "core/panel_table.h"
 
 namespace kelvo::shell {
 
-enum class NavItem { Source, Skip, Diz, Nfo, Zip, Kelvo, Help, About };
+using kelvo::NavItem;
 
 // The item's caption on the navigation bar: "Source", ..., "Kelvo!".
 std::string NavItemText(NavItem item);
@@ -27,6 +29,9 @@ struct NavigationActions {
 void ShowAbout(ViewState& view);
 // A click on a navigation item.
 void NavigateTo(Context& ctx, NavItem item, const NavigationActions& actions);
+// An item of "menu": a setting panel is shown without a sound, "&Kelvo"
+// (the run's panel) runs the job.
+void ChooseMenuItem(Context& ctx, Panel panel, const NavigationActions& actions);
 // The bar opening another group: "whoosh.wav" when the groups differ.
 void SwitchGroup(Context& ctx, NavGroup newGroup, NavGroup oldGroup);
 

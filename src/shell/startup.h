@@ -60,8 +60,9 @@ void PrepareStart(Context& ctx);
 
 // The window's start-up after it is placed: PrepareStart, the command line,
 // and a job named there loaded, checked and measured (never run: "!" and
-// "$" jobs are StartUnattended's, without a window). The splash screen has
-// already read the settings file.
+// "$" jobs are StartUnattended's, without a window). The settings file has
+// already been read (Session::ReadSettings); the window runs this through
+// Session::Start, which ends it with the refresh of every figure.
 void StartMainWindow(Context& ctx, std::string_view commandLine, const StartHooks& hooks);
 
 // "E&xit" of "&File": raises the zip component's abort request and lets

@@ -1,7 +1,10 @@
 #include "source/archive_size.h"
 
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
+
+#include "source/measure.h"
 
 namespace kelvo {
 
@@ -22,6 +25,33 @@ std::string EstimateText(std::int16_t archiveSize, float volumes, EstimateFor as
   if (archiveSize == 0) return "1.00 file";
   if (volumes > 1.0f) return HundredthsText(volumes) + " files";
   return asker == EstimateFor::ArchiveSizeChange ? " 1.00 file" : "1.00 file";
+}
+
+// Every figure of the volumes for the job as it stands. `asker` chooses the
+// spelling of one volume or less; without one the last spelling stays.
+void FigureVolumes(Context& ctx, std::optional<EstimateFor> asker) {
+  JobSettings& job = ctx.job;
+  ViewState& view = ctx.view;
+  if (asker) view.EstimateForNewSource = *asker == EstimateFor::NewSource;
+  view.EstimateSourceSize = job.SourceSize;
+  const EstimateFor spelling =
+      view.EstimateForNewSource ? EstimateFor::NewSource : EstimateFor::ArchiveSizeChange;
+
+  view.ArchiveSizeText = ArchiveSizeTextFor(job.ArchiveSize);
+  if (job.ArchiveSize == 0) {
+    view.EstimateText = EstimateText(0, 0.0f, spelling);
+    job.ThreeDigitNumbering = false;
+    LimitBaseName(ctx, kSingleArchiveNameLimit);
+    return;
+  }
+  // As the run figures them (CheckVolumeEstimate): nothing measured is no
+  // volume, and numbers of two digits.
+  const float volumes = EstimateJobVolumes(job);
+  job.ThreeDigitNumbering = NeedsThreeDigitNumbers(volumes);
+  // Nothing measured, or the last measurement failed: no figure to show.
+  const bool measured = job.SourceSize != 0.0f && view.SourceSizeText != kSourceSizeError;
+  view.EstimateText = measured ? EstimateText(job.ArchiveSize, volumes, spelling) : std::string();
+  LimitBaseName(ctx, job.ThreeDigitNumbering ? kThreeDigitNameLimit : kTwoDigitNameLimit);
 }
 
 }  // namespace
@@ -64,26 +94,9 @@ std::string HundredthsText(float value) {
 
 void UpdateArchiveSize(Context& ctx) {
   JobSettings& job = ctx.job;
-  ViewState& view = ctx.view;
   if (job.SourceIsImage && job.ArchiveSize < kImageMinArchiveSize)
     job.ArchiveSize = kImageMinArchiveSize;
-
-  view.ArchiveSizeText = ArchiveSizeTextFor(job.ArchiveSize);
-  if (job.ArchiveSize == 0) {
-    view.EstimateText = EstimateText(0, 0.0f, EstimateFor::ArchiveSizeChange);
-    job.ThreeDigitNumbering = false;
-    LimitBaseName(ctx, kSingleArchiveNameLimit);
-    return;
-  }
-  if (job.SourceSize == 0.0f) {
-    // Nothing measured: the earlier numbering stands.
-    view.EstimateText.clear();
-  } else {
-    const float volumes = EstimateJobVolumes(job);
-    job.ThreeDigitNumbering = NeedsThreeDigitNumbers(volumes);
-    view.EstimateText = EstimateText(job.ArchiveSize, volumes, EstimateFor::ArchiveSizeChange);
-  }
-  LimitBaseName(ctx, job.ThreeDigitNumbering ? kThreeDigitNameLimit : kTwoDigitNameLimit);
+  FigureVolumes(ctx, EstimateFor::ArchiveSizeChange);
 }
 
 void SetArchiveSize(Context& ctx, std::int16_t archiveSize) {
@@ -95,14 +108,29 @@ void SetArchiveSize(Context& ctx, std::int16_t archiveSize) {
 }
 
 void RefreshEstimate(Context& ctx) {
-  JobSettings& job = ctx.job;
-  if (job.ArchiveSize == 0) {
-    ctx.view.EstimateText = EstimateText(0, 0.0f, EstimateFor::NewSource);
-    return;
-  }
-  if (job.SourceSize == 0.0f) return;
-  ctx.view.EstimateText =
-      EstimateText(job.ArchiveSize, EstimateJobVolumes(job), EstimateFor::NewSource);
+  FigureVolumes(ctx, EstimateFor::NewSource);
+}
+
+void RefreshVolumeFigures(Context& ctx) {
+  // A source measured since the last figure is a new source, however it
+  // came (a browse, a drop, a script loaded); otherwise the spelling stays.
+  std::optional<EstimateFor> asker;
+  if (ctx.job.SourceSize != ctx.view.EstimateSourceSize) asker = EstimateFor::NewSource;
+  FigureVolumes(ctx, asker);
+}
+
+void SetArchiver(Context& ctx, ArchiverKind archiver) {
+  ctx.job.Archiver = archiver;
+}
+
+void SetCompression(Context& ctx, int level) {
+  if (level < -1 || level > kMaxCompression)
+    throw std::out_of_range("compression " + std::to_string(level) + " outside -1..5");
+  ctx.job.Compression = static_cast<std::int16_t>(level);
+}
+
+void SetZipBaseName(Context& ctx, std::string name) {
+  ctx.job.ZipBaseName = std::move(name);
 }
 
 }  // namespace kelvo

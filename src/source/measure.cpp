@@ -122,7 +122,7 @@ bool MeasureSource(Context& ctx, bool silent) {
     if (measured && silent && ctx.view.SourceSizeText.empty()) ctx.job.SourcePath.clear();
   }
   if (measured) return true;
-  ctx.view.SourceSizeText = "Error";
+  ctx.view.SourceSizeText = kSourceSizeError;
   if (!silent) {
     Notify(ctx, "Error calculating source bytes", kErrorTitle, MessageIcon::Critical);
     ctx.view.EstimateText.clear();
@@ -135,7 +135,7 @@ void MeasureImage(Context& ctx, const std::string& imagePath) {
   try {
     length = ctx.fs.FileLength(imagePath);
   } catch (...) {
-    ctx.view.SourceSizeText = "Error";
+    ctx.view.SourceSizeText = kSourceSizeError;
     throw;
   }
   ctx.view.SourceSizeText = (length == 0 ? std::string() : GroupDigits(length)) + " Total bytes";

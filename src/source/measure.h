@@ -12,6 +12,8 @@
 namespace kelvo {
 
 inline constexpr const char* kSizeReport = "c:\\size.txt";
+// The source-size display after a measurement that failed.
+inline constexpr const char* kSourceSizeError = "Error";
 
 // The command line that has the size tool measure `shortSource` into the
 // report. A source holding blanks or redirection characters is quoted (this

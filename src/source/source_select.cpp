@@ -86,7 +86,7 @@ void UseDirectorySource(Context& ctx, const std::string& chosen) {
     AfterMeasurement(ctx);
   } catch (const std::exception&) {
     // Reported like a failed measurement.
-    ctx.view.SourceSizeText = "Error";
+    ctx.view.SourceSizeText = kSourceSizeError;
     Notify(ctx, "Error calculating source bytes", kErrorTitle, MessageIcon::Critical);
     ctx.view.EstimateText.clear();
   }

@@ -157,6 +157,10 @@ void UseDiz(Context& ctx, const std::string& chosen) {
   }
 }
 
+void SetNfoFirstZipOnly(Context& ctx, bool firstOnly) {
+  ctx.job.NfoFirstZipOnly = firstOnly;
+}
+
 void BrowseNfo(Context& ctx) {
   FileDialogRequest request;
   request.title = "Add *.nfo";

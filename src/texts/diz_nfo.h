@@ -44,6 +44,9 @@ void UseNfo(Context& ctx, const std::string& chosen);
 void DropDiz(Context& ctx, const std::string& dosPath);
 void DropNfo(Context& ctx, const std::string& dosPath);
 
+// "&In 1st zip only": the NFO goes into the first zip alone.
+void SetNfoFirstZipOnly(Context& ctx, bool firstOnly);
+
 // An NFO up to this size is read whole, so that a SAUCE record at its end can
 // be kept out of the line copy; a larger one is copied as lines alone.
 inline constexpr std::uint64_t kNfoWholeReadLimit = std::uint64_t{1} << 20;

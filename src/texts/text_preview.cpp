@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "host/host_error.h"
 #include "texts/diz_nfo.h"
@@ -85,9 +86,10 @@ void RefreshNfoText(Context& ctx) {
   });
 }
 
-TextPreview DizPreview(Context& ctx) {
-  RefreshDizText(ctx);
-  TextPreview preview;
+namespace {
+
+TextPreviewState DizPreviewState(const Context& ctx) {
+  TextPreviewState preview;
   const JobSettings& job = ctx.job;
   const TextSnapshot& shot = ctx.view.DizText;
   if (job.DizPath.empty()) {
@@ -98,7 +100,6 @@ TextPreview DizPreview(Context& ctx) {
     preview.problem = shot.problem;
     return preview;
   }
-  preview.text = &shot;
   if (!job.DizNumbering) return preview;
 
   if (std::optional<FocusBox> box = NumberingBoxToFix(job)) {
@@ -136,18 +137,52 @@ TextPreview DizPreview(Context& ctx) {
   return preview;
 }
 
-TextPreview NfoPreview(Context& ctx) {
-  RefreshNfoText(ctx);
-  TextPreview preview;
+TextPreviewState NfoPreviewState(const Context& ctx) {
+  TextPreviewState preview;
   if (ctx.job.NfoPath.empty()) {
     preview.problem = "No nfo chosen";
   } else if (!ctx.view.NfoText.problem.empty()) {
     preview.problem = ctx.view.NfoText.problem;
   } else {
-    preview.text = &ctx.view.NfoText;
     preview.note = ctx.view.NfoText.note;
   }
   return preview;
+}
+
+// The model of a state over its snapshot: the text is drawn unless a
+// problem is shown instead.
+TextPreview Model(const TextPreviewState& state, const TextSnapshot& shot) {
+  TextPreview preview;
+  static_cast<TextPreviewState&>(preview) = state;
+  if (state.problem.empty()) preview.text = &shot;
+  return preview;
+}
+
+}  // namespace
+
+void RefreshTextPreviews(Context& ctx) {
+  RefreshDizText(ctx);
+  RefreshNfoText(ctx);
+  ctx.view.DizPreview = DizPreviewState(ctx);
+  ctx.view.NfoPreview = NfoPreviewState(ctx);
+}
+
+TextPreview DizPreview(const ViewState& view) {
+  return Model(view.DizPreview, view.DizText);
+}
+
+TextPreview NfoPreview(const ViewState& view) {
+  return Model(view.NfoPreview, view.NfoText);
+}
+
+TextPreview DizPreview(Context& ctx) {
+  RefreshTextPreviews(ctx);
+  return DizPreview(std::as_const(ctx.view));
+}
+
+TextPreview NfoPreview(Context& ctx) {
+  RefreshTextPreviews(ctx);
+  return NfoPreview(std::as_const(ctx.view));
 }
 
 void SetDizPreviewZip(Context& ctx, int zip) {

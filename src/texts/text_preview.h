@@ -1,7 +1,8 @@
 // The Diz and Nfo panels' previews: the DIZ with its numbering stamp where
-// a run writes it, and the NFO as its copy in every zip reads. The texts are
-// read into the view's snapshots when their file changes; the models are
-// made from them on every render, and the window only draws them.
+// a run writes it, and the NFO as its copy in every zip reads. The session's
+// refresh reads the texts into the view's snapshots when their file changes
+// and figures what each preview shows (RefreshTextPreviews); a render makes
+// the models from the view alone, and the window only draws them.
 #pragma once
 
 #include <cstddef>
@@ -17,29 +18,12 @@ namespace kelvo::texts {
 // Larger texts are not previewed: no release text comes near it.
 inline constexpr std::uint64_t kPreviewLimit = std::uint64_t{8} << 20;
 
-// A run of cells of one line, 0-based.
-struct PreviewSpan {
-  std::size_t line = 0;
-  std::size_t column = 0;
-  std::size_t length = 0;
-};
+using kelvo::PreviewSpan;
 
-struct TextPreview {
-  // Shown instead of the text: no file chosen, or why it can't be read.
-  std::string problem;
+// A preview as the pane draws it: what the view's state says, over the
+// view's snapshot of the text.
+struct TextPreview : TextPreviewState {
   const TextSnapshot* text = nullptr;  // the view's snapshot; null with a problem
-
-  // The DIZ: the stamp and its line as the run writes it.
-  std::optional<PreviewSpan> stamp;
-  std::string stampedLine;
-  // Why no stamp is shown, and where: "Column number too high" on its line,
-  // "Line number too high" below the last line.
-  std::string reason;
-  std::optional<PreviewSpan> reasonAt;
-
-  // One line under the preview: the stamp and its place, the reason, or what
-  // the copy does to the NFO.
-  std::string note;
 
   std::size_t LineCount() const;
   std::string_view Line(std::size_t index) const;  // bytes, stamped
@@ -51,7 +35,15 @@ struct TextPreview {
 void RefreshDizText(Context& ctx);
 void RefreshNfoText(Context& ctx);
 
-// The models; each refreshes its snapshot first.
+// The session's refresh: both snapshots, then what each preview shows
+// (view.DizPreview, view.NfoPreview) for the job as it stands: the DIZ
+// stamped in the width and with the total of the job's estimate.
+void RefreshTextPreviews(Context& ctx);
+
+// The models of the view as the last refresh left it; nothing is read.
+TextPreview DizPreview(const ViewState& view);
+TextPreview NfoPreview(const ViewState& view);
+// A refresh, then the model.
 TextPreview DizPreview(Context& ctx);
 TextPreview NfoPreview(Context& ctx);
 

@@ -20,15 +20,15 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "core/panel_table.h"
 #include "run/run_driver.h"
-#include "run/zip_fit.h"
 #include "scripts/job_script.h"
 #include "shell/drop.h"
 #include "shell/help.h"
 #include "shell/navigation.h"
+#include "shell/session.h"
 #include "shell/splash.h"
 #include "shell/startup.h"
-#include "source/drives.h"
 #include "texts/zip_comment.h"
 #include "ui/navigation_bar.h"
 #include "ui/panel_header.h"
@@ -43,26 +43,19 @@ namespace {
 constexpr double kTwipsPerInch = 1440.0;
 }
 
-MainWindow::MainWindow(Context& ctx, RunDriver& driver) : ctx_(ctx), driver_(driver) {
-  ActFn act = [this](const std::function<void()>& operation) { Act(operation); };
-
+MainWindow::MainWindow(shell::Session& session) : session_(session), ctx_(session.ctx()) {
   auto* central = new QWidget(this);
   navigation = new NavigationBar(central);
   navigation->setFixedWidth(112);
   header = new PanelHeader(central);
   panels = new QStackedWidget(central);
-  source = new SourcePanel(ctx_, act, panels);
-  skip = new SkipPanel(ctx_, act, panels);
-  diz = new DizPanel(ctx_, act, panels);
-  nfo = new NfoPanel(ctx_, act, panels);
-  zip = new ZipPanel(ctx_, act, panels);
-  run = new RunPanel(
-      ctx_, act, driver_, [this] { CloseWhenIdle(); }, panels);
-  aboutPanel = new AboutPanel(ctx_, act, panels);
   panels->addWidget(new QWidget(panels));  // no panel shown
-  for (QWidget* panel :
-       std::initializer_list<QWidget*>{source, skip, diz, nfo, zip, run, aboutPanel})
-    panels->addWidget(panel);
+  for (const PanelRow& row : PanelRows()) {
+    if (row.panel == Panel::None) continue;
+    PanelBase* widget = MakePanel(row.panel, panels);
+    panelWidgets[row.panel] = widget;
+    panels->addWidget(widget);
+  }
 
   dropNotice = new QLabel(central);
   dropNotice->setWordWrap(true);
@@ -78,7 +71,7 @@ MainWindow::MainWindow(Context& ctx, RunDriver& driver) : ctx_(ctx), driver_(dri
   setCentralWidget(central);
 
   shell::NavigationActions actions;
-  actions.runJob = [this] { driver_.RunJob(); };
+  actions.runJob = [this] { session_.driver().RunJob(); };
   actions.openHelpFile = [this] { shell::OpenHelpFile(ctx_); };
   navigation->onItem = [this, actions](shell::NavItem item) {
     Act([this, item, actions] { shell::NavigateTo(ctx_, item, actions); });
@@ -98,9 +91,44 @@ MainWindow::MainWindow(Context& ctx, RunDriver& driver) : ctx_(ctx), driver_(dri
   KeepContextMenuOff(central);
   setAcceptDrops(true);
   resize(620, 470);
-  RefreshZipFit(ctx_);
-  RefreshFreeSpace(ctx_);
-  Render();
+
+  session_.render = [this] { Render(); };
+  session_.focus = [this](FocusBox box) { Focus(box); };
+  // A run still on the stack has ended by the time the session asks.
+  session_.close = [this] { QTimer::singleShot(0, this, [this] { close(); }); };
+  session_.Show();
+}
+
+MainWindow::~MainWindow() {
+  // The session may outlive the window: it asks nothing of it any more.
+  session_.render = nullptr;
+  session_.focus = nullptr;
+  session_.close = nullptr;
+}
+
+PanelBase* MainWindow::MakePanel(Panel panel, QWidget* parent) {
+  ActFn act = [this](const std::function<void()>& operation) { Act(operation); };
+  switch (panel) {
+    case Panel::Source:
+      return source = new SourcePanel(ctx_, act, parent);
+    case Panel::Skip:
+      return skip = new SkipPanel(ctx_, act, parent);
+    case Panel::Diz:
+      return diz = new DizPanel(ctx_, act, parent);
+    case Panel::Nfo:
+      return nfo = new NfoPanel(ctx_, act, parent);
+    case Panel::Zip:
+      return zip = new ZipPanel(ctx_, act, parent);
+    case Panel::Run:
+      return run = new RunPanel(
+                 ctx_, act, [this] { session_.Abort(); }, [this] { session_.ExitFromRun(); },
+                 parent);
+    case Panel::About:
+      return aboutPanel = new AboutPanel(ctx_, act, parent);
+    case Panel::None:
+      break;
+  }
+  return nullptr;
 }
 
 void MainWindow::KeepContextMenuOff(QWidget* central) {
@@ -132,29 +160,21 @@ void MainWindow::BuildMenus() {
   connect(saveScript, &QAction::triggered, this, [this] { Act([this] { SaveScript(ctx_); }); });
   connect(zipComment, &QAction::triggered, this,
           [this] { Act([this] { texts::ToggleZipComment(ctx_); }); });
-  connect(exitProgram, &QAction::triggered, this, [this] {
-    shell::ExitProgram(ctx_, driver_);
-    CloseWhenIdle();
-  });
+  connect(exitProgram, &QAction::triggered, this, [this] { session_.Exit(); });
 
   panelMenu = new QMenu("menu", this);
-  const std::pair<Panel, const char*> items[] = {{Panel::Source, "&Source"},
-                                                 {Panel::Skip, "S&kip"},
-                                                 {Panel::Diz, "&Diz"},
-                                                 {Panel::Nfo, "&Nfo"},
-                                                 {Panel::Zip, "&Zip"}};
-  for (const auto& [panel, caption] : items) {
-    QAction* action = panelMenu->addAction(caption);
+  shell::NavigationActions actions;
+  actions.runJob = [this] { session_.driver().RunJob(); };
+  for (const PanelRow& row : PanelRows()) {
+    if (!row.menuCaption) continue;
+    if (row.menuSeparated) panelMenu->addSeparator();
+    QAction* action = panelMenu->addAction(row.menuCaption);
     action->setCheckable(true);
-    connect(action, &QAction::triggered, this,
-            [this, panel = panel] { Act([this, panel] { ShowPanel(ctx_.view, panel); }); });
-    panelActions[panel] = action;
+    connect(action, &QAction::triggered, this, [this, panel = row.panel, actions] {
+      Act([this, panel, actions] { shell::ChooseMenuItem(ctx_, panel, actions); });
+    });
+    panelActions[row.panel] = action;
   }
-  panelMenu->addSeparator();
-  QAction* kelvo = panelMenu->addAction("&Kelvo");
-  kelvo->setCheckable(true);
-  connect(kelvo, &QAction::triggered, this, [this] { Act([this] { driver_.RunJob(); }); });
-  panelActions[Panel::Run] = kelvo;
 
   helpMenu = menuBar()->addMenu("&Help");
   helpContents = helpMenu->addAction("&Contents...");
@@ -164,74 +184,42 @@ void MainWindow::BuildMenus() {
   email = helpMenu->addAction("&Email");
   helpMenu->addSeparator();
   about = helpMenu->addAction("&About");
-  connect(helpContents, &QAction::triggered, this, [this] { shell::HelpContents(ctx_); });
-  connect(helpIndex, &QAction::triggered, this, [this] { shell::HelpIndex(ctx_); });
-  connect(webPage, &QAction::triggered, this, [this] { shell::OpenWebPage(ctx_); });
-  connect(email, &QAction::triggered, this, [this] { shell::SendEmail(ctx_); });
+  // The help and the links start a program beside the window, also during a
+  // run.
+  connect(helpContents, &QAction::triggered, this,
+          [this] { session_.Direct([this] { shell::HelpContents(ctx_); }); });
+  connect(helpIndex, &QAction::triggered, this,
+          [this] { session_.Direct([this] { shell::HelpIndex(ctx_); }); });
+  connect(webPage, &QAction::triggered, this,
+          [this] { session_.Direct([this] { shell::OpenWebPage(ctx_); }); });
+  connect(email, &QAction::triggered, this,
+          [this] { session_.Direct([this] { shell::SendEmail(ctx_); }); });
   connect(about, &QAction::triggered, this, [this] {
     if (showAboutBox) showAboutBox(shell::kAboutMenuIntervalMs);
   });
 }
 
 void MainWindow::Act(const std::function<void()>& operation) {
-  if (busy_ > 0) return;
-  ++busy_;
-  operation();
-  --busy_;
-  RefreshZipFit(ctx_);
-  RefreshFreeSpace(ctx_);
-  Render();
-  if (ctx_.programExit || closeRequested_) CloseWhenIdle();
-}
-
-void MainWindow::CloseWhenIdle() {
-  closeRequested_ = true;
-  // A run still on the stack ends first (its abort request is raised); the
-  // window closes once the action that started it has returned.
-  if (busy_ == 0) QTimer::singleShot(0, this, [this] { close(); });
+  session_.Act(operation);
 }
 
 void MainWindow::Render() {
   RenderShown();
-  for (auto* panel :
-       std::initializer_list<PanelBase*>{source, skip, diz, nfo, zip, run, aboutPanel})
-    panel->Render();
+  const Context& model = ctx_;
+  for (const auto& [panel, widget] : panelWidgets) widget->Render(model);
 }
 
 void MainWindow::RenderShown() {
-  const ViewState& view = ctx_.view;
+  const Context& model = ctx_;
+  const ViewState& view = model.view;
   setWindowTitle(MessageText(ShownWindowTitle(view)));
   header->SetText(MessageText(view.PanelHeader));
-  PanelBase* shown = nullptr;
-  switch (view.VisiblePanel) {
-    case Panel::Source:
-      shown = source;
-      break;
-    case Panel::Skip:
-      shown = skip;
-      break;
-    case Panel::Diz:
-      shown = diz;
-      break;
-    case Panel::Nfo:
-      shown = nfo;
-      break;
-    case Panel::Zip:
-      shown = zip;
-      break;
-    case Panel::Run:
-      shown = run;
-      break;
-    case Panel::About:
-      shown = aboutPanel;
-      break;
-    case Panel::None:
-      break;
-  }
-  if (shown) shown->Render();
-  panels->setCurrentIndex(shown ? panels->indexOf(shown) : 0);
+  auto shown = panelWidgets.find(view.VisiblePanel);
+  PanelBase* widget = shown == panelWidgets.end() ? nullptr : shown->second;
+  if (widget) widget->Render(model);
+  panels->setCurrentIndex(widget ? panels->indexOf(widget) : 0);
   for (auto& [panel, action] : panelActions) action->setChecked(view.CheckedMenuItem == panel);
-  zipComment->setChecked(ctx_.job.ZipCommentEnabled);
+  zipComment->setChecked(model.job.ZipCommentEnabled);
   navigation->Render(view);
   dropNotice->setText(MessageText(view.DropNotice));
   dropNotice->setVisible(!view.DropNotice.empty());
@@ -243,28 +231,26 @@ void MainWindow::RenderShown() {
     if (view.WindowMinimised && !isMinimized()) showMinimized();
     if (!view.WindowMinimised && isMinimized()) showNormal();
   }
-  ApplyFocus();
 }
 
-void MainWindow::ApplyFocus() {
-  QLineEdit* box = nullptr;
-  switch (ctx_.view.Focus) {
+void MainWindow::Focus(FocusBox box) {
+  QLineEdit* edit = nullptr;
+  switch (box) {
     case FocusBox::DizColumn:
-      box = diz->column;
+      edit = diz->column;
       break;
     case FocusBox::DizLine:
-      box = diz->line;
+      edit = diz->line;
       break;
     case FocusBox::ZipBaseName:
-      box = zip->baseName;
+      edit = zip->baseName;
       break;
     case FocusBox::None:
       return;
   }
-  // A request, taken once: the box keeps the focus until the user moves it.
-  ctx_.view.Focus = FocusBox::None;
-  box->setFocus();
-  box->selectAll();
+  // The box keeps the focus until the user moves it.
+  edit->setFocus();
+  edit->selectAll();
 }
 
 void MainWindow::PlaceAtStart() {
@@ -288,28 +274,21 @@ void MainWindow::PlaceOnScreen() {
 void MainWindow::changeEvent(QEvent* event) {
   // A minimise or restore by the user (the archiver's window among them) is
   // the view's, so that the next render keeps it rather than undoing it.
-  if (event->type() == QEvent::WindowStateChange) ctx_.view.WindowMinimised = isMinimized();
+  if (event->type() == QEvent::WindowStateChange) session_.NoteWindowMinimised(isMinimized());
   QMainWindow::changeEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (busy_ > 0) {
+  if (session_.Busy()) {
     // A run is in progress: stop it, and close when it has returned.
-    shell::ExitProgram(ctx_, driver_);
-    CloseWhenIdle();
+    session_.Exit();
     event->ignore();
     return;
   }
-  if (!cleanedUp_) {
-    cleanedUp_ = true;
-    shell::CleanUpAtExit(ctx_, removesNothing_);
-    // A copy that never showed its window (a second copy, one in a drive
-    // root) leaves the user's settings as they were.
-    if (!removesNothing_) {
-      SaveProgramSettings(ctx_.prefs);
-      SaveWindowGeometry(*this);
-    }
-  }
+  session_.Shutdown([this] {
+    SaveProgramSettings(ctx_.prefs);
+    SaveWindowGeometry(*this);
+  });
   event->accept();
 }
 
@@ -322,7 +301,7 @@ bool MainWindow::TakeDrop(QObject* watched, QEvent* event) {
   // Dropped files are taken by the window as a whole: a text box would
   // otherwise take the file's address as text.
   if (!drag->mimeData()->hasUrls()) return false;
-  if (busy_ > 0) {
+  if (session_.Busy()) {
     drag->ignore();
     return true;
   }
@@ -339,7 +318,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (TakeDrop(watched, event)) return true;
   if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1 &&
       isActiveWindow()) {
-    shell::OpenHelpFile(ctx_);
+    session_.Direct([this] { shell::OpenHelpFile(ctx_); });
     return true;
   }
   return QMainWindow::eventFilter(watched, event);

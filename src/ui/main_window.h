@@ -1,6 +1,8 @@
 // The main window: the navigation bar, the header line and the panels, the
 // menus "&File" and "&Help" and the context menu. It renders the job and
-// the view state of its Context and forwards every action to its operation.
+// the view state of its session's Context and forwards every action to its
+// operation through the session, which refreshes the figures and asks for
+// the render.
 #pragma once
 
 #include <QMainWindow>
@@ -14,8 +16,8 @@ class QLabel;
 class QMenu;
 class QStackedWidget;
 
-namespace kelvo {
-class RunDriver;
+namespace kelvo::shell {
+class Session;
 }
 
 namespace kelvo::ui {
@@ -24,6 +26,7 @@ class AboutPanel;
 class DizPanel;
 class NavigationBar;
 class NfoPanel;
+class PanelBase;
 class PanelHeader;
 class RunPanel;
 class SkipPanel;
@@ -32,9 +35,12 @@ class ZipPanel;
 
 class MainWindow : public QMainWindow {
  public:
-  MainWindow(Context& ctx, RunDriver& driver);
+  // Takes the session's render, focus and close.
+  explicit MainWindow(shell::Session& session);
+  ~MainWindow() override;
 
-  // Writes every element from the job and the view state.
+  // Writes every element from the job and the view state; reads nothing
+  // else and changes neither (the session refreshes the figures first).
   void Render();
   // Only what is to be seen: the frame and the panel shown. A run's events
   // come often, and what it changes is on the run panel.
@@ -43,17 +49,14 @@ class MainWindow : public QMainWindow {
   void PlaceOnScreen();
   // Where the window was at its last close, or else as PlaceOnScreen.
   void PlaceAtStart();
-  // A copy started as a second instance, or from a drive root, removes no
-  // files when it closes.
-  void SetRemovesNothing(bool removesNothing) { removesNothing_ = removesNothing; }
-
   // The about box is the splash screen's, which the window does not own.
   std::function<void(int intervalMs)> showAboutBox;
 
   QMenu* fileMenu;
   QMenu* helpMenu;
-  QMenu* panelMenu;                        // "menu", shown only as the context menu
-  std::map<Panel, QAction*> panelActions;  // the panel items and "&Kelvo" (Panel::Run)
+  QMenu* panelMenu;                          // "menu", shown only as the context menu
+  std::map<Panel, QAction*> panelActions;    // the panel items and "&Kelvo" (Panel::Run)
+  std::map<Panel, PanelBase*> panelWidgets;  // from the panel table
   QAction* openScript;
   QAction* saveScript;
   QAction* zipComment;
@@ -83,22 +86,18 @@ class MainWindow : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // One user action: the operation, then a render. While one runs (a run
-  // processes events) no other starts; "&Abort" and "E&xit" act directly.
+  // One user action, through the session.
   void Act(const std::function<void()>& operation);
+  // The widget of a panel of the table.
+  PanelBase* MakePanel(Panel panel, QWidget* parent);
   void BuildMenus();
   void KeepContextMenuOff(QWidget* central);
-  void ApplyFocus();
-  void CloseWhenIdle();
+  void Focus(FocusBox box);
   // Files dragged over or dropped anywhere on the window; true when taken.
   bool TakeDrop(QObject* watched, QEvent* event);
 
-  Context& ctx_;
-  RunDriver& driver_;
-  int busy_ = 0;
-  bool closeRequested_ = false;
-  bool cleanedUp_ = false;
-  bool removesNothing_ = false;
+  shell::Session& session_;
+  Context& ctx_;  // the session's, for the operations the actions call
 };
 
 }  // namespace kelvo::ui

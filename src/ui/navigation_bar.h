@@ -1,5 +1,7 @@
 // The navigation bar: two groups of items with pictures, one group open at
-// a time.
+// a time, made from the panel table. The item of the panel shown stands out
+// as the current one; while the view closes the bar it is greyed and takes
+// no clicks.
 #pragma once
 
 #include <QToolBox>
@@ -21,9 +23,12 @@ class NavigationBar : public QToolBox {
 
   void Render(const ViewState& view);
   QToolButton* Item(shell::NavItem item) const { return items_.at(item); }
+  // The item shown as current; nullptr when the panel shown has none.
+  QToolButton* CurrentItem() const;
 
  private:
   std::map<shell::NavItem, QToolButton*> items_;
+  std::map<NavGroup, int> pages_;  // the page of each group
   NavGroup shown_ = NavGroup::Main;
 };
 

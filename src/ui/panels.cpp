@@ -19,11 +19,14 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QStyle>
 #include <QUrl>
+#include <algorithm>
+#include <optional>
 
 #include "core/skip_list.h"
-#include "run/run_driver.h"
 #include "run/sfv.h"
+#include "run/zip_volumes.h"
 #include "shell/help.h"
 #include "shell/links.h"
 #include "source/archive_size.h"
@@ -141,8 +144,8 @@ SourcePanel::SourcePanel(Context& ctx, ActFn act, QWidget* parent)
           [this](bool checked) { act_([this, checked] { ToggleImageSource(ctx_, checked); }); });
 }
 
-void SourcePanel::Render() {
-  const auto entries = DriveListEntries(ctx_);
+void SourcePanel::Render(const Context& model) {
+  const auto entries = DriveListEntries(model);
   {
     QSignalBlocker block(driveList);
     QStringList items;
@@ -153,14 +156,14 @@ void SourcePanel::Render() {
       driveList->clear();
       driveList->addItems(items);
     }
-    driveList->setCurrentText(Text(ctx_.view.WorkDriveShown));
+    driveList->setCurrentText(Text(model.view.WorkDriveShown));
   }
-  freeSpace->setText(Text(ctx_.view.WorkDriveFreeText));
-  SetChecked(iso, ctx_.job.SourceIsImage);
-  SetText(sourcePath, ctx_.job.SourcePath);
+  freeSpace->setText(Text(model.view.WorkDriveFreeText));
+  SetChecked(iso, model.job.SourceIsImage);
+  SetText(sourcePath, model.job.SourcePath);
   sourcePath->setToolTip(sourcePath->text());
-  browse->setEnabled(ctx_.view.SourceBrowseEnabled);
-  sourceSize->setText(Text(ctx_.view.SourceSizeText));
+  browse->setEnabled(model.view.SourceBrowseEnabled);
+  sourceSize->setText(Text(model.view.SourceSizeText));
 }
 
 SkipPanel::SkipPanel(Context& ctx, ActFn act, QWidget* parent)
@@ -184,16 +187,16 @@ SkipPanel::SkipPanel(Context& ctx, ActFn act, QWidget* parent)
   grid->setColumnStretch(1, 1);
 
   connect(subDir, &QRadioButton::clicked, this,
-          [this] { act_([this] { ctx_.view.SkipKind = SkipBrowseKind::SubDir; }); });
+          [this] { act_([this] { SetSkipKind(ctx_, SkipBrowseKind::SubDir); }); });
   connect(file, &QRadioButton::clicked, this,
-          [this] { act_([this] { ctx_.view.SkipKind = SkipBrowseKind::File; }); });
+          [this] { act_([this] { SetSkipKind(ctx_, SkipBrowseKind::File); }); });
 }
 
-void SkipPanel::Render() {
-  SetOptions(subDir, file, ctx_.view.SkipKind == SkipBrowseKind::SubDir ? 1 : 2);
-  QString shown = Text(ctx_.job.SkipEntries);
+void SkipPanel::Render(const Context& model) {
+  SetOptions(subDir, file, model.view.SkipKind == SkipBrowseKind::SubDir ? 1 : 2);
+  QString shown = Text(model.job.SkipEntries);
   if (entries->toPlainText() != shown) entries->setPlainText(shown);
-  setEnabled(ctx_.view.ZipControlsEnabled);
+  setEnabled(model.view.ZipControlsEnabled);
 }
 
 DizPanel::DizPanel(Context& ctx, ActFn act, QWidget* parent)
@@ -265,11 +268,11 @@ DizPanel::DizPanel(Context& ctx, ActFn act, QWidget* parent)
           [this](int zip) { act_([this, zip] { texts::SetDizPreviewZip(ctx_, zip); }); });
 }
 
-void DizPanel::Render() {
-  SetText(dizPath, ctx_.job.DizPath);
+void DizPanel::Render(const Context& model) {
+  SetText(dizPath, model.job.DizPath);
   dizPath->setToolTip(dizPath->text());
-  SetOptions(none, substitute, ctx_.job.DizNumbering ? 2 : 1);
-  bool boxesOpen = ctx_.view.DizBoxColour == BoxColour::Window;
+  SetOptions(none, substitute, model.job.DizNumbering ? 2 : 1);
+  bool boxesOpen = model.view.DizBoxColour == BoxColour::Window;
   for (QLineEdit* box : {column, line}) {
     box->setReadOnly(!boxesOpen);
     QPalette palette = box->palette();
@@ -277,18 +280,18 @@ void DizPanel::Render() {
                                                : QPalette().color(QPalette::Button));
     box->setPalette(palette);
   }
-  SetText(column, ctx_.job.DizColumn);
-  SetText(line, ctx_.job.DizLine);
-  test->setEnabled(ctx_.view.DizTestEnabled);
+  SetText(column, model.job.DizColumn);
+  SetText(line, model.job.DizLine);
+  test->setEnabled(model.view.DizTestEnabled);
   {
     QSignalBlocker block(previewZip);
-    previewZip->setValue(ctx_.view.DizPreviewZip);
+    previewZip->setValue(model.view.DizPreviewZip);
   }
-  previewZip->setEnabled(ctx_.job.DizNumbering);
-  texts::TextPreview model = texts::DizPreview(ctx_);
-  previewNote->setText(Text(model.note));
-  preview->Show(std::move(model));
-  setEnabled(ctx_.view.ZipControlsEnabled);
+  previewZip->setEnabled(model.job.DizNumbering);
+  texts::TextPreview shown = texts::DizPreview(model.view);
+  previewNote->setText(Text(shown.note));
+  preview->Show(std::move(shown));
+  setEnabled(model.view.ZipControlsEnabled);
 }
 
 NfoPanel::NfoPanel(Context& ctx, ActFn act, QWidget* parent)
@@ -326,29 +329,30 @@ NfoPanel::NfoPanel(Context& ctx, ActFn act, QWidget* parent)
   grid->setColumnStretch(3, 1);
   grid->setRowStretch(4, 1);
 
-  connect(firstZipOnly, &QCheckBox::toggled, this,
-          [this](bool checked) { act_([this, checked] { ctx_.job.NfoFirstZipOnly = checked; }); });
+  connect(firstZipOnly, &QCheckBox::toggled, this, [this](bool checked) {
+    act_([this, checked] { texts::SetNfoFirstZipOnly(ctx_, checked); });
+  });
   connect(extraFile, &QRadioButton::clicked, this,
           [this] { act_([this] { texts::SelectExtraKind(ctx_, ExtraKindChoice::File); }); });
   connect(extraDirectory, &QRadioButton::clicked, this,
           [this] { act_([this] { texts::SelectExtraKind(ctx_, ExtraKindChoice::Directory); }); });
 }
 
-void NfoPanel::Render() {
-  SetText(nfoPath, ctx_.job.NfoPath);
+void NfoPanel::Render(const Context& model) {
+  SetText(nfoPath, model.job.NfoPath);
   nfoPath->setToolTip(nfoPath->text());
-  SetChecked(firstZipOnly, ctx_.job.NfoFirstZipOnly);
-  int kind = ctx_.job.ExtraKind == ExtraKindChoice::File        ? 1
-             : ctx_.job.ExtraKind == ExtraKindChoice::Directory ? 2
-                                                                : 0;
+  SetChecked(firstZipOnly, model.job.NfoFirstZipOnly);
+  int kind = model.job.ExtraKind == ExtraKindChoice::File        ? 1
+             : model.job.ExtraKind == ExtraKindChoice::Directory ? 2
+                                                                 : 0;
   SetOptions(extraFile, extraDirectory, kind);
-  SetText(extraPath, ctx_.job.ExtraPath);
+  SetText(extraPath, model.job.ExtraPath);
   extraPath->setToolTip(extraPath->text());
-  extraBrowse->setEnabled(ctx_.view.ExtraBrowseEnabled);
-  texts::TextPreview model = texts::NfoPreview(ctx_);
-  previewNote->setText(Text(model.note));
-  preview->Show(std::move(model));
-  setEnabled(ctx_.view.ZipControlsEnabled);
+  extraBrowse->setEnabled(model.view.ExtraBrowseEnabled);
+  texts::TextPreview shown = texts::NfoPreview(model.view);
+  previewNote->setText(Text(shown.note));
+  preview->Show(std::move(shown));
+  setEnabled(model.view.ZipControlsEnabled);
 }
 
 ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
@@ -416,7 +420,7 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   baseNameCaption->setBuddy(baseName);
 
   connect(baseName, &QLineEdit::textEdited, this, [this](const QString& text) {
-    act_([this, value = Bytes(text)] { ctx_.job.ZipBaseName = value; });
+    act_([this, value = Bytes(text)] { SetZipBaseName(ctx_, value); });
   });
   connect(baseName, &QLineEdit::textChanged, this,
           [this](const QString& text) { baseName->setToolTip(text); });
@@ -424,48 +428,50 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
     act_([this, value] { SetArchiveSize(ctx_, static_cast<std::int16_t>(value)); });
   });
   connect(rar, &QRadioButton::clicked, this,
-          [this] { act_([this] { ctx_.job.Archiver = ArchiverKind::Rar; }); });
+          [this] { act_([this] { SetArchiver(ctx_, ArchiverKind::Rar); }); });
   connect(ace, &QRadioButton::clicked, this,
-          [this] { act_([this] { ctx_.job.Archiver = ArchiverKind::Ace; }); });
-  connect(compression, &QListWidget::currentRowChanged, this, [this](int row) {
-    act_([this, row] { ctx_.job.Compression = static_cast<std::int16_t>(row); });
-  });
+          [this] { act_([this] { SetArchiver(ctx_, ArchiverKind::Ace); }); });
+  connect(compression, &QListWidget::currentRowChanged, this,
+          [this](int row) { act_([this, row] { SetCompression(ctx_, row); }); });
   connect(zipExtra, &QCheckBox::toggled, this,
-          [this](bool checked) { act_([this, checked] { ctx_.job.ZipExtra = checked; }); });
+          [this](bool checked) { act_([this, checked] { SetZipExtra(ctx_, checked); }); });
   connect(sfv, &QCheckBox::toggled, this,
           [this](bool checked) { act_([this, checked] { SetWriteSfv(ctx_, checked); }); });
 }
 
-void ZipPanel::Render() {
-  SetText(storageDir, ctx_.job.ZipStorageDir);
+void ZipPanel::Render(const Context& model) {
+  SetText(storageDir, model.job.ZipStorageDir);
   storageDir->setToolTip(storageDir->text());
-  browse->setEnabled(ctx_.view.ZipControlsEnabled);
-  freeSpace->setText(Text(ctx_.view.ZipDriveFreeText));
-  baseName->setMaxLength(ctx_.view.BaseNameLimit);
-  SetText(baseName, ctx_.job.ZipBaseName);
+  browse->setEnabled(model.view.ZipControlsEnabled);
+  freeSpace->setText(Text(model.view.ZipDriveFreeText));
+  baseName->setMaxLength(model.view.BaseNameLimit);
+  SetText(baseName, model.job.ZipBaseName);
   baseName->setToolTip(baseName->text());
   {
     QSignalBlocker block(archiveSize);
-    archiveSize->setValue(ctx_.job.ArchiveSize);
+    archiveSize->setValue(model.job.ArchiveSize);
   }
-  sizeText->setText(Text(ctx_.view.ArchiveSizeText));
-  estimate->setText(ctx_.view.EstimateText.empty() ? "Calculated Rar's if no compression"
-                                                   : Text(ctx_.view.EstimateText));
-  SetOptions(rar, ace, ctx_.job.Archiver == ArchiverKind::Rar ? 1 : 2);
+  sizeText->setText(Text(model.view.ArchiveSizeText));
+  estimate->setText(model.view.EstimateText.empty() ? "Calculated Rar's if no compression"
+                                                    : Text(model.view.EstimateText));
+  SetOptions(rar, ace, model.job.Archiver == ArchiverKind::Rar ? 1 : 2);
   {
     QSignalBlocker block(compression);
-    compression->setCurrentRow(ctx_.job.Compression);
+    compression->setCurrentRow(model.job.Compression);
   }
-  SetChecked(zipExtra, ctx_.job.ZipExtra);
-  zipExtra->setEnabled(ctx_.view.ZipControlsEnabled);
-  SetChecked(sfv, ctx_.prefs.WriteSfv);
-  fit->setText(Text(ctx_.view.ZipFitText));
-  fitWarning->setText(Text(ctx_.view.ZipFitWarning));
+  SetChecked(zipExtra, model.job.ZipExtra);
+  zipExtra->setEnabled(model.view.ZipControlsEnabled);
+  SetChecked(sfv, model.prefs.WriteSfv);
+  fit->setText(Text(model.view.ZipFitText));
+  fitWarning->setText(Text(model.view.ZipFitWarning));
 }
 
-RunPanel::RunPanel(Context& ctx, ActFn act, RunDriver& driver, std::function<void()> exitProgram,
-                   QWidget* parent)
+RunPanel::RunPanel(Context& ctx, ActFn act, std::function<void()> abortRun,
+                   std::function<void()> exitProgram, QWidget* parent)
     : PanelBase(ctx, std::move(act), parent) {
+  endingIcon = new QLabel(this);
+  endingIcon->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+  endingIcon->hide();
   status = Label({}, this);
   status->setWordWrap(true);
   currentZip = Label({}, this);
@@ -481,8 +487,16 @@ RunPanel::RunPanel(Context& ctx, ActFn act, RunDriver& driver, std::function<voi
   abort = new QPushButton("&Abort", this);
   exit = new QPushButton("E&xit", this);
 
+  // The line keeps its height with or without the picture: nothing under
+  // it moves when a run ends.
+  const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+  endingIcon->setFixedSize(iconSize, iconSize);
+  status->setMinimumHeight(std::max(iconSize, status->fontMetrics().height()));
+  auto* statusRow = new QHBoxLayout;
+  statusRow->addWidget(endingIcon, 0, Qt::AlignTop);
+  statusRow->addWidget(status, 1);
   auto* grid = new QGridLayout(this);
-  grid->addWidget(status, 0, 0, 1, 3);
+  grid->addLayout(statusRow, 0, 0, 1, 3);
   grid->addWidget(currentZip, 1, 0, 1, 3);
   grid->addWidget(counter, 2, 0, 1, 3);
   grid->addWidget(progress, 3, 0, 1, 3);
@@ -500,26 +514,50 @@ RunPanel::RunPanel(Context& ctx, ActFn act, RunDriver& driver, std::function<voi
 
   // These two act while a run is in progress, from inside its event
   // processing: they only raise the request the run looks at.
-  connect(abort, &QPushButton::clicked, this, [this, &driver] {
-    driver.AbortRun();
-    Render();
-  });
-  connect(exit, &QPushButton::clicked, this, [this, &driver, exitProgram] {
-    driver.ExitFromRun();
-    exitProgram();
-  });
+  connect(abort, &QPushButton::clicked, this, [abortRun] { abortRun(); });
+  connect(exit, &QPushButton::clicked, this, [exitProgram] { exitProgram(); });
 }
 
-void RunPanel::Render() {
-  status->setText(Text(ctx_.view.StatusLine));
-  currentZip->setText(Text(ctx_.view.CurrentZipLine));
-  counter->setText(Text(ctx_.view.CounterLine));
-  progress->setValue(ctx_.view.Progress);
-  const std::string& left = ctx_.view.LeftVolumes.hostFolder;
+void RunPanel::Render(const Context& model) {
+  const ViewState& view = model.view;
+  status->setText(Text(view.StatusLine));
+  currentZip->setText(Text(view.CurrentZipLine));
+  counter->setText(Text(view.CounterLine));
+  progress->setValue(view.Progress);
+  const std::string& left = view.LeftVolumes.hostFolder;
   leftVolumes->setText(left.empty() ? QString() : "The volumes stay in " + Text(left));
   leftVolumes->setVisible(!left.empty());
   openFolder->setVisible(!left.empty());
-  abort->setEnabled(ctx_.view.RunInProgress);
+  abort->setEnabled(view.RunInProgress);
+  ShowEnding(view.RunEnding);
+}
+
+void RunPanel::ShowEnding(RunEnd ending) {
+  // The style's own pictures, so that they keep to the desktop's look: a
+  // failure as an error, an abort as a warning, a complete run as done.
+  std::optional<QStyle::StandardPixmap> picture;
+  const char* name = "";
+  switch (ending) {
+    case RunEnd::Failed:
+      picture = QStyle::SP_MessageBoxCritical;
+      name = "Failed";
+      break;
+    case RunEnd::Aborted:
+      picture = QStyle::SP_MessageBoxWarning;
+      name = "Aborted";
+      break;
+    case RunEnd::Complete:
+      picture = QStyle::SP_DialogApplyButton;
+      name = "Complete";
+      break;
+    case RunEnd::None:
+      break;
+  }
+  QPixmap pixmap;
+  if (picture) pixmap = style()->standardIcon(*picture, nullptr, this).pixmap(endingIcon->size());
+  endingIcon->setPixmap(pixmap);
+  endingIcon->setAccessibleName(name);
+  endingIcon->setVisible(!pixmap.isNull());
 }
 
 AboutPanel::AboutPanel(Context& ctx, ActFn act, QWidget* parent)
@@ -587,9 +625,9 @@ bool AboutPanel::eventFilter(QObject* watched, QEvent* event) {
   return PanelBase::eventFilter(watched, event);
 }
 
-void AboutPanel::Render() {
-  marquee->SetText(Text(ctx_.view.MarqueeText));
-  marquee->setVisible(ctx_.view.MarqueeVisible);
+void AboutPanel::Render(const Context& model) {
+  marquee->SetText(Text(model.view.MarqueeText));
+  marquee->setVisible(model.view.MarqueeVisible);
 }
 
 }  // namespace kelvo::ui

@@ -1,6 +1,7 @@
 // The seven panels of the main window. Each is written from the job and the
-// view state by Render(), and each element's action calls its operation
-// through the window's Act, which renders the window afterwards.
+// view state by Render(), which reads the model and changes nothing, and
+// each element's action calls its operation through the window's Act (the
+// session), which refreshes the figures and renders the window afterwards.
 #pragma once
 
 #include <QColor>
@@ -22,10 +23,6 @@ class QRadioButton;
 class QScrollBar;
 class QSpinBox;
 
-namespace kelvo {
-class RunDriver;
-}
-
 namespace kelvo::ui {
 
 class Marquee;
@@ -37,7 +34,8 @@ using ActFn = std::function<void(const std::function<void()>&)>;
 class PanelBase : public QFrame {
  public:
   PanelBase(Context& ctx, ActFn act, QWidget* parent);
-  virtual void Render() = 0;
+  // Writes the panel's widgets from the model; reads no file.
+  virtual void Render(const Context& model) = 0;
 
  protected:
   // A read-only one-line display of a path; the mouse entering it shows the
@@ -52,7 +50,7 @@ class PanelBase : public QFrame {
 class SourcePanel : public PanelBase {
  public:
   SourcePanel(Context& ctx, ActFn act, QWidget* parent);
-  void Render() override;
+  void Render(const Context& model) override;
 
   QGroupBox* driveGroup;
   QComboBox* driveList;
@@ -67,7 +65,7 @@ class SourcePanel : public PanelBase {
 class SkipPanel : public PanelBase {
  public:
   SkipPanel(Context& ctx, ActFn act, QWidget* parent);
-  void Render() override;
+  void Render(const Context& model) override;
 
   QRadioButton* subDir;
   QRadioButton* file;
@@ -80,7 +78,7 @@ class SkipPanel : public PanelBase {
 class DizPanel : public PanelBase {
  public:
   DizPanel(Context& ctx, ActFn act, QWidget* parent);
-  void Render() override;
+  void Render(const Context& model) override;
 
   QLabel* caption;
   QLineEdit* dizPath;
@@ -103,7 +101,7 @@ class DizPanel : public PanelBase {
 class NfoPanel : public PanelBase {
  public:
   NfoPanel(Context& ctx, ActFn act, QWidget* parent);
-  void Render() override;
+  void Render(const Context& model) override;
 
   QLineEdit* nfoPath;
   QPushButton* browse;
@@ -122,7 +120,7 @@ class NfoPanel : public PanelBase {
 class ZipPanel : public PanelBase {
  public:
   ZipPanel(Context& ctx, ActFn act, QWidget* parent);
-  void Render() override;
+  void Render(const Context& model) override;
 
   QLabel* storageCaption;
   QLineEdit* storageDir;
@@ -146,9 +144,12 @@ class ZipPanel : public PanelBase {
 
 class RunPanel : public PanelBase {
  public:
-  RunPanel(Context& ctx, ActFn act, RunDriver& driver, std::function<void()> exit, QWidget* parent);
-  void Render() override;
+  // "&Abort" and "E&xit" act while the run is in progress.
+  RunPanel(Context& ctx, ActFn act, std::function<void()> abortRun,
+           std::function<void()> exitProgram, QWidget* parent);
+  void Render(const Context& model) override;
 
+  QLabel* endingIcon;  // beside the status line: how the last run ended
   QLabel* status;
   QLabel* currentZip;
   QLabel* counter;
@@ -158,12 +159,16 @@ class RunPanel : public PanelBase {
   QPushButton* openFolder;
   QPushButton* abort;
   QPushButton* exit;
+
+ private:
+  // The picture beside the status line for how the last run ended.
+  void ShowEnding(RunEnd ending);
 };
 
 class AboutPanel : public PanelBase {
  public:
   AboutPanel(Context& ctx, ActFn act, QWidget* parent);
-  void Render() override;
+  void Render(const Context& model) override;
 
   // The blue of a link under the mouse.
   static const QColor kLinkHighlight;

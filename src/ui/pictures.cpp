@@ -114,7 +114,7 @@ QCursor LogoPointer() {
   return QCursor(pixmap, 12, 0);
 }
 
-QIcon NavigationIcon(NavPicture picture) {
+QIcon NavigationIcon(PanelPicture picture) {
   constexpr int kSize = 32;
   QPixmap pixmap = Blank(QSize(kSize, kSize));
   QPainter p(&pixmap);
@@ -122,42 +122,42 @@ QIcon NavigationIcon(NavPicture picture) {
   p.setPen(QPen(kDeep, 2));
   p.setBrush(kSteel.lighter(140));
   switch (picture) {
-    case NavPicture::Source:  // a disc
+    case PanelPicture::Disc:  // a disc
       p.drawEllipse(QRectF(3, 3, 26, 26));
       p.setBrush(Qt::white);
       p.drawEllipse(QRectF(12, 12, 8, 8));
       break;
-    case NavPicture::Skip:  // a struck-out page
+    case PanelPicture::StruckPage:  // a struck-out page
       p.drawRect(QRectF(7, 3, 18, 26));
       p.setPen(QPen(QColor(192, 40, 40), 3));
       p.drawLine(QPointF(4, 28), QPointF(28, 4));
       break;
-    case NavPicture::Diz:
-    case NavPicture::Nfo: {  // a page of text
+    case PanelPicture::StampedPage:
+    case PanelPicture::Page: {  // a page of text
       p.setBrush(Qt::white);
       p.drawRect(QRectF(6, 3, 20, 26));
       p.setPen(QPen(kSteel, 2));
       for (int y = 9; y <= 23; y += 5) p.drawLine(QPointF(10, y), QPointF(22, y));
       p.setPen(Qt::NoPen);
       p.setBrush(kSpark);
-      if (picture == NavPicture::Diz) p.drawRect(QRectF(16, 17, 8, 8));
+      if (picture == PanelPicture::StampedPage) p.drawRect(QRectF(16, 17, 8, 8));
       break;
     }
-    case NavPicture::Zip:  // a zipped folder
+    case PanelPicture::ZippedFolder:  // a zipped folder
       p.drawRoundedRect(QRectF(3, 7, 26, 20), 3, 3);
       p.setPen(QPen(kDeep, 2, Qt::DotLine));
       p.drawLine(QPointF(16, 7), QPointF(16, 27));
       break;
-    case NavPicture::Kelvo:
+    case PanelPicture::Bolt:
       p.setBrush(kSpark);
       p.drawPath(Bolt(kSize - 2, kSize - 2));
       break;
-    case NavPicture::Help:
+    case PanelPicture::Question:
       p.drawEllipse(QRectF(3, 3, 26, 26));
       p.setFont(QFont("DejaVu Sans", 15, QFont::Bold));
       p.drawText(QRectF(3, 3, 26, 26), Qt::AlignCenter, "?");
       break;
-    case NavPicture::About:
+    case PanelPicture::Info:
       p.drawEllipse(QRectF(3, 3, 26, 26));
       p.setFont(QFont("DejaVu Sans", 15, QFont::Bold));
       p.drawText(QRectF(3, 3, 26, 26), Qt::AlignCenter, "i");

@@ -8,16 +8,17 @@
 #include <QPixmap>
 #include <QRegion>
 
-namespace kelvo::ui {
+#include "core/panel_table.h"
 
-enum class NavPicture { Source, Skip, Diz, Nfo, Zip, Kelvo, Help, About };
+namespace kelvo::ui {
 
 QPixmap SplashPicture();
 // The splash picture's outline: only the picture is to be seen.
 QRegion SplashOutline();
 QPixmap LogoPicture(int height);
 QCursor LogoPointer();
-QIcon NavigationIcon(NavPicture picture);
+// A navigation item's picture, as the panel table names it.
+QIcon NavigationIcon(PanelPicture picture);
 QIcon ApplicationIcon();
 // A small picture the credits marquee scrolls with its text.
 QPixmap MarqueePicture(int height);

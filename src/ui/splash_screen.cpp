@@ -7,7 +7,6 @@
 #include <QScreen>
 
 #include "shell/startup.h"
-#include "texts/zip_comment.h"
 #include "ui/pictures.h"
 
 namespace kelvo::ui {
@@ -35,7 +34,6 @@ void SplashScreen::OpenStartRole() {
   show();
   setMask(SplashOutline());
   repaint();
-  texts::ReadSettingsFile(ctx_);
 }
 
 void SplashScreen::OpenAboutRole(int intervalMs) {

@@ -18,7 +18,8 @@ class SplashScreen : public QWidget {
  public:
   SplashScreen(Context& ctx, QWidget* mainWindow);
 
-  // The start role: shown and painted, and the settings file read.
+  // The start role: shown and painted. The settings file has been read
+  // before (Session::ReadSettings).
   void OpenStartRole();
   // "&About" (4000 ms) or the logo (2000 ms).
   void OpenAboutRole(int intervalMs);

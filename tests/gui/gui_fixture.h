@@ -25,9 +25,11 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "run/run_driver.h"
+#include "shell/session.h"
 #include "shell/startup.h"
 #include "support/temp_drives.h"
 #include "ui/main_window.h"
@@ -41,10 +43,16 @@ using shell::NavItem;
 using testing::TempDrives;
 
 struct GuiApp : testing::TestApp {
-  GuiApp() : driver(ctx), window(ctx, driver) {
+  // `commandLine` as the program gets it; `before` lays out the files it
+  // names before the start-up reads them.
+  explicit GuiApp(std::string_view commandLine = "",
+                  const std::function<void(GuiApp&)>& before = nullptr)
+      : driver(ctx), session(ctx, driver), window(session) {
     for (const char* sound : {"type.wav", "whoosh.wav", "kvo.wav"})
       TempDrives::WriteFile(drives.Host('c', std::string("app/") + sound), "RIFF");
-    shell::StartMainWindow(ctx, "", {});
+    if (before) before(*this);
+    session.ReadSettings();
+    session.Start(commandLine, {});
     // As the program's own event processing: the window renders first.
     ui.onProcessEvents = [this] { Pump(); };
     window.Render();
@@ -56,6 +64,10 @@ struct GuiApp : testing::TestApp {
     ui.onProcessEvents = nullptr;
     QApplication::closeAllWindows();
   }
+
+  // An action of the test itself, as the window's own go: through the
+  // session, which refreshes the figures and renders.
+  void Act(const std::function<void()>& operation) { session.Act(operation); }
 
   void Pump() {
     window.Render();
@@ -133,6 +145,7 @@ struct GuiApp : testing::TestApp {
   }
 
   RunDriver driver;
+  shell::Session session;
   ui::MainWindow window;
   std::function<void()> duringRun;  // called from each ProcessEvents
 };

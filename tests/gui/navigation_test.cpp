@@ -34,6 +34,9 @@ TEST(Navigation, ItemsShowTheirPanelWithHeaderAndSound) {
     EXPECT_EQ(app.Header(), c.header);
     EXPECT_EQ(app.Checked(), std::vector<std::string>{c.menuItem});
     EXPECT_EQ(app.ui.sounds, std::vector<std::string>{app.Sound("type.wav")}) << c.header;
+    // The bar shows its item as the current one, and only that one.
+    EXPECT_EQ(app.window.navigation->CurrentItem(), app.Item(c.item)) << c.header;
+    EXPECT_TRUE(app.Item(c.item)->isChecked());
     ++index;
   }
 
@@ -80,6 +83,8 @@ TEST(Navigation, HelpGroupAboutAndHelpItems) {
             std::vector<std::string>{"c:\\app\\kelvo32.hlp"});
   EXPECT_EQ(app.Shown(), app.window.nfo);
   EXPECT_EQ(app.Header(), " Help");
+  // The viewer is no panel: the Nfo item stays the current one.
+  EXPECT_EQ(app.window.navigation->CurrentItem(), app.Item(NavItem::Nfo));
   EXPECT_TRUE(app.ui.sounds.empty());
   EXPECT_EQ(app.Checked(), std::vector<std::string>{"&Nfo"});
 
@@ -88,6 +93,7 @@ TEST(Navigation, HelpGroupAboutAndHelpItems) {
   EXPECT_EQ(app.Header(), " About");
   EXPECT_TRUE(app.window.aboutPanel->marquee->isVisible());
   EXPECT_EQ(app.ui.sounds, std::vector<std::string>{app.Sound("type.wav")});
+  EXPECT_EQ(app.window.navigation->CurrentItem(), app.Item(NavItem::About));
   // The marks stay as the last panel switch left them.
   EXPECT_EQ(app.Checked(), std::vector<std::string>{"&Nfo"});
 
@@ -107,6 +113,32 @@ TEST(Navigation, HelpGroupAboutAndHelpItems) {
   app.window.navigation->setCurrentIndex(0);
   EXPECT_EQ(app.ui.sounds, std::vector<std::string>{app.Sound("whoosh.wav")});
   EXPECT_EQ(app.ctx.view.OpenNavGroup, NavGroup::Main);
+}
+
+// The bar's groups and captions, as they have always read.
+TEST(Navigation, TheBarHoldsItsItemsInTwoGroups) {
+  GuiApp app;
+  auto* bar = app.window.navigation;
+  ASSERT_EQ(bar->count(), 2);
+  EXPECT_EQ(bar->itemText(0), "Main");
+  EXPECT_EQ(bar->itemText(1), "Help");
+  const std::pair<NavItem, const char*> items[] = {
+      {NavItem::Source, "Source"}, {NavItem::Skip, "Skip"},  {NavItem::Diz, "Diz"},
+      {NavItem::Nfo, "Nfo"},       {NavItem::Zip, "Zip"},    {NavItem::Kelvo, "Kelvo!"},
+      {NavItem::Help, "Help"},     {NavItem::About, "About"}};
+  for (const auto& [item, caption] : items) {
+    EXPECT_EQ(app.Item(item)->text(), caption);
+    EXPECT_EQ(bar->indexOf(app.Item(item)->parentWidget()),
+              item == NavItem::Help || item == NavItem::About ? 1 : 0)
+        << caption;
+  }
+  // A click only asks: an item whose action does not happen stays as it was.
+  EXPECT_EQ(bar->CurrentItem(), app.Item(NavItem::Source));
+  app.Act([&] {
+    app.Click(NavItem::Zip);  // while an action runs: refused
+  });
+  EXPECT_EQ(bar->CurrentItem(), app.Item(NavItem::Source));
+  EXPECT_FALSE(app.Item(NavItem::Zip)->isChecked());
 }
 
 TEST(Navigation, RightClickPopsTheContextMenuWhereTheWindowHasNoneOfItsOwn) {

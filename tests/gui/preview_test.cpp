@@ -139,8 +139,7 @@ TEST(DizPreview, NoDizIsSaidInPlace) {
   GuiApp app;
   app.Click(NavItem::Diz);
   EXPECT_EQ(app.window.diz->preview->Shown().problem, "No file_id.diz chosen");
-  app.ctx.job.DizPath = "c:\\rel\\missing.diz";
-  app.window.Render();
+  app.Act([&] { app.ctx.job.DizPath = "c:\\rel\\missing.diz"; });
   EXPECT_NE(app.window.diz->preview->Shown().problem.find("missing.diz"), std::string::npos);
 }
 

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStyle>
 
 #include "gui_fixture.h"
 #include "run/zip_test_util.h"
@@ -77,7 +78,33 @@ struct RunApp : GuiApp {
   std::vector<std::string> Zips() const { return testing::FileNames(drives.Host('e', "zips")); }
   std::string Zip(const std::string& name) const { return drives.Host('e', "zips/" + name); }
   std::string Status() const { return window.run->status->text().toStdString(); }
+  // How the picture beside the status line tells the run's end: the name
+  // of the style's picture it shows, or "" for none.
+  std::string Ending() const {
+    QLabel* icon = window.run->endingIcon;
+    if (!icon->isVisible()) return "";
+    const std::pair<QStyle::StandardPixmap, const char*> pictures[] = {
+        {QStyle::SP_MessageBoxCritical, "critical"},
+        {QStyle::SP_MessageBoxWarning, "warning"},
+        {QStyle::SP_DialogApplyButton, "done"}};
+    const QImage shown = icon->pixmap().toImage();
+    for (const auto& [picture, name] : pictures) {
+      QIcon style = icon->style()->standardIcon(picture, nullptr, icon);
+      if (style.pixmap(shown.size()).toImage() == shown) return name;
+    }
+    return "another picture";
+  }
 };
+
+// True when no pixel of the widget has a colour of its own: it is drawn in
+// greys, as a disabled widget is.
+bool Greyed(QWidget* widget) {
+  const QImage image = widget->grab().toImage();
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.pixelColor(x, y).hsvSaturation() > 60) return false;
+  return true;
+}
 
 }  // namespace
 
@@ -94,16 +121,24 @@ TEST(RunFromTheWindow, PackagesTheJobSetUpOnThePanels) {
   // An earlier run's end must not stay under this run's live bar.
   app.ctx.view.StatusLine = "Aborted";
   app.ctx.view.CounterLine = " 22 of 28";
-  bool staleSeen = false, abortDisabledSeen = false;
+  app.ctx.view.RunEnding = RunEnd::Aborted;
+  bool staleSeen = false, abortDisabledSeen = false, greyedSeen = false;
   int volumesSeen = 0;
   app.duringRun = [&] {
     staleSeen = staleSeen || app.window.run->status->text() == "Aborted" ||
-                app.window.run->counter->text() == " 22 of 28";
+                app.window.run->counter->text() == " 22 of 28" || app.Ending() == "warning";
     abortDisabledSeen = abortDisabledSeen || !app.window.run->abort->isEnabled();
     // While a zip is written the bar takes no clicks.
     if (!app.ctx.view.CurrentZipLine.empty()) {
       volumesSeen = std::max<int>(volumesSeen, app.ctx.run.VolumeNumber);
       EXPECT_FALSE(app.window.navigation->isEnabled());
+      // Closed, the bar looks closed: its items greyed, pictures too.
+      if (!greyedSeen) {
+        greyedSeen = true;
+        for (NavItem item : {NavItem::Source, NavItem::Zip, NavItem::Kelvo})
+          EXPECT_TRUE(Greyed(app.Item(item))) << app.Item(item)->text().toStdString();
+      }
+      EXPECT_EQ(app.window.navigation->CurrentItem(), app.Item(NavItem::Kelvo));
     }
   };
   app.Click(NavItem::Kelvo);
@@ -121,6 +156,10 @@ TEST(RunFromTheWindow, PackagesTheJobSetUpOnThePanels) {
   EXPECT_EQ(app.window.run->currentZip->text(), "");
   EXPECT_FALSE(staleSeen);
   EXPECT_FALSE(abortDisabledSeen);
+  EXPECT_TRUE(greyedSeen);
+  EXPECT_EQ(app.Ending(), "done");
+  EXPECT_FALSE(Greyed(app.Item(NavItem::Source)));
+  EXPECT_EQ(app.window.navigation->CurrentItem(), app.Item(NavItem::Kelvo));
   // Finished looks finished: a full bar, nothing left to abort.
   EXPECT_EQ(app.window.run->progress->value(), 100);
   EXPECT_FALSE(app.window.run->abort->isEnabled());
@@ -192,6 +231,7 @@ TEST(RunFromTheWindow, AbortDuringTheSecondZipKeepsTheFirst) {
   EXPECT_EQ(app.Zips(), std::vector<std::string>{"DEMO01.zip"});
   // The zip step says it was aborted, and no longer names its last zip.
   EXPECT_EQ(app.Status(), "Aborted");
+  EXPECT_EQ(app.Ending(), "warning");
   EXPECT_EQ(app.window.run->currentZip->text(), "");
   EXPECT_EQ(app.window.run->counter->text(), "");
   EXPECT_FALSE(app.window.run->abort->isEnabled());
@@ -230,6 +270,28 @@ TEST(RunFromTheWindow, ClosingTheWindowStopsTheRunThenCloses) {
   EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "skip.txt")));
   EXPECT_FALSE(std::filesystem::exists(
       app.drives.Host('c', "app/temp/~kelvo" + std::to_string(::getpid()))));
+}
+
+// A zip that can't be written ends the run as a failure, and the panel says
+// so beside the reason; the next run starts without the mark.
+TEST(RunFromTheWindow, AFailureIsMarkedAsOne) {
+  RunApp app;
+  std::filesystem::create_directories(app.drives.Host('e', "zips/DEMO01.zip"));
+  app.Click(NavItem::Kelvo);
+  EXPECT_EQ(app.ctx.view.RunEnding, RunEnd::Failed);
+  EXPECT_NE(app.Status().find("DEMO01.zip"), std::string::npos) << app.Status();
+  EXPECT_EQ(app.Ending(), "critical");
+  EXPECT_TRUE(app.window.navigation->isEnabled());
+
+  std::filesystem::remove(app.drives.Host('e', "zips/DEMO01.zip"));
+  bool markSeen = false;
+  app.duringRun = [&] { markSeen = markSeen || app.Ending() == "critical"; };
+  app.Click(NavItem::Source);
+  app.ui.messageAnswers.push_back(MessageResult::No);  // the volumes the failure left
+  app.Click(NavItem::Kelvo);
+  EXPECT_FALSE(markSeen);
+  EXPECT_EQ(app.Status(), "Ripping complete");
+  EXPECT_EQ(app.Ending(), "done");
 }
 
 namespace {
@@ -280,6 +342,7 @@ TEST(RunFromTheWindow, TheArchiverShowsItsPercentageAndTakesAbort) {
   EXPECT_GE(barAtAbort, 30);
 
   EXPECT_EQ(app.Status(), "Aborted");
+  EXPECT_EQ(app.Ending(), "warning");
   EXPECT_FALSE(app.window.isMinimized());
   EXPECT_EQ(app.window.windowTitle(), "Kelvo32");
   EXPECT_EQ(app.window.run->progress->value(), 0);

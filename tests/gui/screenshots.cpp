@@ -1,5 +1,6 @@
 // Saves a picture of every panel, of the splash screen and of the run panel
-// during the archiver and during the zips, for a person to look at:
+// during the archiver and during the zips, and as each ending leaves it
+// (complete, aborted in either step, failed), for a person to look at:
 //   xvfb-run -a build/tests/kelvo_screenshots build/screenshots
 #include <QApplication>
 #include <QDir>
@@ -21,15 +22,17 @@
 
 #include "run/leftovers.h"
 #include "run/run_driver.h"
-#include "run/zip_fit.h"
+#include "run/sfv.h"
 #include "sample_release.h"
 #include "shell/drop.h"
 #include "shell/navigation.h"
+#include "shell/session.h"
 #include "shell/startup.h"
 #include "source/archive_size.h"
 #include "source/drives.h"
 #include "support/temp_drives.h"
 #include "texts/diz_numbering.h"
+#include "texts/text_preview.h"
 #include "ui/main_window.h"
 #include "ui/panels.h"
 #include "ui/qt_ui.h"
@@ -132,29 +135,33 @@ int main(int argc, char** argv) {
 
   Context& ctx = test.ctx;
   RunDriver driver(ctx);
-  ui::MainWindow window(ctx, driver);
+  shell::Session session(ctx, driver);
+  session.ReadSettings();
+  ui::MainWindow window(session);
   ui::SplashScreen splash(ctx, &window);
   splash.OpenStartRole();
   Save(splash, "splash");
   splash.CloseSplash();
 
-  shell::StartMainWindow(ctx, "", {});
+  // Each change below is one action of the session: the figures that follow
+  // from the job are refreshed, then the window renders.
+  session.Start("", {});
   JobSettings& job = ctx.job;
-  job.SourcePath = "d:\\release";
-  ctx.view.SourceSizeText = "1,300,009 bytes";
-  job.SourceSize = 1.3f;
-  job.SkipEntries = "d:\\release\\old\\*.*\r\nd:\\release\\notes.bak\r\n";
-  job.DizPath = "c:\\rel\\file_id.diz";
-  texts::SetDizNumberingMode(ctx, true);
-  job.DizColumn = samples::kStampColumn;
-  job.DizLine = samples::kStampLine;
-  job.NfoPath = "c:\\rel\\demo.nfo";
-  job.ZipStorageDir = "e:\\zips";
-  ShowZipDriveFreeSpace(ctx);
-  SetArchiveSize(ctx, 1);
-  job.ZipBaseName = "DEMO";
-  job.Compression = 0;
-  window.Render();
+  session.Act([&] {
+    job.SourcePath = "d:\\release";
+    ctx.view.SourceSizeText = "1,300,009 bytes";
+    job.SourceSize = 1.3f;
+    job.SkipEntries = "d:\\release\\old\\*.*\r\nd:\\release\\notes.bak\r\n";
+    job.DizPath = "c:\\rel\\file_id.diz";
+    texts::SetDizNumberingMode(ctx, true);
+    job.DizColumn = samples::kStampColumn;
+    job.DizLine = samples::kStampLine;
+    job.NfoPath = "c:\\rel\\demo.nfo";
+    job.ZipStorageDir = "e:\\zips";
+    SetArchiveSize(ctx, 1);
+    job.ZipBaseName = "DEMO";
+    job.Compression = 0;
+  });
   window.show();
 
   const std::pair<shell::NavItem, const char*> panels[] = {
@@ -162,25 +169,32 @@ int main(int argc, char** argv) {
       {shell::NavItem::Diz, "diz"},       {shell::NavItem::Nfo, "nfo"},
       {shell::NavItem::Zip, "zip"},       {shell::NavItem::About, "about"}};
   for (const auto& [item, name] : panels) {
-    shell::NavigateTo(ctx, item, {});
-    window.Render();
+    // As the user gets there: the item's group opened on the bar first.
+    session.Act([&, item = item] {
+      shell::SwitchGroup(ctx, shell::NavItemGroup(item), ctx.view.OpenNavGroup);
+      shell::NavigateTo(ctx, item, {});
+    });
     Save(window, name);
   }
+  session.Act([&] { shell::SwitchGroup(ctx, NavGroup::Main, ctx.view.OpenNavGroup); });
 
   // The Diz preview with a zip's own number, and a position that does not
   // fit.
-  shell::NavigateTo(ctx, shell::NavItem::Diz, {});
-  ctx.view.DizPreviewZip = 2;
-  window.Render();
+  session.Act([&] {
+    shell::NavigateTo(ctx, shell::NavItem::Diz, {});
+    texts::SetDizPreviewZip(ctx, 2);
+  });
   Save(window, "diz_zip2");
-  ctx.view.DizPreviewZip = 0;
-  job.DizColumn = "40";
-  window.Render();
+  session.Act([&] {
+    texts::SetDizPreviewZip(ctx, 0);
+    job.DizColumn = "40";
+  });
   Save(window, "diz_column_too_high");
-  job.DizColumn = samples::kStampColumn;
   // The end of the NFO preview: the lines every copy gains.
-  shell::NavigateTo(ctx, shell::NavItem::Nfo, {});
-  window.Render();
+  session.Act([&] {
+    job.DizColumn = samples::kStampColumn;
+    shell::NavigateTo(ctx, shell::NavItem::Nfo, {});
+  });
   window.nfo->preview->verticalScrollBar()->setValue(
       window.nfo->preview->verticalScrollBar()->maximum());
   Save(window, "nfo_end");
@@ -188,24 +202,22 @@ int main(int argc, char** argv) {
 
   // The Zip panel at the floppy's size: the largest zip and the SFV box;
   // then with an NFO too large for the floppy.
-  shell::NavigateTo(ctx, shell::NavItem::Zip, {});
-  SetArchiveSize(ctx, kFloppyArchiveSize);
-  ctx.prefs.WriteSfv = true;
-  RefreshZipFit(ctx);
-  window.Render();
+  session.Act([&] {
+    shell::NavigateTo(ctx, shell::NavItem::Zip, {});
+    SetArchiveSize(ctx, kFloppyArchiveSize);
+    SetWriteSfv(ctx, true);
+  });
   Save(window, "zip_floppy");
   testing::TempDrives::WriteFile(drives.Host('c', "rel/big.nfo"), std::string(40'000, 'n'));
-  job.NfoPath = "c:\\rel\\big.nfo";
-  RefreshZipFit(ctx);
-  window.Render();
+  session.Act([&] { job.NfoPath = "c:\\rel\\big.nfo"; });
   Save(window, "zip_floppy_warning");
-  job.NfoPath = "c:\\rel\\demo.nfo";
-  SetArchiveSize(ctx, 1);
-  RefreshZipFit(ctx);
+  session.Act([&] {
+    job.NfoPath = "c:\\rel\\demo.nfo";
+    SetArchiveSize(ctx, 1);
+  });
 
   // The context menu over the Source panel.
-  shell::NavigateTo(ctx, shell::NavItem::Source, {});
-  window.Render();
+  session.Act([&] { shell::NavigateTo(ctx, shell::NavItem::Source, {}); });
   window.move(40, 40);
   QApplication::processEvents();
   window.panelMenu->popup(window.mapToGlobal(QPoint(330, 260)));
@@ -220,11 +232,14 @@ int main(int argc, char** argv) {
   SaveTool("notepad", {OnDriveZ(QString(KELVO_SAMPLES_DIR) + "/orbit.nfo")}, "editor_nfo");
   window.show();
 
-  // The run panel during the archiver step, the window restored by the
-  // user: a source that keeps 7-Zip busy, the run aborted once it is shot.
+  // The run panel during the archiver step, its bar part-way, the window
+  // restored by the user: a source that keeps 7-Zip busy, the run aborted
+  // once it is shot; then the panel as the abort left it.
   testing::TempDrives::WriteFile(drives.Host('d', "big/data.bin"), Noise(12'000'000, 8));
-  job.SourcePath = "d:\\big";
-  job.Compression = 5;
+  session.Act([&] {
+    job.SourcePath = "d:\\big";
+    job.Compression = 5;
+  });
   bool archiverShot = false;
   test.ui.onProcessEvents = [&] {
     if (!archiverShot && ctx.view.TitleProgress >= 25) {
@@ -232,15 +247,19 @@ int main(int argc, char** argv) {
       window.showNormal();
       window.Render();
       Save(window, "run_archiver");
-      driver.AbortRun();
+      session.Abort();
     }
   };
-  driver.RunJob();
+  session.Act([&] { driver.RunJob(); });
   if (!archiverShot) std::fprintf(stderr, "the archiver reported no progress\n");
-  job.SourcePath = "d:\\release";
-  job.Compression = 0;
+  Save(window, "run_aborted_archiver");
+  session.Act([&] {
+    job.SourcePath = "d:\\release";
+    job.Compression = 0;
+  });
 
-  // The run panel while the second zip is written.
+  // The run panel while the second zip is written, then after "Ripping
+  // complete".
   bool shot = false;
   test.ui.onProcessEvents = [&] {
     if (!shot && ctx.run.VolumeNumber == 2 && !ctx.view.CurrentZipLine.empty()) {
@@ -250,22 +269,33 @@ int main(int argc, char** argv) {
     }
   };
   test.ui.messageAnswers.push_back(MessageResult::Ok);
-  driver.RunJob();
-  window.Render();
+  session.Act([&] { driver.RunJob(); });
   Save(window, "run_complete");
 
-  // A run aborted in the zip step: the run panel names where its volumes
-  // stay. The next run's question about them, as the window asks it.
-  std::filesystem::remove_all(drives.Host('e', "zips"));
-  std::filesystem::create_directories(drives.Host('e', "zips"));
+  // "&Abort" while the second zip is written: the first zip stays.
+  bool abortedInZips = false;
   test.ui.onProcessEvents = [&] {
-    if (ctx.run.VolumeNumber == 2) driver.AbortRun();
+    if (!abortedInZips && ctx.run.VolumeNumber == 2 && !ctx.view.CurrentZipLine.empty()) {
+      abortedInZips = true;
+      session.Abort();
+    }
   };
-  driver.RunJob();
+  test.ui.messageAnswers.push_back(MessageResult::Ok);  // the zips of the run before
+  session.Act([&] { driver.RunJob(); });
+  if (!abortedInZips) std::fprintf(stderr, "the zip step was not reached\n");
+  Save(window, "run_aborted_zip");
+
+  // A zip that can't be written: a folder holds its name.
   test.ui.onProcessEvents = nullptr;
-  window.Render();
-  Save(window, "run_left_volumes");
-  testing::TempDrives::WriteFile(drives.Host('c', "Kelvo007/DEMO.7z.001"), Noise(1'440'000, 9));
+  std::filesystem::remove_all(drives.Host('e', "zips"));
+  std::filesystem::create_directories(drives.Host('e', "zips/DEMO01.zip"));
+  test.ui.messageAnswers.push_back(MessageResult::Ok);  // the name already in the folder
+  test.ui.messageAnswers.push_back(MessageResult::No);  // the volumes the abort left
+  session.Act([&] { driver.RunJob(); });
+  Save(window, "run_failed");
+
+  // The next run's question about the volumes those runs left, as the
+  // window asks it.
   {
     QMessageBox question(&window);
     ui::PrepareRemovalQuestion(question, LeftoverOffer(FindLeftovers(ctx)));
@@ -286,20 +316,37 @@ int main(int argc, char** argv) {
       {QPalette::HighlightedText, QColor(0, 0, 0)},  {QPalette::ToolTipBase, QColor(60, 60, 64)},
       {QPalette::ToolTipText, QColor(230, 230, 230)}};
   for (const auto& [role, colour] : roles) dark.setColor(role, colour);
+  // As a dark desktop greys what is disabled.
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    dark.setColor(QPalette::Disabled, role, QColor(120, 120, 124));
   QApplication::setPalette(dark);
-  shell::NavigateTo(ctx, shell::NavItem::Source, {});
-  shell::DropOnWindow(ctx, {drives.Host('d', "release/readme.txt"), drives.Host('d', "release")});
-  window.Render();
+  // The failed run's picture keeps to the style too; during the zips the
+  // bar is greyed as the light one is.
+  session.Act([] {});
+  Save(window, "dark_run_failed");
+  std::filesystem::remove_all(drives.Host('e', "zips"));
+  std::filesystem::create_directories(drives.Host('e', "zips"));
+  bool darkShot = false;
+  test.ui.onProcessEvents = [&] {
+    if (!darkShot && ctx.run.VolumeNumber == 2 && !ctx.view.CurrentZipLine.empty()) {
+      darkShot = true;
+      window.Render();
+      Save(window, "dark_run");
+    }
+  };
+  session.Act([&] { driver.RunJob(); });
+  test.ui.onProcessEvents = nullptr;
+  session.Act([&] {
+    shell::NavigateTo(ctx, shell::NavItem::Source, {});
+    shell::DropOnWindow(ctx, {drives.Host('d', "release/readme.txt"), drives.Host('d', "release")});
+  });
   Save(window, "dark_source");
-  shell::NavigateTo(ctx, shell::NavItem::Zip, {});
-  window.Render();
+  session.Act([&] { shell::NavigateTo(ctx, shell::NavItem::Zip, {}); });
   Save(window, "dark_zip");
   // Both previews keep to the palette.
-  shell::NavigateTo(ctx, shell::NavItem::Diz, {});
-  window.Render();
+  session.Act([&] { shell::NavigateTo(ctx, shell::NavItem::Diz, {}); });
   Save(window, "dark_diz");
-  shell::NavigateTo(ctx, shell::NavItem::Nfo, {});
-  window.Render();
+  session.Act([&] { shell::NavigateTo(ctx, shell::NavItem::Nfo, {}); });
   Save(window, "dark_nfo");
-  return saved == 25 ? 0 : 1;
+  return saved == 29 ? 0 : 1;
 }

@@ -108,34 +108,74 @@ TEST_F(ArchiveSizeTest, OneVolumeOrLessAndTheSourceBrowseForm) {
   RefreshEstimate(ctx);
   EXPECT_EQ(view.EstimateText, "66.67 files");
   EXPECT_FALSE(job.ThreeDigitNumbering);
-  // The estimate of a new source leaves the numbering and the name alone.
+  // The estimate of a new source decides the numbering and the name's limit
+  // as a new archive size does: the figures are those the run takes.
   job.SourceSize = 650.1235f;
   job.ZipBaseName = "SIXSIX";
   RefreshEstimate(ctx);
   EXPECT_EQ(view.EstimateText, "433.42 files");
-  EXPECT_FALSE(job.ThreeDigitNumbering);
-  EXPECT_EQ(view.BaseNameLimit, 6);
-  EXPECT_EQ(job.ZipBaseName, "SIXSIX");
+  EXPECT_TRUE(job.ThreeDigitNumbering);
+  EXPECT_EQ(view.BaseNameLimit, 5);
+  EXPECT_EQ(job.ZipBaseName, "SIXSI");
 }
 
-TEST_F(ArchiveSizeTest, NothingMeasuredKeepsTheEarlierNumbering) {
+// Nothing measured is no volume, as the run figures it: two digits, and no
+// estimate to show.
+TEST_F(ArchiveSizeTest, NothingMeasuredGivesTwoDigitsAndNoEstimate) {
   job.SourceSize = 650.1235f;
   SetArchiveSize(ctx, 4);
   ASSERT_TRUE(job.ThreeDigitNumbering);
-  float bytes = job.VolumeBytes;
   job.SourceSize = 0.0f;
   job.ZipBaseName = "ABCDEF";
   SetArchiveSize(ctx, 5);
   EXPECT_EQ(view.ArchiveSizeText, "2.5 M");
   EXPECT_EQ(view.EstimateText, "");
-  EXPECT_TRUE(job.ThreeDigitNumbering);
-  EXPECT_EQ(job.VolumeBytes, bytes);
-  EXPECT_EQ(view.BaseNameLimit, 5);
-  EXPECT_EQ(job.ZipBaseName, "ABCDE");
+  EXPECT_FALSE(job.ThreeDigitNumbering);
+  EXPECT_EQ(job.VolumeBytes, 2500000.0f);
+  EXPECT_EQ(view.BaseNameLimit, 6);
+  EXPECT_EQ(job.ZipBaseName, "ABCDEF");
 
-  view.EstimateText = "kept";
+  view.EstimateText = "stale";
   RefreshEstimate(ctx);
-  EXPECT_EQ(view.EstimateText, "kept");
+  EXPECT_EQ(view.EstimateText, "");
+}
+
+// The session's refresh: every figure from the job as it stands, whatever
+// changed it, and one volume spelled after what changed last.
+TEST_F(ArchiveSizeTest, TheRefreshFiguresTheJobAsItStands) {
+  job.SourceSize = 1.2f;
+  SetArchiveSize(ctx, 5);
+  SetArchiveSize(ctx, 3);
+  ASSERT_EQ(view.EstimateText, " 1.00 file");
+  RefreshVolumeFigures(ctx);  // nothing new: the spelling stays
+  EXPECT_EQ(view.EstimateText, " 1.00 file");
+
+  // A source measured since: its estimate, spelled as for a new source.
+  job.SourceSize = 1.3f;
+  RefreshVolumeFigures(ctx);
+  EXPECT_EQ(view.EstimateText, "1.00 file");
+  job.SourceSize = 445.78f;
+  job.ZipBaseName = "SIXSIX";
+  RefreshVolumeFigures(ctx);
+  EXPECT_EQ(view.EstimateText, "297.19 files");
+  EXPECT_TRUE(job.ThreeDigitNumbering);
+  EXPECT_EQ(view.BaseNameLimit, 5);
+  EXPECT_EQ(job.ZipBaseName, "SIXSI");
+  EXPECT_EQ(view.ArchiveSizeText, "1.44 M");
+
+  // An archive size set without the scroll bar (a script) is figured too.
+  job.ArchiveSize = 199;
+  RefreshVolumeFigures(ctx);
+  EXPECT_EQ(view.ArchiveSizeText, "99.5 M");
+  EXPECT_EQ(view.EstimateText, "4.48 files");
+  EXPECT_FALSE(job.ThreeDigitNumbering);
+  EXPECT_EQ(view.BaseNameLimit, 6);
+
+  // A measurement that failed leaves SourceSize, but there is no figure to
+  // show for a source of unknown size.
+  view.SourceSizeText = "Error";
+  RefreshVolumeFigures(ctx);
+  EXPECT_EQ(view.EstimateText, "");
 }
 
 TEST_F(ArchiveSizeTest, OneArchiveWithoutVolumes) {

@@ -14,7 +14,7 @@ const std::string kBanner = "\xC9\xCD\xCD\xBB\r\n\xBA KVO \xBA\r\n\xC8\xCD\xCD\x
 
 class ZipCommentTest : public TextsTest {
  protected:
-  // Starts as the splash screen and the main window would.
+  // Starts as the session and the main window would.
   void Start() {
     ReadSettingsFile(ctx);
     SetZipCommentAtStart(ctx);
