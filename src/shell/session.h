@@ -37,7 +37,7 @@ class Session {
   void ReadSettings();
   // The start-up steps (StartMainWindow) as one action, ended by the
   // refresh and a render; a window shown on the way shows the figures of
-  // the job as it stands then. A batch job ends with ctx.programExit set.
+  // the job as it stands then.
   void Start(std::string_view commandLine, const StartHooks& hooks);
 
   // One user action: the operation, then the refresh and a render. While
@@ -72,8 +72,8 @@ class Session {
   // files and saves nothing when it ends.
   void SetRemovesNothing(bool removesNothing) { removesNothing_ = removesNothing; }
   // The end of the program, once: the exchange files this process wrote are
-  // removed, and `saveSettings` keeps the user's settings, unless the job
-  // ran unattended or the copy removes nothing.
+  // removed, and `saveSettings` keeps the user's settings, unless the copy
+  // removes nothing.
   void Shutdown(const std::function<void()>& saveSettings);
   bool ShutDown() const { return shutDown_; }
 
