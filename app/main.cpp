@@ -16,6 +16,7 @@
 #include "host/mounts.h"
 #include "host/stop_signal.h"
 #include "run/run_driver.h"
+#include "shell/own_options.h"
 #include "shell/session.h"
 #include "shell/startup.h"
 #include "shell/unattended.h"
@@ -138,6 +139,20 @@ int RunWindow(int argc, char** argv, Setup& host, const std::string& commandLine
 
 int main(int argc, char** argv) {
   using namespace kelvo;
+  if (auto option = shell::ReadOwnOption(argc, argv)) {
+    switch (*option) {
+      case shell::OwnOption::Help:
+        std::fputs(shell::UsageText().c_str(), stdout);
+        return 0;
+      case shell::OwnOption::Version:
+        std::fputs(shell::VersionLine().c_str(), stdout);
+        return 0;
+      case shell::OwnOption::Unknown:
+        std::fprintf(stderr, "kelvo32: unknown option '%s' (kelvo32 --help lists them)\n",
+                     PrintableReason(argv[1]).c_str());
+        return kExitNotStarted;
+    }
+  }
   std::string commandLine = shell::JoinArguments(argc, argv);
   const bool batch = shell::ReadCommandLine(commandLine).batchMode != BatchMode::None;
   if (batch) {

@@ -87,6 +87,7 @@ TEST_F(Installed, TheApplicationDirectoryIsThePrefix) {
   EXPECT_TRUE(fs::is_regular_file(prefix + "/share/icons/hicolor/48x48/apps/kelvo32.png"));
   EXPECT_TRUE(fs::is_regular_file(prefix + "/share/metainfo/org.kelvo32.kelvo32.metainfo.xml"));
   EXPECT_TRUE(fs::is_regular_file(prefix + "/share/mime/packages/kelvo32-job.xml"));
+  EXPECT_TRUE(fs::is_regular_file(prefix + "/share/man/man1/kelvo32.1"));
 }
 
 TEST_F(Installed, TheDesktopEntryStartsTheInstalledProgram) {

@@ -90,6 +90,25 @@ struct Program {
 
 }  // namespace
 
+TEST(ProgramOptions, HelpAndVersionAnswerWithoutADisplay) {
+  Program program;
+  program.platform = "no-such-platform";
+  for (const char* option : {"--help", "--version"}) {
+    QProcess process;
+    program.Start(process, {option});
+    ASSERT_TRUE(process.waitForFinished(30000)) << option;
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << option;
+    const std::string out = process.readAllStandardOutput().toStdString();
+    EXPECT_TRUE(out.starts_with(option == std::string("--help") ? "Usage: kelvo32" : "Kelvo32 v"))
+        << out;
+  }
+  auto unknown = program.Run("--frobnicate");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_NE(unknown.stderrText.find("unknown option '--frobnicate'"), std::string::npos)
+      << unknown.stderrText;
+}
+
 TEST(ProgramBatch, ACompleteJobIsPackagedAndEndsWithZero) {
   Program program;
   // No window class is ever built: a platform that does not exist would

@@ -1,0 +1,64 @@
+#include "shell/own_options.h"
+
+#include <string_view>
+
+#include "shell/startup.h"
+
+namespace kelvo::shell {
+
+std::optional<OwnOption> ReadOwnOption(int argc, const char* const* argv) {
+  if (argc < 2 || argv[1][0] != '-') return std::nullopt;
+  const std::string_view option = argv[1];
+  if (option == "--help" || option == "-h") return OwnOption::Help;
+  if (option == "--version") return OwnOption::Version;
+  return OwnOption::Unknown;
+}
+
+std::string VersionLine() {
+  return std::string("Kelvo32 ") + kVersionText + "\n";
+}
+
+std::string UsageText() {
+  return R"(Usage: kelvo32 [JOB.kvo]
+       kelvo32 '!JOB.kvo'
+       kelvo32 '$JOB.kvo'
+       kelvo32 --help | --version
+
+Packages a release: a source directory, drive or CD image becomes numbered
+archive volumes, each wrapped into its own numbered zip with a FILE_ID.DIZ,
+an NFO, extras and a zip comment.
+
+  JOB.kvo     opens the window with the job script loaded
+  '!JOB.kvo'  packages the job unattended, without a window or a display
+  '$JOB.kvo'  the same, with the date in the zip names
+  --help      prints this text
+  --version   prints the version
+
+Paths are DOS paths (d:\rel\job.kvo); a host path of an existing script is
+taken too. Quote "!" and "$" for the shell.
+
+An unattended run ends with one of these statuses, its reason on stderr:
+  0  "Ripping complete": every volume made (and zipped)
+  1  nothing was started (another copy runs from this folder, a drive root,
+     a malformed KELVO32_DRIVES, no desktop for the window, an unknown option)
+  2  the script could not be read, or the job lacks a file or setting it names
+  3  a setting the run needs is wrong (a path that is no DOS name or has no
+     drive, a zip directory that can't be written, a DIZ position that does
+     not fit, ...)
+  4  more than 999 volumes would be made
+  5  the archiver made no volume, or the run was stopped while it waited
+  6  a zip could not be written, or the run was aborted
+  7  a file or folder operation failed
+  130, 143  stopped by SIGINT or SIGTERM
+
+Drives: c: is ~/.local/share/kelvo32/drive_c (the work folders and exchange
+files), h: your home directory, z: the root directory; mounted CDs and USB
+drives take free letters from d:. A host.ini beside the program adds or
+changes letters in its [drives] section (d=/media/cdrom).
+Settings: Kelvo32.ini in the program's folder (the zip comment), and
+$XDG_CONFIG_HOME/kelvo32/kelvo32.conf (S&FV, the dialogs' folders, the
+window's place).
+)";
+}
+
+}  // namespace kelvo::shell

@@ -1,0 +1,24 @@
+// The program's own options, read before the command line of a job and
+// never part of it: "--help" and "--version". They answer without a
+// display and end with 0.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace kelvo::shell {
+
+enum class OwnOption { Help, Version, Unknown };
+
+// The option the first argument names, or nullopt when the arguments are a
+// job's command line. Only a first argument starting with "-" is read
+// here: a script path may start with "-" only after "!" or "$".
+std::optional<OwnOption> ReadOwnOption(int argc, const char* const* argv);
+
+// What "--help" prints: the job forms, the exit statuses, and where the
+// settings and the drives live.
+std::string UsageText();
+// What "--version" prints.
+std::string VersionLine();
+
+}  // namespace kelvo::shell
