@@ -8,8 +8,12 @@ ProgressLine ProgressLine::ForStderr() {
   return ProgressLine(stderr, ::isatty(STDERR_FILENO) == 1);
 }
 
-void ProgressLine::Show(const std::string& text) {
-  if (!terminal_ || !out_) return;
+void ProgressLine::Show(const std::string& text, bool milestone) {
+  if (!out_) return;
+  if (!terminal_) {
+    if (milestone) std::fprintf(out_, "%s\n", text.c_str());
+    return;
+  }
   std::string line = "\r" + text;
   if (text.size() < shown_) line.append(shown_ - text.size(), ' ');
   std::fputs(line.c_str(), out_);

@@ -1,6 +1,7 @@
-// One line of progress on a terminal: each text rewrites it in place ("\r",
-// blanks over what a longer text left), and End closes it with a newline.
-// A stream that is no terminal gets nothing, so that logs stay clean.
+// Progress on stderr. On a terminal one line: each text rewrites it in
+// place ("\r", blanks over what a longer text left), and End closes it with
+// a newline. A stream that is no terminal (a log) gets only the milestones,
+// each as a line of its own, so that the log stays short and readable.
 #pragma once
 
 #include <cstdio>
@@ -14,7 +15,7 @@ class ProgressLine {
   // stderr, taken as a terminal when it is one.
   static ProgressLine ForStderr();
 
-  void Show(const std::string& text);
+  void Show(const std::string& text, bool milestone = true);
   // Ends a line that was shown; nothing otherwise.
   void End();
 

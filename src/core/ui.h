@@ -83,7 +83,9 @@ class Ui {
   // item in a warning and keeps them all.
   virtual bool OfferRemoval(const RemovalOffer& offer) = 0;
 
-  virtual void ReportProgress(const std::string& /*text*/) {}
+  // A milestone (each tenth of the archiver, each zip, the end) is what a
+  // log keeps; a terminal shows every text.
+  virtual void ReportProgress(const std::string& /*text*/, bool /*milestone*/) {}
   virtual void EndProgressReport() {}
 
   // Let the window repaint from the view state and take input (Abort).

@@ -15,7 +15,7 @@ class UnattendedUi : public Ui {
  public:
   // Reports and progress to `out` (nowhere when null); progress is shown
   // only when `terminal` is set.
-  UnattendedUi(std::FILE* out, bool terminal) : out_(out), progress_(out, out && terminal) {}
+  UnattendedUi(std::FILE* out, bool terminal) : out_(out), progress_(out, terminal) {}
   // stderr, with its progress line when it is a terminal.
   static UnattendedUi ForStderr();
 
@@ -41,8 +41,8 @@ class UnattendedUi : public Ui {
     for (const auto& item : offer.items) Report("warning: " + item);
     return false;
   }
-  void ReportProgress(const std::string& text) override {
-    if (out_) progress_.Show(text);
+  void ReportProgress(const std::string& text, bool milestone) override {
+    if (out_) progress_.Show(text, milestone);
   }
   void EndProgressReport() override { progress_.End(); }
   void ProcessEvents() override {}

@@ -195,10 +195,13 @@ bool RunDriver::Archive(const ArchiveStep& step) {
   // An "&Abort" while the window was being minimised needs no archiver.
   if (!zip_.AbortRequest) {
     host::WaitCallbacks callbacks;
-    callbacks.progress = [this, &view](int percent) {
+    int loggedTenth = -1;
+    callbacks.progress = [this, &view, &loggedTenth](int percent) {
       view.Progress = percent;
       view.TitleProgress = percent;
-      ctx_.ui.ReportProgress(ArchiverProgressText(percent));
+      const bool milestone = percent / 10 != loggedTenth;
+      if (milestone) loggedTenth = percent / 10;
+      ctx_.ui.ReportProgress(ArchiverProgressText(percent), milestone);
     };
     // The window paints and takes "&Abort" and its close while 7-Zip works.
     callbacks.tick = [this] {

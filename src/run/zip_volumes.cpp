@@ -81,6 +81,9 @@ std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip) {
     ctx.fs.ChangeDir(run.WorkFolder);
     ctx.view.CurrentZipLine = name.shown;
     ctx.view.CounterLine = NumberText(run.VolumeNumber) + " of" + NumberText(run.VolumeCount);
+    ctx.ui.ReportProgress("Zipping " + std::to_string(run.VolumeNumber) + " of " +
+                              std::to_string(run.VolumeCount) + ": " + name.shown,
+                          true);
 
     if (auto r = ZipOneVolume(ctx, zip, volume, name.path)) return r;
 

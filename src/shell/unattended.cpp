@@ -26,13 +26,23 @@ int Status(Context& ctx, int status) {
 }
 }  // namespace
 
-int RunUnattended(Context& ctx, RunDriver& driver) {
+namespace {
+int Run(Context& ctx, RunDriver& driver) {
   if (!ReadScript(ctx)) return Status(ctx, kExitScriptRejected);
   if (auto refusal = CheckLoadedJob(ctx)) return Status(ctx, refusal->status);
   if (!ctx.job.ZipStorageDir.empty()) ShowZipDriveFreeSpace(ctx);
   MeasureSource(ctx, true);
   if (host::StopSignal()) return Status(ctx, kExitArchiverFailed);
   return Status(ctx, driver.RunJob());
+}
+}  // namespace
+
+int RunUnattended(Context& ctx, RunDriver& driver) {
+  const int status = Run(ctx, driver);
+  // A log ends with how the run ended.
+  ctx.ui.ReportProgress("Ended with status " + std::to_string(status), true);
+  ctx.ui.EndProgressReport();
+  return status;
 }
 
 int StartUnattended(Context& ctx, RunDriver& driver, std::string_view commandLine) {

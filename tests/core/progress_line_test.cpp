@@ -39,12 +39,14 @@ TEST(ProgressLine, RewritesOneLineInPlaceAndEndsItOnce) {
   std::fclose(file);
 }
 
-TEST(ProgressLine, AStreamThatIsNoTerminalGetsNothing) {
+TEST(ProgressLine, AStreamThatIsNoTerminalGetsTheMilestonesAsLines) {
   std::FILE* file = std::tmpfile();
   ProgressLine line(file, false);
-  line.Show("Archiving  37%");
+  line.Show("Archiving  30%");
+  line.Show("Archiving  37%", false);
   line.End();
-  EXPECT_EQ(Written(file), "");
+  line.Show("Zipping 1 of 3: DEMO01.zip");
+  EXPECT_EQ(Written(file), "Archiving  30%\nZipping 1 of 3: DEMO01.zip\n");
   std::fclose(file);
 }
 

@@ -86,8 +86,8 @@ bool ScriptedUi::OfferRemoval(const RemovalOffer& offer) {
   return answer == MessageResult::Yes;
 }
 
-void ScriptedUi::ReportProgress(const std::string& text) {
-  if (unattended) progressReports.push_back(text);
+void ScriptedUi::ReportProgress(const std::string& text, bool milestone) {
+  if (unattended) progressReports.push_back(milestone ? text : text + " (passing)");
 }
 
 void ScriptedUi::EndProgressReport() {

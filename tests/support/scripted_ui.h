@@ -61,7 +61,7 @@ class ScriptedUi : public Ui {
                             MessageButtons buttons) override;
   void Report(const std::string& text) override;
   bool OfferRemoval(const RemovalOffer& offer) override;
-  void ReportProgress(const std::string& text) override;
+  void ReportProgress(const std::string& text, bool milestone) override;
   void EndProgressReport() override;
   void ProcessEvents() override;
   void PlaySound(const std::string& hostPath, bool wait) override;
