@@ -49,7 +49,7 @@ bool HoldsSentinel(const std::string& path) {
 struct App {
   kelvo::host::FileSystem fs;
   kelvo::host::CommandRunner runner;
-  kelvo::UnattendedUi ui(nullptr, false);
+  kelvo::UnattendedUi ui{nullptr, false};
   kelvo::SystemClock clock;
   kelvo::Context ctx;
 
