@@ -1,8 +1,8 @@
-// libFuzzer target: any bytes as a job script must load or be refused with
-// "Error in Kelvo script", never crash and never take unbounded memory.
+// libFuzzer target: any bytes as a job script must parse or be refused with
+// the line and why, never crash and never take unbounded memory; what was
+// read, applied to a job, leaves a job the panels can show.
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -10,39 +10,47 @@
 #include "core/unattended_ui.h"
 #include "host/command_runner.h"
 #include "host/filesystem.h"
-#include "scratch_dir.h"
 #include "scripts/job_script.h"
 
 namespace {
 
-// The fuzzer's own drive c:, with the application directory on it.
-const std::string& Root() {
-  static const std::string root = [] {
-    const std::string& dir = kelvo::fuzz::ScratchDir();
-    std::filesystem::create_directories(dir + "/app");
-    return dir;
+// One job for every input: applying a script touches no file, so no drive
+// is mapped.
+kelvo::Context& Job() {
+  static kelvo::Context* ctx = [] {
+    static kelvo::host::FileSystem fs{kelvo::host::DriveTable()};
+    static kelvo::host::CommandRunner runner(fs, {});
+    static kelvo::UnattendedUi ui(nullptr, false);
+    static kelvo::SystemClock clock;
+    return new kelvo::Context(fs, runner, ui, clock, "c:\\app");
   }();
-  return root;
+  return *ctx;
+}
+
+void Require(bool holds) {
+  if (!holds) std::abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string& root = Root();
-  kelvo::fuzz::WriteBytes(root + "/job.kvo",
-                          std::string_view(reinterpret_cast<const char*>(data), size));
-  kelvo::host::DriveTable drives;
-  drives.Map('c', root);
-  kelvo::host::FileSystem fs(drives);
-  kelvo::host::CommandRunner runner(fs, {});
-  kelvo::UnattendedUi ui(nullptr, false);
-  kelvo::SystemClock clock;
-  kelvo::Context ctx(fs, runner, ui, clock, "c:\\app");
-  ctx.ScriptPath = "c:\\job.kvo";
-  kelvo::ReadScript(ctx);
+  const kelvo::ScriptParse parse =
+      kelvo::ParseScript(std::string_view(reinterpret_cast<const char*>(data), size));
+  const kelvo::ParsedScript& v = parse.values;
+  if (parse.error) {
+    Require(parse.error->reason.starts_with("line " + std::to_string(parse.error->line) + ": "));
+  } else {
+    // A script read to its end has every field.
+    Require(v.sourcePath && v.dizPath && v.dizNumbering && v.dizColumn && v.dizLine && v.nfoPath &&
+            v.nfoFirstZipOnly && v.extraKind && v.extraPath && v.zipStorageDir && v.zipBaseName &&
+            v.archiveSize && v.compression && v.zipExtra);
+  }
+  kelvo::Context& ctx = Job();
+  ctx.job.SkipEntries.clear();  // the one field that grows from script to script
+  kelvo::ApplyScript(ctx, v);
   // The loaded job must still be a job the panels can show.
-  if (ctx.job.ArchiveSize < 0 || ctx.job.ArchiveSize > kelvo::kMaxArchiveSize) std::abort();
-  if (ctx.job.Compression < -1 || ctx.job.Compression > 5) std::abort();
-  if (ctx.job.ZipBaseName.size() > 20) std::abort();
+  Require(ctx.job.ArchiveSize >= 0 && ctx.job.ArchiveSize <= kelvo::kMaxArchiveSize);
+  Require(ctx.job.Compression >= -1 && ctx.job.Compression <= 5);
+  Require(ctx.job.ZipBaseName.size() <= 20);
   return 0;
 }

@@ -16,6 +16,7 @@
 #include "host/dospath.h"
 #include "host/progress_channel.h"
 #include "host/stop_signal.h"
+#include "host/unique_fd.h"
 
 extern char** environ;
 
@@ -69,16 +70,15 @@ struct Waited {
 
 // Reads what the progress pipe holds now and reports each percentage; the
 // pipe is closed at its end. True when something was reported.
-bool DrainProgress(int& fd, ProgressLines& lines, const WaitCallbacks* callbacks) {
+bool DrainProgress(UniqueFd& fd, ProgressLines& lines, const WaitCallbacks* callbacks) {
   bool reported = false;
   char buffer[512];
-  while (fd >= 0) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
+  while (fd) {
+    ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
     if (n <= 0) {
-      ::close(fd);
-      fd = -1;
+      fd.reset();
       break;
     }
     for (int percent : lines.Feed(std::string_view(buffer, static_cast<size_t>(n)))) {
@@ -93,9 +93,9 @@ bool DrainProgress(int& fd, ProgressLines& lines, const WaitCallbacks* callbacks
 // is noted and `onStop` allows, or when the caller's tick asks. The wait
 // wakes up now and then to look at the stop flag: the handlers restart
 // system calls, so a blocked waitpid would never see it.
-Waited WaitFor(pid_t pid, OnStop onStop, const WaitCallbacks* callbacks, int& progressFd) {
+Waited WaitFor(pid_t pid, OnStop onStop, const WaitCallbacks* callbacks, UniqueFd& progressFd) {
   using Clock = std::chrono::steady_clock;
-  int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  UniqueFd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
   const auto tick = std::chrono::milliseconds(callbacks ? std::max(1, callbacks->tickMs) : 100);
   ProgressLines lines;
   bool stopped = false, killed = false;
@@ -116,10 +116,10 @@ Waited WaitFor(pid_t pid, OnStop onStop, const WaitCallbacks* callbacks, int& pr
     }
     pollfd ready[2];
     nfds_t count = 0;
-    if (pidfd >= 0) ready[count++] = {pidfd, POLLIN, 0};
-    if (progressFd >= 0) ready[count++] = {progressFd, POLLIN, 0};
+    if (pidfd) ready[count++] = {pidfd.get(), POLLIN, 0};
+    if (progressFd) ready[count++] = {progressFd.get(), POLLIN, 0};
     // Kernels before 5.3 have no pidfd: look every 20 ms.
-    int timeout = static_cast<int>(pidfd >= 0 ? tick.count() : std::min<long>(tick.count(), 20));
+    int timeout = static_cast<int>(pidfd ? tick.count() : std::min<long>(tick.count(), 20));
     ::poll(ready, count, timeout);  // a timeout or EINTR is just another look
     bool reported = DrainProgress(progressFd, lines, callbacks);
     unshown = unshown || reported;
@@ -139,10 +139,138 @@ Waited WaitFor(pid_t pid, OnStop onStop, const WaitCallbacks* callbacks, int& pr
   // report, so that the caller shows the last percentage too.
   unshown = DrainProgress(progressFd, lines, callbacks) || unshown;
   if (unshown && callbacks && callbacks->tick) callbacks->tick();
-  if (pidfd >= 0) ::close(pidfd);
   if (status == -1) return {-1, stopped};
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), stopped};
 }
+
+// The words of a command line with its redirections: "command.com /c ..."
+// is interpreted here, anything else is the program and its arguments. The
+// reason it can't be run, or empty.
+std::string ParseCommand(std::string_view commandLine, InterpretedCommand& command) {
+  auto words = SplitWithOffsets(commandLine);
+  if (!words || words->empty()) return "bad command line";
+  if (!IsInterpreter((*words)[0].text)) {
+    for (auto& w : *words) command.words.push_back(std::move(w.text));
+    return {};
+  }
+  if (words->size() < 2 || !dos::EqualNoCase((*words)[1].text, "/c"))
+    return "the interpreter only runs '/c' lines";
+  auto parsed = ParseInterpreterLine(commandLine.substr((*words)[1].end));
+  if (!parsed) return "bad command line";
+  command = std::move(*parsed);
+  return {};
+}
+
+// The strings as a null-ended array for exec; valid while they are.
+std::vector<char*> CStrings(std::vector<std::string>& texts) {
+  std::vector<char*> out;
+  for (auto& t : texts) out.push_back(t.data());
+  out.push_back(nullptr);
+  return out;
+}
+
+// The environment of a child: ours, with the drive table handed on and the
+// progress channel named when there is one.
+std::vector<std::string> ChildEnvironment(const DriveTable& drives, bool progress) {
+  std::vector<std::string> env;
+  std::string drivesVar = std::string(DriveTable::kEnvVar) + "=";
+  std::string progressVar = std::string(kProgressFdVar) + "=";
+  for (char** e = environ; *e; ++e) {
+    std::string_view var(*e);
+    // A channel named by our own parent is not this child's.
+    if (!var.starts_with(drivesVar) && !var.starts_with(progressVar)) env.emplace_back(*e);
+  }
+  env.push_back(drivesVar + drives.Serialize());
+  if (progress) env.push_back(progressVar + std::to_string(kProgressChildFd));
+  return env;
+}
+
+// One start of a program: what it runs, the descriptors it is handed, and
+// the file actions that hand them over. Each step returns why the program
+// can't start, or empty.
+struct Launch {
+  InterpretedCommand command;
+  std::string program;  // host path
+  UniqueFd input, output, progressRead, progressWrite;
+  posix_spawn_file_actions_t actions;
+
+  Launch() { posix_spawn_file_actions_init(&actions); }
+  ~Launch() { posix_spawn_file_actions_destroy(&actions); }
+  Launch(const Launch&) = delete;
+  Launch& operator=(const Launch&) = delete;
+
+  // Redirections are opened here, so that a bad target stops the run before
+  // anything starts and the child never sees a host shell.
+  std::string OpenRedirections(const FileSystem& fs) {
+    std::string cwd = fs.HostCurrentDir();
+    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+    if (!command.input.empty()) {
+      auto host = fs.HostPath(command.input);
+      if (host) input.reset(::open(host->c_str(), O_RDONLY | O_CLOEXEC));
+      if (!input)
+        return "can't open '" + command.input +
+               "': " + (host ? std::strerror(errno) : "path not found");
+      posix_spawn_file_actions_adddup2(&actions, input.get(), 0);
+    }
+    if (!command.output.empty()) {
+      auto host = fs.HostPath(command.output);
+      // The targets are the program's own exchange files: a link planted at
+      // one is refused, never written through.
+      int flags =
+          O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (command.append ? O_APPEND : O_TRUNC);
+      std::string reason;
+      if (!host) {
+        reason = "path not found";
+      } else if (IsReadOnly(*host)) {
+        reason = "Read-only file";
+      } else {
+        output.reset(::open(host->c_str(), flags, 0666));
+        if (!output) reason = std::strerror(errno);
+      }
+      if (!reason.empty()) return "can't create '" + command.output + "': " + reason;
+      posix_spawn_file_actions_adddup2(&actions, output.get(), 1);
+    }
+    return {};
+  }
+
+  // The progress pipe: its write end becomes the child's kProgressChildFd
+  // (after the redirections, which may have taken that number here).
+  std::string OpenProgressPipe() {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+      return std::string("can't make a pipe: ") + std::strerror(errno);
+    progressRead.reset(ends[0]);
+    progressWrite.reset(ends[1]);
+    ::fcntl(progressRead.get(), F_SETFL, ::fcntl(progressRead.get(), F_GETFL) | O_NONBLOCK);
+    if (progressWrite.get() == kProgressChildFd) {
+      // dup2 onto itself would keep close-on-exec set.
+      progressWrite.reset(::fcntl(progressWrite.get(), F_DUPFD_CLOEXEC, kProgressChildFd + 1));
+      if (!progressWrite) return std::string("can't make a pipe: ") + std::strerror(errno);
+    }
+    posix_spawn_file_actions_adddup2(&actions, progressWrite.get(), kProgressChildFd);
+    return {};
+  }
+
+  // Starts the program with its words still in DOS form; a waited one gets
+  // a process group of its own.
+  std::string Spawn(const DriveTable& drives, bool waited, pid_t& pid) {
+    std::vector<std::string> env = ChildEnvironment(drives, static_cast<bool>(progressWrite));
+    std::vector<std::string> args = command.words;
+    args[0] = program;
+    std::vector<char*> envp = CStrings(env), argv = CStrings(args);
+
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (waited) {
+      posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+      posix_spawnattr_setpgroup(&attributes, 0);
+    }
+    int rc = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
+    if (rc != 0) return "can't start '" + program + "': " + std::strerror(rc);
+    return {};
+  }
+};
 
 }  // namespace
 
@@ -235,151 +363,31 @@ ExecResult CommandRunner::Start(std::string_view commandLine, std::optional<OnSt
                                 const WaitCallbacks* callbacks) {
   ReapDetached();
   ExecResult result;
-  auto words = SplitWithOffsets(commandLine);
-  if (!words || words->empty()) {
-    result.error = "bad command line";
-    return result;
-  }
-  InterpretedCommand cmd;
-  if (IsInterpreter((*words)[0].text)) {
-    if (words->size() < 2 || !dos::EqualNoCase((*words)[1].text, "/c")) {
-      result.error = "the interpreter only runs '/c' lines";
-      return result;
+  Launch launch;
+  result.error = ParseCommand(commandLine, launch.command);
+  if (result.error.empty()) {
+    auto program = programs_.Resolve(launch.command.words[0]);
+    if (program) {
+      launch.program = *program;
+    } else {
+      result.error = "program not found: " + launch.command.words[0];
     }
-    auto parsed = ParseInterpreterLine(commandLine.substr((*words)[1].end));
-    if (!parsed) {
-      result.error = "bad command line";
-      return result;
-    }
-    cmd = std::move(*parsed);
-  } else {
-    for (auto& w : *words) cmd.words.push_back(std::move(w.text));
   }
+  if (result.error.empty()) result.error = launch.OpenRedirections(fs_);
+  if (result.error.empty() && wait && callbacks) result.error = launch.OpenProgressPipe();
+  pid_t pid = 0;
+  if (result.error.empty()) result.error = launch.Spawn(fs_.Drives(), wait.has_value(), pid);
+  if (!result.error.empty()) return result;
 
-  auto program = programs_.Resolve(cmd.words[0]);
-  if (!program) {
-    result.error = "program not found: " + cmd.words[0];
-    return result;
-  }
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  struct ActionsGuard {
-    posix_spawn_file_actions_t* a;
-    ~ActionsGuard() { posix_spawn_file_actions_destroy(a); }
-  } guard{&actions};
-
-  std::string cwd = fs_.HostCurrentDir();
-  posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-  // Redirections are opened here, so that a bad target stops the run before
-  // anything starts and the child never sees a host shell.
-  int inFd = -1, outFd = -1;
-  struct FdGuard {
-    int& fd;
-    ~FdGuard() {
-      if (fd >= 0) ::close(fd);
-    }
-  } inGuard{inFd}, outGuard{outFd};
-  if (!cmd.input.empty()) {
-    auto host = fs_.HostPath(cmd.input);
-    if (!host || (inFd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC)) < 0) {
-      result.error =
-          "can't open '" + cmd.input + "': " + (host ? std::strerror(errno) : "path not found");
-      return result;
-    }
-    posix_spawn_file_actions_adddup2(&actions, inFd, 0);
-  }
-  if (!cmd.output.empty()) {
-    auto host = fs_.HostPath(cmd.output);
-    // The targets are the program's own exchange files: a link planted at
-    // one is refused, never written through.
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (cmd.append ? O_APPEND : O_TRUNC);
-    std::string reason = !host                                              ? "path not found"
-                         : IsReadOnly(*host)                                ? "Read-only file"
-                         : (outFd = ::open(host->c_str(), flags, 0666)) < 0 ? std::strerror(errno)
-                                                                            : "";
-    if (!reason.empty()) {
-      result.error = "can't create '" + cmd.output + "': " + reason;
-      return result;
-    }
-    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-  }
-
-  // The progress pipe: its write end becomes the child's kProgressChildFd
-  // (after the redirections, which may have taken that number here).
-  int progressRead = -1, progressWrite = -1;
-  FdGuard progressReadGuard{progressRead}, progressWriteGuard{progressWrite};
-  if (wait && callbacks) {
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) {
-      result.error = std::string("can't make a pipe: ") + std::strerror(errno);
-      return result;
-    }
-    progressRead = ends[0];
-    progressWrite = ends[1];
-    ::fcntl(progressRead, F_SETFL, ::fcntl(progressRead, F_GETFL) | O_NONBLOCK);
-    if (progressWrite == kProgressChildFd) {
-      // dup2 onto itself would keep close-on-exec set.
-      int moved = ::fcntl(progressWrite, F_DUPFD_CLOEXEC, kProgressChildFd + 1);
-      ::close(progressWrite);
-      progressWrite = moved;
-      if (moved < 0) {
-        result.error = std::string("can't make a pipe: ") + std::strerror(errno);
-        return result;
-      }
-    }
-    posix_spawn_file_actions_adddup2(&actions, progressWrite, kProgressChildFd);
-  }
-
-  std::vector<std::string> env;
-  std::string drivesVar = std::string(DriveTable::kEnvVar) + "=";
-  std::string progressVar = std::string(kProgressFdVar) + "=";
-  for (char** e = environ; *e; ++e) {
-    std::string_view var(*e);
-    // A channel named by our own parent is not this child's.
-    if (!var.starts_with(drivesVar) && !var.starts_with(progressVar)) env.emplace_back(*e);
-  }
-  env.push_back(drivesVar + fs_.Drives().Serialize());
-  if (progressWrite >= 0) env.push_back(progressVar + std::to_string(kProgressChildFd));
-  std::vector<char*> envp;
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  std::vector<std::string> args = cmd.words;
-  args[0] = *program;
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  struct AttributesGuard {
-    posix_spawnattr_t* a;
-    ~AttributesGuard() { posix_spawnattr_destroy(a); }
-  } attributesGuard{&attributes};
-  if (wait) {
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-  }
-
-  pid_t pid;
-  int rc = ::posix_spawn(&pid, program->c_str(), &actions, &attributes, argv.data(), envp.data());
-  if (rc != 0) {
-    result.error = std::string("can't start '") + *program + "': " + std::strerror(rc);
-    return result;
-  }
   result.started = true;
   if (!wait) {
     detached_.push_back(pid);
     return result;
   }
-  if (progressWrite >= 0) {
-    // Only the child writes: the pipe ends when it (and whatever inherited
-    // the descriptor) has gone.
-    ::close(progressWrite);
-    progressWrite = -1;
-  }
-  Waited waited = WaitFor(pid, *wait, callbacks, progressRead);
+  // Only the child writes: the pipe ends when it (and whatever inherited
+  // the descriptor) has gone.
+  launch.progressWrite.reset();
+  Waited waited = WaitFor(pid, *wait, callbacks, launch.progressRead);
   result.exitStatus = waited.exitStatus;
   result.stopAsked = waited.stopAsked;
   return result;

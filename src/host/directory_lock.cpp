@@ -12,6 +12,8 @@
 #include <thread>
 #include <utility>
 
+#include "host/unique_fd.h"
+
 namespace kelvo::host {
 
 namespace {
@@ -20,7 +22,7 @@ namespace {
 // would wait for the first for ever. Each directory is opened once and
 // counted.
 struct Held {
-  int fd = -1;
+  UniqueFd fd;
   int count = 0;
 };
 std::mutex gMutex;
@@ -30,10 +32,9 @@ std::map<std::pair<unsigned long long, unsigned long long>, Held> gHeld;
 
 DirectoryLock::DirectoryLock(const std::string& hostDir, const std::function<void()>& waiting,
                              const std::function<bool()>& tick) {
-  int fd = ::open(hostDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  UniqueFd fd(::open(hostDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   struct stat st;
-  if (fd < 0 || ::fstat(fd, &st) != 0) {
-    if (fd >= 0) ::close(fd);
+  if (!fd || ::fstat(fd.get(), &st) != 0) {
     held_ = true;
     return;
   }
@@ -44,58 +45,48 @@ DirectoryLock::DirectoryLock(const std::string& hostDir, const std::function<voi
     auto it = gHeld.find({device_, inode_});
     if (it != gHeld.end()) {
       ++it->second.count;
-      ::close(fd);
       held_ = counted_ = true;
       return;
     }
   }
   bool told = false;
   for (;;) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) break;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) break;
     if (errno == EINTR) continue;
     if (errno != EWOULDBLOCK) {
-      ::close(fd);
       held_ = true;
       return;
     }
     if (!told && waiting) waiting();
     told = true;
-    if (tick && !tick()) {
-      ::close(fd);
-      return;
-    }
+    if (tick && !tick()) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   std::lock_guard<std::mutex> guard(gMutex);
-  gHeld[{device_, inode_}] = Held{fd, 1};
+  gHeld[{device_, inode_}] = Held{std::move(fd), 1};
   held_ = counted_ = true;
 }
 
 DirectoryLock::DirectoryLock(const std::string& hostDir, NoWait) {
-  int fd = ::open(hostDir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  UniqueFd fd(::open(hostDir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   struct stat st;
-  if (fd < 0 || ::fstat(fd, &st) != 0) {
-    if (fd >= 0) ::close(fd);
-    return;
-  }
+  if (!fd || ::fstat(fd.get(), &st) != 0) return;
   std::lock_guard<std::mutex> guard(gMutex);
   if (gHeld.count({st.st_dev, st.st_ino})) {
-    ::close(fd);
     busy_ = true;
     return;
   }
   int result;
   do {
-    result = ::flock(fd, LOCK_EX | LOCK_NB);
+    result = ::flock(fd.get(), LOCK_EX | LOCK_NB);
   } while (result != 0 && errno == EINTR);
   if (result != 0) {
     busy_ = errno == EWOULDBLOCK;
-    ::close(fd);
     return;
   }
   device_ = st.st_dev;
   inode_ = st.st_ino;
-  gHeld[{device_, inode_}] = Held{fd, 1};
+  gHeld[{device_, inode_}] = Held{std::move(fd), 1};
   held_ = counted_ = true;
 }
 
@@ -104,8 +95,7 @@ DirectoryLock::~DirectoryLock() {
   std::lock_guard<std::mutex> guard(gMutex);
   auto it = gHeld.find({device_, inode_});
   if (it == gHeld.end() || --it->second.count > 0) return;
-  ::close(it->second.fd);  // the lock goes with it
-  gHeld.erase(it);
+  gHeld.erase(it);  // its descriptor closes, and the lock goes with it
 }
 
 }  // namespace kelvo::host

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "host/dospath.h"
+#include "host/unique_fd.h"
 
 namespace kelvo::host {
 
@@ -25,37 +26,16 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-// A directory descriptor that closes itself.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  Fd& operator=(Fd&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // The one entry of the directory open as dirFd whose name equals name
 // ignoring ASCII case, or "".
 std::string UniqueCaseMatch(int dirFd, const std::string& name) {
   // dirFd is an O_PATH descriptor, which can't be read: open the directory
   // itself for the listing.
-  int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return {};
-  DIR* d = ::fdopendir(fd);
-  if (!d) {
-    ::close(fd);
-    return {};
-  }
+  UniqueFd fd(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd) return {};
+  DIR* d = ::fdopendir(fd.get());
+  if (!d) return {};
+  fd.release();  // the listing owns it now
   std::string found;
   int count = 0;
   while (dirent* e = ::readdir(d)) {
@@ -198,7 +178,7 @@ std::optional<std::string> DriveTable::ToHost(std::string_view dosPath, std::str
   host.reserve(length);
   // The directory reached so far; closed (-1) once a component is missing,
   // after which the rest is kept as written.
-  Fd dir(::open(root->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd dir(::open(root->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   for (size_t i = 0; i < parts.size(); ++i) {
     std::string& comp = parts[i];
     if (dir.get() >= 0) {
@@ -206,13 +186,13 @@ std::optional<std::string> DriveTable::ToHost(std::string_view dosPath, std::str
       if (::fstatat(dir.get(), comp.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         std::string match = UniqueCaseMatch(dir.get(), comp);
         if (match.empty()) {
-          dir = Fd();
+          dir.reset();
         } else {
           comp = std::move(match);
         }
       }
       if (dir.get() >= 0 && i + 1 < parts.size())
-        dir = Fd(::openat(dir.get(), comp.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        dir = UniqueFd(::openat(dir.get(), comp.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     }
     if (host != "/") host += '/';
     host += comp;

@@ -11,6 +11,7 @@
 
 #include "host/dospath.h"
 #include "host/host_error.h"
+#include "host/unique_fd.h"
 
 namespace kelvo::host {
 
@@ -39,13 +40,6 @@ void CopyBytes(int in, int out, std::string_view from, std::string_view to) {
     }
   }
 }
-
-struct Fd {
-  int fd;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 }  // namespace
 
@@ -192,10 +186,10 @@ void FileSystem::RemoveDir(std::string_view dosDir) {
 void FileSystem::CopyFile(std::string_view from, std::string_view to) {
   std::string src = RequireHostPath(from, "copy");
   std::string dst = RequireHostPath(to, "copy to");
-  Fd in{::open(src.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (in.fd < 0) ThrowErrno("open", from, errno);
+  UniqueFd in(::open(src.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in) ThrowErrno("open", from, errno);
   struct stat sst, dstat;
-  if (::fstat(in.fd, &sst) != 0) ThrowErrno("read", from, errno);
+  if (::fstat(in.get(), &sst) != 0) ThrowErrno("read", from, errno);
   if (!S_ISREG(sst.st_mode)) throw HostError("copy", from, "not a file");
   if (StatPath(dst, dstat)) {
     if (dstat.st_dev == sst.st_dev && dstat.st_ino == sst.st_ino)
@@ -205,7 +199,7 @@ void FileSystem::CopyFile(std::string_view from, std::string_view to) {
   // Written beside and renamed over: a link at the target is replaced, not
   // written through, and a failed copy leaves the old target whole.
   FileBeside out(dst, to);
-  CopyBytes(in.fd, out.fd(), from, to);
+  CopyBytes(in.get(), out.fd(), from, to);
   out.Commit();
 }
 
@@ -264,10 +258,10 @@ std::optional<std::uint64_t> FileSystem::FreeBytes(std::string_view driveOrPath)
 std::optional<std::string> FileSystem::ReadWholeFile(std::string_view dosPath,
                                                      std::uint64_t limit) const {
   std::string host = RequireHostPath(dosPath, "open");
-  Fd in{::open(host.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (in.fd < 0) ThrowErrno("open", dosPath, errno);
+  UniqueFd in(::open(host.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in) ThrowErrno("open", dosPath, errno);
   struct stat st;
-  if (::fstat(in.fd, &st) != 0) ThrowErrno("read", dosPath, errno);
+  if (::fstat(in.get(), &st) != 0) ThrowErrno("read", dosPath, errno);
   if (S_ISDIR(st.st_mode)) throw HostError("read", dosPath, "Is a directory");
   std::string bytes;
   char buffer[1 << 16];
@@ -276,7 +270,7 @@ std::optional<std::string> FileSystem::ReadWholeFile(std::string_view dosPath,
     // one byte past the limit tells a longer file.
     const std::uint64_t room = limit - bytes.size() + 1;
     ssize_t n =
-        ::read(in.fd, buffer, static_cast<size_t>(std::min<std::uint64_t>(sizeof buffer, room)));
+        ::read(in.get(), buffer, static_cast<size_t>(std::min<std::uint64_t>(sizeof buffer, room)));
     if (n < 0) {
       if (errno == EINTR) continue;
       ThrowErrno("read", dosPath, errno);

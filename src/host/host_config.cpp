@@ -2,6 +2,7 @@
 
 #include "host/dospath.h"
 #include "host/host_error.h"
+#include "host/unique_fd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,20 +17,6 @@
 namespace kelvo::host {
 
 namespace {
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Why a file or folder can't be trusted to name programs: someone other
 // than the running user or root owns it, or others may write to it.
@@ -54,11 +41,11 @@ std::optional<std::string> ReadTrustedIni(const std::string& appHostDir,
     warnings.push_back("ignoring '" + path + "': " + reason);
     return std::nullopt;
   };
-  Fd dir(::open(appHostDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd dir(::open(appHostDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() < 0) return std::nullopt;
   // O_NONBLOCK: a FIFO in its place must not hang start-up; it is refused
   // below as no ordinary file.
-  Fd file(
+  UniqueFd file(
       ::openat(dir.get(), "host.ini", O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (file.get() < 0) {
     if (errno == ENOENT) return std::nullopt;

@@ -79,29 +79,25 @@ FileBeside::FileBeside(const std::string& hostPath, std::string_view shownName)
   struct stat st;
   if (::lstat(hostPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
     throw HostError("create", name_, "Is a directory");
-  fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
-  if (fd_ < 0) ThrowErrno("create", name_, errno);
-  ::fchmod(fd_, 0666 & ~CurrentUmask());
+  fd_.reset(::mkostemp(temp_.data(), O_CLOEXEC));
+  if (!fd_) ThrowErrno("create", name_, errno);
+  ::fchmod(fd_.get(), 0666 & ~CurrentUmask());
 }
 
 FileBeside::~FileBeside() {
   if (done_) return;
-  if (fd_ >= 0) ::close(fd_);
+  fd_.reset();
   ::unlink(temp_.c_str());
 }
 
 int FileBeside::Release() {
-  int fd = fd_;
-  fd_ = -1;
   done_ = true;
-  return fd;
+  return fd_.release();
 }
 
 void FileBeside::Commit() {
-  if (fd_ >= 0) {
-    int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) ThrowErrno("write", name_, errno);
+  if (fd_) {
+    if (::close(fd_.release()) != 0) ThrowErrno("write", name_, errno);
   }
   if (::rename(temp_.c_str(), target_.c_str()) != 0) ThrowErrno("write", name_, errno);
   done_ = true;

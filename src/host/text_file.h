@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/unique_fd.h"
+
 namespace kelvo::host {
 
 class LineReader {
@@ -59,7 +61,7 @@ class FileBeside {
   ~FileBeside();
   FileBeside(const FileBeside&) = delete;
   FileBeside& operator=(const FileBeside&) = delete;
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
   const std::string& tempPath() const { return temp_; }
   // Hands the descriptor and the temporary over: the caller closes the one
   // and renames or removes the other.
@@ -68,7 +70,7 @@ class FileBeside {
 
  private:
   std::string target_, temp_, name_;
-  int fd_ = -1;
+  UniqueFd fd_;
   bool done_ = false;
 };
 

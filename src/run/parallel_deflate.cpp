@@ -14,6 +14,8 @@
 #include <system_error>
 #include <thread>
 
+#include "host/unique_fd.h"
+
 namespace kelvo {
 
 namespace {
@@ -97,17 +99,12 @@ bool ParallelDeflate::DeflateChunk(Worker& worker, std::size_t chunk, Slot& slot
   if (input_.fd >= 0) {
     if (worker.buffer.size() < kDictionaryBytes + kChunkBytes)
       worker.buffer.resize(kDictionaryBytes + kChunkBytes);
-    std::size_t want = dictionary + length, got = 0;
-    while (got < want) {
-      ssize_t n = ::pread(input_.fd, worker.buffer.data() + got, want - got,
-                          static_cast<off_t>(start - dictionary + got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        slot.readError = n < 0 ? errno : 0;
-        slot.state = Slot::State::kReadFailed;
-        return false;
-      }
-      got += static_cast<std::size_t>(n);
+    auto read = host::ReadExactly(input_.fd, reinterpret_cast<char*>(worker.buffer.data()),
+                                  dictionary + length, start - dictionary);
+    if (!read) {
+      slot.readError = read.error;
+      slot.state = Slot::State::kReadFailed;
+      return false;
     }
     data = worker.buffer.data();
   } else {

@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+#include "host/unique_fd.h"
+
 namespace kelvo {
 
 namespace {
@@ -20,11 +22,11 @@ struct ArchiveFile {
   std::string path;
   zip_error_t error;
 
-  int readFd = -1;
+  host::UniqueFd readFd;
   std::uint64_t readPos = 0, readSize = 0;
 
   std::string temp;
-  int writeFd = -1;
+  host::UniqueFd writeFd;
   std::vector<char>& buffer;
   std::size_t used = 0;
   std::uint64_t bufferAt = 0;  // file offset of buffer[0]
@@ -33,7 +35,6 @@ struct ArchiveFile {
     zip_error_init(&error);
   }
   ~ArchiveFile() {
-    if (readFd >= 0) ::close(readFd);
     DropTemp();
     zip_error_fini(&error);
   }
@@ -44,15 +45,15 @@ struct ArchiveFile {
   }
 
   void DropTemp() {
-    if (writeFd >= 0) ::close(writeFd);
-    writeFd = -1;
+    writeFd.reset();
     if (!temp.empty()) ::unlink(temp.c_str());
     temp.clear();
   }
 
   bool WriteAt(const char* data, std::size_t len, std::uint64_t offset) {
     for (std::size_t done = 0; done < len;) {
-      ssize_t n = ::pwrite(writeFd, data + done, len - done, static_cast<off_t>(offset + done));
+      ssize_t n =
+          ::pwrite(writeFd.get(), data + done, len - done, static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
         Fail(ZIP_ER_WRITE, errno);
@@ -79,15 +80,15 @@ struct ArchiveFile {
       std::string name = path + ".";
       for (int i = 0; i < 6; ++i) name += letters[rng() % (sizeof letters - 1)];
       // 0666 through the umask, as for any new file.
-      writeFd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (writeFd >= 0) {
+      writeFd.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+      if (writeFd) {
         temp = name;
         break;
       }
       if (errno != EEXIST) return Fail(ZIP_ER_TMPOPEN, errno);
     }
-    if (writeFd < 0) return Fail(ZIP_ER_TMPOPEN, EEXIST);
-    if (existed && ::fchmod(writeFd, st.st_mode & 07777) != 0) {
+    if (!writeFd) return Fail(ZIP_ER_TMPOPEN, EEXIST);
+    if (existed && ::fchmod(writeFd.get(), st.st_mode & 07777) != 0) {
       int err = errno;
       DropTemp();
       return Fail(ZIP_ER_TMPOPEN, err);
@@ -118,7 +119,7 @@ struct ArchiveFile {
       base = static_cast<std::int64_t>(bufferAt);
     } else if (args->whence == SEEK_END) {
       struct stat st;
-      if (::fstat(writeFd, &st) != 0) return Fail(ZIP_ER_SEEK, errno);
+      if (::fstat(writeFd.get(), &st) != 0) return Fail(ZIP_ER_SEEK, errno);
       base = st.st_size;
     } else if (args->whence != SEEK_SET) {
       return Fail(ZIP_ER_INVAL, 0);
@@ -130,9 +131,7 @@ struct ArchiveFile {
 
   zip_int64_t CommitWrite() {
     if (!Flush()) return -1;
-    int fd = writeFd;
-    writeFd = -1;
-    if (::close(fd) != 0) return Fail(ZIP_ER_WRITE, errno);
+    if (::close(writeFd.release()) != 0) return Fail(ZIP_ER_WRITE, errno);
     if (::rename(temp.c_str(), path.c_str()) != 0) return Fail(ZIP_ER_RENAME, errno);
     temp.clear();
     return 0;
@@ -153,10 +152,10 @@ struct ArchiveFile {
   }
 
   zip_int64_t Open() {
-    readFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (readFd < 0) return Fail(ZIP_ER_OPEN, errno);
+    readFd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!readFd) return Fail(ZIP_ER_OPEN, errno);
     struct stat st;
-    if (::fstat(readFd, &st) != 0) return Fail(ZIP_ER_OPEN, errno);
+    if (::fstat(readFd.get(), &st) != 0) return Fail(ZIP_ER_OPEN, errno);
     readSize = static_cast<std::uint64_t>(st.st_size);
     readPos = 0;
     return 0;
@@ -164,9 +163,9 @@ struct ArchiveFile {
 
   zip_int64_t Read(void* data, std::uint64_t len) {
     for (;;) {
-      ssize_t n =
-          ::pread(readFd, data, static_cast<std::size_t>(std::min<std::uint64_t>(len, 1 << 30)),
-                  static_cast<off_t>(readPos));
+      ssize_t n = ::pread(readFd.get(), data,
+                          static_cast<std::size_t>(std::min<std::uint64_t>(len, 1 << 30)),
+                          static_cast<off_t>(readPos));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return Fail(ZIP_ER_READ, errno);
       readPos += static_cast<std::uint64_t>(n);
@@ -183,8 +182,7 @@ struct ArchiveFile {
       case ZIP_SOURCE_READ:
         return Read(data, len);
       case ZIP_SOURCE_CLOSE:
-        if (readFd >= 0) ::close(readFd);
-        readFd = -1;
+        readFd.reset();
         return 0;
       case ZIP_SOURCE_SEEK: {
         zip_int64_t pos = zip_source_seek_compute_offset(readPos, readSize, data, len, &error);

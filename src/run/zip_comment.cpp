@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/host_error.h"
+#include "host/unique_fd.h"
 
 namespace kelvo {
 
@@ -27,18 +28,16 @@ constexpr std::string_view kZip64EndSig = "PK\x06\x06";
 constexpr std::string_view kCentralSig = "PK\x01\x02";
 
 using zipio::Le;
-using zipio::ReadExact;
-using File = zipio::Descriptor;
 
-bool SigAt(int fd, std::uint64_t offset, std::string_view sig) {
+bool SigAt(const ZipBytes& zip, std::uint64_t offset, std::string_view sig) {
   char buffer[4];
-  return ReadExact(fd, buffer, 4, offset) && std::string_view(buffer, 4) == sig;
+  return zip.Read(buffer, 4, offset) && std::string_view(buffer, 4) == sig;
 }
 
 // Whether the end record at `offset` (its bytes in `rec`) is the real one:
 // single disk, and the central directory it names ends where the end
 // records begin and starts with a central header.
-bool Consistent(int fd, std::uint64_t offset, const char* rec, ZipEndRecord& out) {
+bool Consistent(const ZipBytes& zip, std::uint64_t offset, const char* rec, ZipEndRecord& out) {
   std::uint64_t disk = Le(rec + 4, 2), cdDisk = Le(rec + 6, 2);
   std::uint64_t entriesHere = Le(rec + 8, 2), entries = Le(rec + 10, 2);
   std::uint64_t cdSize = Le(rec + 12, 4), cdOffset = Le(rec + 16, 4);
@@ -46,12 +45,12 @@ bool Consistent(int fd, std::uint64_t offset, const char* rec, ZipEndRecord& out
   bool zip64 = false;
 
   char loc[kLocatorSize];
-  if (offset >= kLocatorSize && ReadExact(fd, loc, kLocatorSize, offset - kLocatorSize) &&
+  if (offset >= kLocatorSize && zip.Read(loc, kLocatorSize, offset - kLocatorSize) &&
       std::string_view(loc, 4) == kLocatorSig) {
     std::uint64_t z64Offset = Le(loc + 8, 8);
     char z64[kZip64EndSize];
-    if (Le(loc + 4, 4) != 0 || Le(loc + 16, 4) != 1 ||
-        !ReadExact(fd, z64, kZip64EndSize, z64Offset) || std::string_view(z64, 4) != kZip64EndSig)
+    if (Le(loc + 4, 4) != 0 || Le(loc + 16, 4) != 1 || !zip.Read(z64, kZip64EndSize, z64Offset) ||
+        std::string_view(z64, 4) != kZip64EndSig)
       return false;
     std::uint64_t recordSize = Le(z64 + 4, 8);
     if (recordSize < kZip64EndSize - 12 || recordSize > offset ||
@@ -68,38 +67,35 @@ bool Consistent(int fd, std::uint64_t offset, const char* rec, ZipEndRecord& out
   }
   if (disk != 0 || cdDisk != 0 || entriesHere != entries) return false;
   if (cdOffset > cdEnd || cdEnd - cdOffset != cdSize) return false;
-  if (entries == 0 ? cdSize != 0 : !SigAt(fd, cdOffset, kCentralSig)) return false;
+  if (entries == 0 ? cdSize != 0 : !SigAt(zip, cdOffset, kCentralSig)) return false;
   out.offset = offset;
   out.commentLength = Le(rec + 20, 2);
   out.zip64 = zip64;
   return true;
 }
 
-ZipEndRecord FindEnd(int fd, std::uint64_t size, std::string_view shownName) {
-  const char* notZip = "not a zip file";
-  if (size < kEndSize) throw host::HostError("read", shownName, notZip);
-  std::size_t tailLen =
-      static_cast<std::size_t>(std::min<std::uint64_t>(size, kEndSize + kMaxZipComment));
-  std::uint64_t tailStart = size - tailLen;
-  std::vector<char> tail(tailLen);
-  if (!ReadExact(fd, tail.data(), tailLen, tailStart))
-    host::ThrowErrno("read", shownName, errno ? errno : EIO);
-  // Searching from the end; a record whose comment does not reach exactly
-  // to the end of the file, or whose directory does not fit, is not it.
-  for (std::size_t i = tailLen - kEndSize + 1; i-- > 0;) {
-    if (std::string_view(tail.data() + i, 4) != kEndSig) continue;
-    if (i + kEndSize + Le(tail.data() + i + 20, 2) != tailLen) continue;
-    ZipEndRecord record;
-    if (Consistent(fd, tailStart + i, tail.data() + i, record)) return record;
-  }
-  throw host::HostError("read", shownName, notZip);
+// Why a comment can't be written into any zip; empty when it can.
+std::string CommentRefusal(std::string_view comment) {
+  if (comment.size() > kMaxZipComment) return "the comment is longer than 65535 bytes";
+  // Readers look for the end record from the back: one inside the comment
+  // would hide the real one from some of them.
+  if (comment.find(kEndSig) != std::string_view::npos)
+    return "the comment holds a zip end record signature";
+  return {};
 }
 
-void OpenForReading(const std::string& hostPath, std::string_view shownName, File& file,
+ZipEndRecord FindEnd(int fd, std::uint64_t size, std::string_view shownName) {
+  ZipEndSearch search = SearchZipEndRecord(ZipBytes(fd, size));
+  if (search.readError) host::ThrowErrno("read", shownName, search.readError);
+  if (!search.record) throw host::HostError("read", shownName, "not a zip file");
+  return *search.record;
+}
+
+void OpenForReading(const std::string& hostPath, std::string_view shownName, host::UniqueFd& file,
                     struct stat& st) {
-  file.fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (file.fd < 0) host::ThrowErrno("open", shownName, errno);
-  if (::fstat(file.fd, &st) != 0) host::ThrowErrno("open", shownName, errno);
+  file.reset(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file) host::ThrowErrno("open", shownName, errno);
+  if (::fstat(file.get(), &st) != 0) host::ThrowErrno("open", shownName, errno);
   if (!S_ISREG(st.st_mode)) throw host::HostError("open", shownName, "not a file");
 }
 
@@ -151,33 +147,92 @@ void WriteAll(int fd, std::string_view bytes, std::uint64_t offset, std::string_
 
 }  // namespace
 
+bool ZipBytes::Read(char* out, std::size_t len, std::uint64_t offset, int* error) const {
+  if (error) *error = 0;
+  if (fd_ < 0) {
+    if (offset > size_ || len > size_ - offset) return false;
+    std::memcpy(out, memory_.data() + offset, len);
+    return true;
+  }
+  host::ReadOutcome read = host::ReadExactly(fd_, out, len, offset);
+  if (error) *error = read.error;
+  return static_cast<bool>(read);
+}
+
+ZipEndSearch SearchZipEndRecord(const ZipBytes& zip) {
+  ZipEndSearch search;
+  const std::uint64_t size = zip.size();
+  if (size < kEndSize) return search;
+  std::size_t tailLen =
+      static_cast<std::size_t>(std::min<std::uint64_t>(size, kEndSize + kMaxZipComment));
+  std::uint64_t tailStart = size - tailLen;
+  std::vector<char> tail(tailLen);
+  if (!zip.Read(tail.data(), tailLen, tailStart, &search.readError)) {
+    if (!search.readError) search.readError = EIO;  // the file got shorter
+    return search;
+  }
+  // Searching from the end; a record whose comment does not reach exactly
+  // to the end of the file, or whose directory does not fit, is not it.
+  for (std::size_t i = tailLen - kEndSize + 1; i-- > 0;) {
+    if (std::string_view(tail.data() + i, 4) != kEndSig) continue;
+    if (i + kEndSize + Le(tail.data() + i + 20, 2) != tailLen) continue;
+    ZipEndRecord record;
+    if (Consistent(zip, tailStart + i, tail.data() + i, record)) {
+      search.record = record;
+      return search;
+    }
+  }
+  return search;
+}
+
+CommentTail NewCommentTail(const ZipBytes& zip, const ZipEndRecord& record,
+                           std::string_view comment) {
+  CommentTail tail;
+  tail.refusal = CommentRefusal(comment);
+  if (!tail.refusal.empty()) return tail;
+  tail.bytes += static_cast<char>(comment.size() & 0xFF);
+  tail.bytes += static_cast<char>(comment.size() >> 8);
+  tail.bytes += comment;
+  // Nor one across the new length: 0x4B50 is stored as "PK", and the
+  // record's own last bytes, before the length, count as well.
+  char before[3];
+  if (!zip.Read(before, sizeof before, record.offset + kEndSize - 5, &tail.readError)) {
+    if (!tail.readError) tail.readError = EIO;
+    tail.bytes.clear();
+    return tail;
+  }
+  if ((std::string(before, sizeof before) + tail.bytes.substr(0, 5)).find(kEndSig) !=
+      std::string::npos) {
+    tail.refusal = "the comment holds a zip end record signature";
+    tail.bytes.clear();
+  }
+  return tail;
+}
+
 ZipEndRecord FindZipEndRecord(const std::string& hostPath, std::string_view shownName) {
-  File file;
+  host::UniqueFd file;
   struct stat st;
   OpenForReading(hostPath, shownName, file, st);
-  return FindEnd(file.fd, static_cast<std::uint64_t>(st.st_size), shownName);
+  return FindEnd(file.get(), static_cast<std::uint64_t>(st.st_size), shownName);
 }
 
 std::string ReadZipComment(const std::string& hostPath, std::string_view shownName) {
-  File file;
+  host::UniqueFd file;
   struct stat st;
   OpenForReading(hostPath, shownName, file, st);
-  ZipEndRecord record = FindEnd(file.fd, static_cast<std::uint64_t>(st.st_size), shownName);
+  ZipEndRecord record = FindEnd(file.get(), static_cast<std::uint64_t>(st.st_size), shownName);
   std::string comment(static_cast<std::size_t>(record.commentLength), '\0');
-  if (!ReadExact(file.fd, comment.data(), comment.size(), record.offset + kEndSize))
-    host::ThrowErrno("read", shownName, errno ? errno : EIO);
+  host::ReadOutcome read =
+      host::ReadExactly(file.get(), comment.data(), comment.size(), record.offset + kEndSize);
+  if (!read) host::ThrowErrno("read", shownName, read.error ? read.error : EIO);
   return comment;
 }
 
 void WriteZipComment(const std::string& hostPath, std::string_view comment,
                      std::string_view shownName) {
   const char* verb = "set the comment of";
-  if (comment.size() > kMaxZipComment)
-    throw host::HostError(verb, shownName, "the comment is longer than 65535 bytes");
-  // Readers look for the end record from the back: one inside the comment
-  // would hide the real one from some of them.
-  if (comment.find(kEndSig) != std::string_view::npos)
-    throw host::HostError(verb, shownName, "the comment holds a zip end record signature");
+  if (std::string why = CommentRefusal(comment); !why.empty())
+    throw host::HostError(verb, shownName, why);
 
   // Replace the file a symbolic link names, not the link.
   char* resolved = ::realpath(hostPath.c_str(), nullptr);
@@ -185,36 +240,26 @@ void WriteZipComment(const std::string& hostPath, std::string_view comment,
   std::string target = resolved;
   std::free(resolved);
 
-  File in;
+  host::UniqueFd in;
   struct stat st;
   OpenForReading(target, shownName, in, st);
   if (!(st.st_mode & S_IWUSR)) throw host::HostError("write", shownName, "Read-only file");
-  ZipEndRecord record = FindEnd(in.fd, static_cast<std::uint64_t>(st.st_size), shownName);
-  std::string tail;
-  tail += static_cast<char>(comment.size() & 0xFF);
-  tail += static_cast<char>(comment.size() >> 8);
-  tail += comment;
-  // Nor one across the new length: 0x4B50 is stored as "PK", and the
-  // record's own last bytes, before the length, count as well.
-  char before[3];
-  if (!ReadExact(in.fd, before, sizeof before, record.offset + kEndSize - 5))
-    host::ThrowErrno("read", shownName, errno ? errno : EIO);
-  if ((std::string(before, sizeof before) + tail.substr(0, 5)).find(kEndSig) != std::string::npos)
-    throw host::HostError(verb, shownName, "the comment holds a zip end record signature");
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  ZipEndRecord record = FindEnd(in.get(), size, shownName);
+  CommentTail tail = NewCommentTail(ZipBytes(in.get(), size), record, comment);
+  if (tail.readError) host::ThrowErrno("read", shownName, tail.readError);
+  if (!tail.refusal.empty()) throw host::HostError(verb, shownName, tail.refusal);
 
   std::string temp = target + ".XXXXXX";
-  File out;
-  out.fd = ::mkstemp(temp.data());
-  if (out.fd < 0) host::ThrowErrno("create a file beside", shownName, errno);
+  host::UniqueFd out(::mkstemp(temp.data()));
+  if (!out) host::ThrowErrno("create a file beside", shownName, errno);
   try {
-    if (::fchmod(out.fd, st.st_mode & 07777) != 0) host::ThrowErrno("write", shownName, errno);
+    if (::fchmod(out.get(), st.st_mode & 07777) != 0) host::ThrowErrno("write", shownName, errno);
     // Everything up to the end record's comment length stays as it was.
     std::uint64_t keep = record.offset + kEndSize - 2;
-    CopyRange(in.fd, out.fd, keep, shownName);
-    WriteAll(out.fd, tail, keep, shownName);
-    int fd = out.fd;
-    out.fd = -1;
-    if (::close(fd) != 0) host::ThrowErrno("write", shownName, errno);
+    CopyRange(in.get(), out.get(), keep, shownName);
+    WriteAll(out.get(), tail.bytes, keep, shownName);
+    if (::close(out.release()) != 0) host::ThrowErrno("write", shownName, errno);
     if (::rename(temp.c_str(), target.c_str()) != 0) host::ThrowErrno("replace", shownName, errno);
   } catch (...) {
     ::unlink(temp.c_str());

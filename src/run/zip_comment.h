@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,44 @@ struct ZipEndRecord {
   std::uint64_t commentLength = 0;  // as the record says
   bool zip64 = false;               // a zip64 end record and locator precede it
 };
+
+// The bytes of a zip as the end-record search reads them: a whole zip in
+// memory, or an open file read where the search looks.
+class ZipBytes {
+ public:
+  explicit ZipBytes(std::string_view file) : memory_(file), size_(file.size()) {}
+  ZipBytes(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+  std::uint64_t size() const { return size_; }
+  // Exactly `len` bytes at `offset`: false past the end or when a read
+  // fails, with the read's errno in *error (0 for the end).
+  bool Read(char* out, std::size_t len, std::uint64_t offset, int* error = nullptr) const;
+
+ private:
+  std::string_view memory_;
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+};
+
+// What the search found: the real end record, or none when the bytes are
+// no zip this code can vouch for (a spanned or self-extracting one, or no
+// zip at all); readError is the errno of a failed read of the file's end.
+struct ZipEndSearch {
+  std::optional<ZipEndRecord> record;
+  int readError = 0;
+};
+ZipEndSearch SearchZipEndRecord(const ZipBytes& zip);
+
+// What follows the end record's first 20 bytes once `comment` is the zip's
+// comment (its length, then the comment itself), or the reason it is
+// refused: longer than kMaxZipComment bytes, or a zip end record signature
+// in it or across its length. readError as above.
+struct CommentTail {
+  std::string bytes;
+  std::string refusal;
+  int readError = 0;
+};
+CommentTail NewCommentTail(const ZipBytes& zip, const ZipEndRecord& record,
+                           std::string_view comment);
 
 // Finds the real end record of the zip at `hostPath`. Throws HostError
 // ("can't <verb> '<shownName>': <reason>") when the file cannot be read or

@@ -18,6 +18,7 @@
 
 #include "host/dospath.h"
 #include "host/host_error.h"
+#include "host/unique_fd.h"
 #include "run/parallel_deflate.h"
 #include "run/zip_archive_file.h"
 #include "run/zip_verify.h"
@@ -45,38 +46,6 @@ constexpr std::uint64_t kEventsEvery = 1 << 20;
 
 std::string Message(std::string_view verb, std::string_view object, std::string_view reason) {
   return host::HostError(verb, object, reason).what();
-}
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  Fd& operator=(Fd&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-  }
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-// pread until `len` bytes or the end of the file; -1 on error.
-ssize_t ReadAt(int fd, char* buffer, std::size_t len, std::uint64_t offset) {
-  std::size_t done = 0;
-  while (done < len) {
-    ssize_t n = ::pread(fd, buffer + done, len - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  return static_cast<ssize_t>(done);
 }
 
 // Deflate pays only where it shrinks the data: volumes of 7z output never
@@ -109,7 +78,7 @@ bool IsLineEnd(char c) {
 struct ZipItem {
   std::string name;     // entry name: the file's own name on disk
   std::string dosPath;  // for messages
-  Fd fd;                // large files: read when the zip is written
+  host::UniqueFd fd;    // large files: read when the zip is written
   std::string data;     // small files: read when the step ran
   bool inMemory = false;
   std::uint64_t size = 0;
@@ -265,12 +234,13 @@ struct ZipComponent::Writer {
           if (s.bufferStart == s.bufferEnd) {
             std::size_t want =
                 static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), left));
-            ssize_t got = ReadAt(item.fd.get(), buffer.data(), want, s.pos);
-            if (got < 0 || static_cast<std::size_t>(got) < want) {
+            auto read = host::ReadExactly(item.fd.get(), buffer.data(), want, s.pos);
+            if (!read) {
               // A file that shrank after its step is as bad as one that cannot be read.
-              readFailure = Message("read", item.dosPath,
-                                    got < 0 ? std::strerror(errno) : "the file got shorter");
-              zip_error_set(&s.error, ZIP_ER_READ, got < 0 ? errno : 0);
+              readFailure =
+                  Message("read", item.dosPath,
+                          read.error ? std::strerror(read.error) : "the file got shorter");
+              zip_error_set(&s.error, ZIP_ER_READ, read.error);
               return -1;
             }
             s.bufferStart = 0;
@@ -480,9 +450,8 @@ std::int16_t ZipComponent::Collect() {
     item.dosPath = dosPath;
     item.name = host->substr(host->find_last_of('/') + 1);
     // Non-blocking, so that a FIFO named here is refused instead of hanging the run.
-    item.fd = Fd(::open(host->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (item.fd.get() < 0)
-      return Fail(kFileNotFound, Message("open", dosPath, std::strerror(errno)));
+    item.fd.reset(::open(host->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!item.fd) return Fail(kFileNotFound, Message("open", dosPath, std::strerror(errno)));
     struct stat st;
     if (::fstat(item.fd.get(), &st) != 0)
       return Fail(kFileNotFound, Message("open", dosPath, std::strerror(errno)));
@@ -494,20 +463,22 @@ std::int16_t ZipComponent::Collect() {
     std::string samples;
     if (item.size <= kSnapshotBytes) {
       item.data.resize(static_cast<std::size_t>(item.size));
-      ssize_t got = ReadAt(item.fd.get(), item.data.data(), item.data.size(), 0);
-      if (got < 0) return Fail(kFileNotFound, Message("read", dosPath, std::strerror(errno)));
-      item.data.resize(static_cast<std::size_t>(got));
+      auto read = host::ReadExactly(item.fd.get(), item.data.data(), item.data.size(), 0);
+      if (read.end == host::ReadOutcome::End::Failed)
+        return Fail(kFileNotFound, Message("read", dosPath, std::strerror(read.error)));
+      item.data.resize(read.bytes);
       item.size = item.data.size();
       item.inMemory = true;
-      item.fd = Fd();
+      item.fd.reset();
       for (auto [offset, len] : SampleRanges(item.size))
         samples.append(item.data, static_cast<std::size_t>(offset), len);
     } else {
       for (auto [offset, len] : SampleRanges(item.size)) {
         std::string part(len, '\0');
-        ssize_t got = ReadAt(item.fd.get(), part.data(), len, offset);
-        if (got < 0) return Fail(kFileNotFound, Message("read", dosPath, std::strerror(errno)));
-        part.resize(static_cast<std::size_t>(got));
+        auto read = host::ReadExactly(item.fd.get(), part.data(), len, offset);
+        if (read.end == host::ReadOutcome::End::Failed)
+          return Fail(kFileNotFound, Message("read", dosPath, std::strerror(read.error)));
+        part.resize(read.bytes);
         samples += part;
       }
     }

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "host/host_error.h"
+#include "host/unique_fd.h"
 #include "run/parallel_deflate.h"
 #include "run/zip_comment.h"
 #include "run/zip_file_io.h"
@@ -29,9 +30,9 @@ constexpr std::size_t kCentralSize = 46;
 constexpr std::size_t kLocalSize = 30;
 constexpr std::uint32_t kMax32 = 0xFFFFFFFFu;
 
+using host::ReadExactly;
 using zipio::Le;
-using zipio::ReadExact;
-using Fd = zipio::Descriptor;
+using Fd = host::UniqueFd;
 
 struct Entry {
   std::string name;
@@ -59,9 +60,9 @@ class Checker {
   ZipCheck Run(const std::string& zipHost, std::string_view original,
                const std::string& originalHost, const std::vector<std::uint64_t>* chunks) {
     chunks_ = chunks;
-    zip_.fd = ::open(zipHost.c_str(), O_RDONLY | O_CLOEXEC);
+    zip_.reset(::open(zipHost.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st;
-    if (zip_.fd < 0 || ::fstat(zip_.fd, &st) != 0) throw Bad{std::strerror(errno)};
+    if (!zip_ || ::fstat(zip_.get(), &st) != 0) throw Bad{std::strerror(errno)};
     fileSize_ = static_cast<std::uint64_t>(st.st_size);
     ZipEndRecord end;
     try {
@@ -82,8 +83,8 @@ class Checker {
       for (const Entry& e : entries)
         if (e.name == original) wanted = &e;
       if (!wanted) throw Bad{std::string(original) + " is missing from the zip"};
-      original_.fd = ::open(originalHost.c_str(), O_RDONLY | O_CLOEXEC);
-      if (original_.fd < 0 || ::fstat(original_.fd, &st) != 0)
+      original_.reset(::open(originalHost.c_str(), O_RDONLY | O_CLOEXEC));
+      if (!original_ || ::fstat(original_.get(), &st) != 0)
         throw Bad{"can't read " + std::string(original) + ": " + std::strerror(errno)};
       if (static_cast<std::uint64_t>(st.st_size) != wanted->size)
         throw Bad{std::string(original) + " differs from the file on disk (" +
@@ -110,13 +111,13 @@ class Checker {
  private:
   std::vector<Entry> ReadCentral(const ZipEndRecord& end) {
     char rec[kZip64EndSize];
-    if (!ReadExact(zip_.fd, rec, kEndSize, end.offset)) throw Bad{"can't read the end record"};
+    if (!ReadExactly(zip_.get(), rec, kEndSize, end.offset)) throw Bad{"can't read the end record"};
     std::uint64_t count = Le(rec + 10, 2), cdSize = Le(rec + 12, 4);
     cdOffset_ = Le(rec + 16, 4);
     if (end.zip64) {
       char loc[kLocatorSize];
-      if (!ReadExact(zip_.fd, loc, kLocatorSize, end.offset - kLocatorSize) ||
-          !ReadExact(zip_.fd, rec, kZip64EndSize, Le(loc + 8, 8)))
+      if (!ReadExactly(zip_.get(), loc, kLocatorSize, end.offset - kLocatorSize) ||
+          !ReadExactly(zip_.get(), rec, kZip64EndSize, Le(loc + 8, 8)))
         throw Bad{"can't read the zip64 end record"};
       count = Le(rec + 32, 8);
       cdSize = Le(rec + 40, 8);
@@ -124,7 +125,7 @@ class Checker {
     }
     if (cdSize > fileSize_) throw Bad{"the central directory is larger than the zip"};
     std::string cd(static_cast<std::size_t>(cdSize), '\0');
-    if (!ReadExact(zip_.fd, cd.data(), cd.size(), cdOffset_))
+    if (!ReadExactly(zip_.get(), cd.data(), cd.size(), cdOffset_))
       throw Bad{"can't read the central directory"};
 
     std::vector<Entry> entries;
@@ -175,7 +176,7 @@ class Checker {
     std::vector<char>& b = buffers_[0];
     while (pos_ < to) {
       std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(b.size(), to - pos_));
-      if (!ReadExact(zip_.fd, b.data(), n, pos_)) throw Bad{"the zip ends early"};
+      if (!ReadExactly(zip_.get(), b.data(), n, pos_)) throw Bad{"the zip ends early"};
       crc_ = crc32(crc_, reinterpret_cast<const Bytef*>(b.data()), static_cast<uInt>(n));
       pos_ += n;
     }
@@ -184,18 +185,18 @@ class Checker {
   // `data` is the next part of the entry's contents (at `produced`).
   void CompareWithOriginal(const Entry& e, const char* data, std::size_t n, std::uint64_t at) {
     std::vector<char>& b = buffers_[1];
-    if (!ReadExact(original_.fd, b.data(), n, at) || std::memcmp(b.data(), data, n) != 0)
+    if (!ReadExactly(original_.get(), b.data(), n, at) || std::memcmp(b.data(), data, n) != 0)
       throw Bad{e.name + " differs from the file on disk"};
   }
 
   void CheckEntry(const Entry& e, bool compare) {
     char local[kLocalSize];
-    if (!ReadExact(zip_.fd, local, kLocalSize, e.local) ||
+    if (!ReadExactly(zip_.get(), local, kLocalSize, e.local) ||
         std::string_view(local, 4) != "PK\x03\x04")
       throw Bad{e.name + ": its local header is missing"};
     std::size_t nameLen = Le(local + 26, 2), extraLen = Le(local + 28, 2);
     std::string name(nameLen, '\0');
-    if (!ReadExact(zip_.fd, name.data(), nameLen, e.local + kLocalSize) || name != e.name ||
+    if (!ReadExactly(zip_.get(), name.data(), nameLen, e.local + kLocalSize) || name != e.name ||
         Le(local + 8, 2) != e.method)
       throw Bad{e.name + ": its local header does not match the central directory"};
     CrcRange(e.local + kLocalSize + nameLen + extraLen);
@@ -226,7 +227,7 @@ class Checker {
     std::vector<char>& out = buffers_[2];
     for (std::uint64_t at = pos_; at < dataEnd;) {
       std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(in.size(), dataEnd - at));
-      if (!ReadExact(zip_.fd, in.data(), n, at)) throw Bad{"the zip ends early"};
+      if (!ReadExactly(zip_.get(), in.data(), n, at)) throw Bad{"the zip ends early"};
       at += n;
       if (!deflated) {
         entryCrc = crc32(entryCrc, reinterpret_cast<const Bytef*>(in.data()), static_cast<uInt>(n));
@@ -294,11 +295,12 @@ class Checker {
     out.resize(std::max<std::size_t>(out.size(), part.outLength + 1));
     original.resize(std::max<std::size_t>(original.size(), part.outLength + dictionary));
     std::size_t primed = static_cast<std::size_t>(std::min<std::uint64_t>(dictionary, part.out));
-    if (!ReadExact(zip_.fd, in.data(), part.inLength, part.in)) {
+    if (!ReadExactly(zip_.get(), in.data(), part.inLength, part.in)) {
       part.failure = "the zip ends early";
       return;
     }
-    if (!ReadExact(original_.fd, original.data(), primed + part.outLength, part.out - primed)) {
+    if (!ReadExactly(original_.get(), original.data(), primed + part.outLength,
+                     part.out - primed)) {
       part.failure = e.name + " differs from the file on disk";
       return;
     }

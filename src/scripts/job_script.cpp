@@ -91,24 +91,20 @@ std::string From(const std::string& line, size_t k) {
   return line.size() >= k ? line.substr(k - 1) : std::string();
 }
 
-// Why a script can't be read: "line 16: Solid 6 is not 0 to 5".
-struct ScriptError {
-  std::string reason;
+// Thrown inside the parse; becomes its error.
+struct Stop {
+  ScriptError error;
 };
 
 // The script's lines, counted so that an error can name its line.
 class ScriptLinesReader {
  public:
-  ScriptLinesReader(const host::FileSystem& fs, const std::string& path) {
-    auto bytes = fs.ReadWholeFile(path, kMaxScriptBytes);
-    if (!bytes) throw ScriptError{"the script is larger than 16 MiB"};
-    lines_ = host::SplitLines(*bytes);
-  }
+  explicit ScriptLinesReader(std::string_view bytes) : lines_(host::SplitLines(bytes)) {}
   // The next line; ending here fails with what was expected.
   const std::string& Next(std::string_view expected) {
     if (number_ >= lines_.size()) {
-      throw ScriptError{"line " + std::to_string(number_ + 1) + ": the script ends before " +
-                        std::string(expected)};
+      throw Stop{{number_ + 1, "line " + std::to_string(number_ + 1) + ": the script ends before " +
+                                   std::string(expected)}};
     }
     return lines_[number_++];
   }
@@ -118,9 +114,9 @@ class ScriptLinesReader {
   }
   [[noreturn]] void Fail(const ScriptKey& key, std::string_view value, std::string_view rule) {
     std::string_view shown = TrimBlanks(value);
-    throw ScriptError{"line " + std::to_string(number_) + ": " + std::string(key.name) + " " +
-                      (shown.empty() ? std::string("''") : std::string(shown)) + " is not " +
-                      std::string(rule)};
+    throw Stop{{number_, "line " + std::to_string(number_) + ": " + std::string(key.name) + " " +
+                             (shown.empty() ? std::string("''") : std::string(shown)) + " is not " +
+                             std::string(rule)}};
   }
 
  private:
@@ -128,39 +124,33 @@ class ScriptLinesReader {
   std::size_t number_ = 0;  // lines read
 };
 
-void ReadFields(Context& ctx, ScriptLinesReader& in) {
+void ReadFields(ScriptLinesReader& in, ParsedScript& out) {
   namespace key = script_keys;
-  JobSettings& job = ctx.job;
   in.Next("its first line");
-  job.SourcePath = in.Value(key::kSource);
+  out.sourcePath = in.Value(key::kSource);
   in.Next("the line 'Skip: '");
   for (;;) {
     const std::string& entry = in.Next("the empty line that ends the skip list");
     if (entry.empty()) break;
-    job.SkipEntries += entry + kCrLf;
+    out.skipEntries += entry + kCrLf;
   }
-  job.DizPath = in.Value(key::kDiz);
+  out.dizPath = in.Value(key::kDiz);
   std::string text = in.Value(key::kAutoNumbering);
   auto numbering = ToFlag(text);
   if (!numbering) in.Fail(key::kAutoNumbering, text, "True, False or a number");
-  if (*numbering) {
-    texts::SetDizNumberingMode(ctx, true);
-  } else {
-    // Clears "S&ubsitute at column" without choosing "&None".
-    job.DizNumbering = false;
-  }
-  job.DizColumn = in.Value(key::kColumn);
-  job.DizLine = in.Value(key::kLine);
-  job.NfoPath = in.Value(key::kNfo);
+  out.dizNumbering = *numbering;
+  out.dizColumn = in.Value(key::kColumn);
+  out.dizLine = in.Value(key::kLine);
+  out.nfoPath = in.Value(key::kNfo);
 
   text = in.Value(key::kFirstZipOnly);
   auto first = ToInt16(LeadingNumber(text));
   if (!first || (*first != 0 && *first != 1)) in.Fail(key::kFirstZipOnly, text, "0 or 1");
-  job.NfoFirstZipOnly = *first == 1;
+  out.nfoFirstZipOnly = *first == 1;
 
   std::string kind = in.Value(key::kExtraKind);
   if (kind == "False") {
-    job.ExtraKind = ExtraKindChoice::Directory;
+    out.extraKind = ParsedScript::ExtraKind::Directory;
   } else {
     auto file = ToFlag(kind);
     if (!file) in.Fail(key::kExtraKind, kind, "True, False or a number");
@@ -168,39 +158,30 @@ void ReadFields(Context& ctx, ScriptLinesReader& in) {
     // spelling but the exact "False" selects it.
     std::string_view word = TrimBlanks(kind);
     bool truthWord = dos::EqualNoCase(word, "true") || dos::EqualNoCase(word, "false");
-    if (*file || truthWord) {
-      job.ExtraKind = ExtraKindChoice::File;
-    } else if (job.ExtraKind == ExtraKindChoice::File) {
-      job.ExtraKind = ExtraKindChoice::None;
-    }
+    out.extraKind =
+        *file || truthWord ? ParsedScript::ExtraKind::File : ParsedScript::ExtraKind::NumberOff;
   }
-  job.ExtraPath = in.Value(key::kExtraPath);
-  job.ZipStorageDir = in.Value(key::kZipStorage);
-
-  ctx.view.BaseNameLimit = kSingleArchiveNameLimit;
-  job.ZipBaseName = LimitedBaseName(in.Value(key::kBaseName), kSingleArchiveNameLimit);
+  out.extraPath = in.Value(key::kExtraPath);
+  out.zipStorageDir = in.Value(key::kZipStorage);
+  out.zipBaseName = in.Value(key::kBaseName);
 
   text = in.Value(key::kArchiveSize);
   auto size = ToInt16(LeadingNumber(text));
   if (!size || *size < 0 || *size > kMaxArchiveSize)
     in.Fail(key::kArchiveSize, text, "0 to " + std::to_string(kMaxArchiveSize));
-  SetArchiveSize(ctx, *size);
-  if (job.ArchiveSize != 0) {
-    job.ZipBaseName = LimitedBaseName(job.ZipBaseName, kTwoDigitNameLimit);
-    ctx.view.BaseNameLimit = kTwoDigitNameLimit;
-  }
+  out.archiveSize = *size;
 
   text = in.Value(key::kCompression);
   auto compression = ToInt16(LeadingNumber(text));
   // -1 is the list with no level selected.
   if (!compression || *compression < -1 || *compression > 5)
     in.Fail(key::kCompression, text, "0 to 5");
-  job.Compression = *compression;
+  out.compression = *compression;
 
   text = in.Value(key::kZipExtra);
   double extra = LeadingNumber(text);
   if (extra != 0.0 && extra != -1.0 && extra != 1.0) in.Fail(key::kZipExtra, text, "0 or -1");
-  job.ZipExtra = extra != 0.0;
+  out.zipExtra = extra != 0.0;
 }
 
 }  // namespace
@@ -263,15 +244,76 @@ void SaveScript(Context& ctx) {
   ctx.view.WindowTitle = ScriptWindowTitle(path);
 }
 
+ScriptParse ParseScript(std::string_view bytes) {
+  ScriptParse parse;
+  ScriptLinesReader in(bytes);
+  try {
+    ReadFields(in, parse.values);
+  } catch (const Stop& stop) {
+    parse.error = stop.error;
+  }
+  return parse;
+}
+
+void ApplyScript(Context& ctx, const ParsedScript& script) {
+  JobSettings& job = ctx.job;
+  if (script.sourcePath) job.SourcePath = *script.sourcePath;
+  job.SkipEntries += script.skipEntries;
+  if (script.dizPath) job.DizPath = *script.dizPath;
+  if (script.dizNumbering == true) {
+    texts::SetDizNumberingMode(ctx, true);
+  } else if (script.dizNumbering == false) {
+    // Clears "S&ubsitute at column" without choosing "&None".
+    job.DizNumbering = false;
+  }
+  if (script.dizColumn) job.DizColumn = *script.dizColumn;
+  if (script.dizLine) job.DizLine = *script.dizLine;
+  if (script.nfoPath) job.NfoPath = *script.nfoPath;
+  if (script.nfoFirstZipOnly) job.NfoFirstZipOnly = *script.nfoFirstZipOnly;
+  if (script.extraKind == ParsedScript::ExtraKind::Directory) {
+    job.ExtraKind = ExtraKindChoice::Directory;
+  } else if (script.extraKind == ParsedScript::ExtraKind::File) {
+    job.ExtraKind = ExtraKindChoice::File;
+  } else if (script.extraKind && job.ExtraKind == ExtraKindChoice::File) {
+    job.ExtraKind = ExtraKindChoice::None;
+  }
+  if (script.extraPath) job.ExtraPath = *script.extraPath;
+  if (script.zipStorageDir) {
+    job.ZipStorageDir = *script.zipStorageDir;
+    // Reading on past the storage line starts the name at its longer limit.
+    ctx.view.BaseNameLimit = kSingleArchiveNameLimit;
+  }
+  if (script.zipBaseName)
+    job.ZipBaseName = LimitedBaseName(*script.zipBaseName, kSingleArchiveNameLimit);
+  if (script.archiveSize) {
+    SetArchiveSize(ctx, *script.archiveSize);
+    if (job.ArchiveSize != 0) {
+      job.ZipBaseName = LimitedBaseName(job.ZipBaseName, kTwoDigitNameLimit);
+      ctx.view.BaseNameLimit = kTwoDigitNameLimit;
+    }
+  }
+  if (script.compression) job.Compression = *script.compression;
+  if (script.zipExtra) job.ZipExtra = *script.zipExtra;
+}
+
 bool ReadScript(Context& ctx) {
   std::string reason;
+  auto fail = [&](std::string_view why) {
+    reason = "can't read '" + ctx.ScriptPath + "': " + std::string(why);
+  };
   try {
-    if (!ctx.fs.ExistsAsFile(ctx.ScriptPath)) throw ScriptError{"no such file"};
-    ScriptLinesReader in(ctx.fs, ctx.ScriptPath);
-    ReadFields(ctx, in);
-    return true;
-  } catch (const ScriptError& error) {
-    reason = "can't read '" + ctx.ScriptPath + "': " + error.reason;
+    std::optional<std::string> bytes;
+    if (!ctx.fs.ExistsAsFile(ctx.ScriptPath)) {
+      fail("no such file");
+    } else if (!(bytes = ctx.fs.ReadWholeFile(ctx.ScriptPath, kMaxScriptBytes))) {
+      fail("the script is larger than 16 MiB");
+    } else {
+      ScriptParse parse = ParseScript(*bytes);
+      // Fields read before a failure keep their new values.
+      ApplyScript(ctx, parse.values);
+      if (!parse.error) return true;
+      fail(parse.error->reason);
+    }
   } catch (const host::HostError& error) {
     reason = error.what();
   }

@@ -4,6 +4,7 @@
 // the menu command that joins them.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,42 @@ void SaveScript(Context& ctx);
 // 0 to 5"), and a run without a window reports the reason: a half-read job
 // is never packaged. Returns false on failure (status 2).
 bool ReadScript(Context& ctx);
+
+// A script's values as read, before any of them reaches the job. Reading
+// stops at the first failure: the fields read until then are set, the rest
+// stay empty.
+struct ParsedScript {
+  // Off by a number only: whether "&File" was chosen depends on the job.
+  enum class ExtraKind { Directory, File, NumberOff };
+  std::optional<std::string> sourcePath;
+  std::string skipEntries;  // each entry read and CR LF, as the list holds them
+  std::optional<std::string> dizPath;
+  std::optional<bool> dizNumbering;
+  std::optional<std::string> dizColumn, dizLine, nfoPath;
+  std::optional<bool> nfoFirstZipOnly;
+  std::optional<ExtraKind> extraKind;
+  std::optional<std::string> extraPath, zipStorageDir, zipBaseName;
+  std::optional<std::int16_t> archiveSize, compression;
+  std::optional<bool> zipExtra;
+};
+
+// Why a script can't be read: the reason names the line ("line 16: Solid 6
+// is not 0 to 5"); line is 0 when the reason is about no line.
+struct ScriptError {
+  std::size_t line = 0;
+  std::string reason;
+};
+
+struct ScriptParse {
+  ParsedScript values;  // complete when there is no error
+  std::optional<ScriptError> error;
+};
+// Reads a script's bytes; no file, no job.
+ScriptParse ParseScript(std::string_view bytes);
+
+// Sets the job's fields (and the view state they drive) from what was read,
+// in the script's order; a field that was not read is left as it is.
+void ApplyScript(Context& ctx, const ParsedScript& script);
 
 // Checks the loaded job against the job rules; sets ctx.LoadCheckPassed, and
 // presents a refusal (clearing fields that name missing files or are no DOS

@@ -169,6 +169,29 @@ TEST_F(ZipCommentTest, TheRealEndRecordIsFoundBehindAFakeOne) {
   EXPECT_EQ(LibzipComment(hostZip), "clean");
 }
 
+TEST_F(ZipCommentTest, BytesInMemoryAreSearchedAsTheFileIs) {
+  std::string fake = original.substr(original.size() - 22);
+  std::string bytes = original;
+  bytes[bytes.size() - 2] = static_cast<char>(2 + fake.size());
+  bytes += "xx" + fake;
+  TempDrives::WriteFile(hostZip, bytes);
+  ZipEndSearch search = SearchZipEndRecord(ZipBytes(bytes));
+  ASSERT_TRUE(search.record);
+  EXPECT_EQ(search.record->offset, FindZipEndRecord(hostZip, "DEMO02.zip").offset);
+  EXPECT_EQ(search.record->commentLength, 2 + fake.size());
+  // Shifted by a byte, the directory is not where the record says.
+  EXPECT_FALSE(SearchZipEndRecord(ZipBytes(std::string_view(bytes).substr(1))).record);
+  EXPECT_FALSE(SearchZipEndRecord(ZipBytes(std::string_view(bytes).substr(0, 21))).record);
+
+  // The new comment's bytes: its length, then itself; refused as the file is.
+  CommentTail tail = NewCommentTail(ZipBytes(bytes), *search.record, "new");
+  EXPECT_EQ(tail.bytes, std::string("\x03\x00new", 5));
+  EXPECT_TRUE(tail.refusal.empty());
+  tail = NewCommentTail(ZipBytes(bytes), *search.record, "a PK\x05\x06 b");
+  EXPECT_TRUE(tail.bytes.empty());
+  EXPECT_EQ(tail.refusal, "the comment holds a zip end record signature");
+}
+
 TEST_F(ZipCommentTest, ASignatureAcrossTheLengthIsRefused) {
   // A length of 0x4B50 is stored as "PK": a comment that starts with 05 06
   // and a directory that fits would be a second end record behind the real

@@ -264,6 +264,42 @@ TEST(ScriptReading, MalformedScriptsKeepWhatWasRead) {
   EXPECT_EQ(app.ui.reports, std::vector<std::string>{"can't read 'c:\\missing.kvo': no such file"});
 }
 
+TEST(ScriptReading, AFailedReadAppliesExactlyTheFieldsBeforeIt) {
+  // The parse stops at the failing line, with that line's number.
+  ScriptParse parse = ParseScript(Replace(kExample, " Size: 3", " Size: 200"));
+  ASSERT_TRUE(parse.error);
+  EXPECT_EQ(parse.error->line, 16u);
+  EXPECT_EQ(parse.error->reason, "line 16: Size 200 is not 0 to 199");
+  EXPECT_EQ(parse.values.zipBaseName, "demo");
+  EXPECT_FALSE(parse.values.archiveSize);
+  EXPECT_FALSE(parse.values.compression);
+
+  // A refused size: the name read before it keeps the single-zip limit,
+  // the size and what follows stay as they were.
+  LoadableJob app;
+  app.ctx.job.ArchiveSize = 3;
+  app.ctx.job.Compression = 2;
+  app.ctx.view.BaseNameLimit = 6;
+  app.WriteScript(Replace(Replace(kExample, " name:demo", " name:averyveryverylongname12345"),
+                          " Size: 3", " Size: 200"));
+  EXPECT_FALSE(ReadScript(app.ctx));
+  EXPECT_EQ(app.ctx.job.ZipBaseName, "averyveryverylongnam");
+  EXPECT_EQ(app.ctx.view.BaseNameLimit, 20);
+  EXPECT_EQ(app.ctx.job.ArchiveSize, 3);
+  EXPECT_EQ(app.ctx.job.Compression, 2);
+
+  // A script that ends after the storage line: the name keeps its text but
+  // the limit is the single zip's already.
+  app.ctx.view.BaseNameLimit = 6;
+  app.ctx.job.ZipBaseName = "old";
+  std::string text = kExample;
+  app.WriteScript(text.substr(0, text.find(" name:")));
+  EXPECT_FALSE(ReadScript(app.ctx));
+  EXPECT_EQ(app.ctx.job.ZipStorageDir, "e:\\out");
+  EXPECT_EQ(app.ctx.job.ZipBaseName, "old");
+  EXPECT_EQ(app.ctx.view.BaseNameLimit, 20);
+}
+
 TEST(ScriptFormat, SizeIsReadOneCharacterAfterItsKey) {
   LoadableJob app;
   app.WriteScript(Replace(kExample, " Size: 3", " Size:12"));

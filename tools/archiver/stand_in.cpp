@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,8 +20,10 @@
 #include "host/dospath.h"
 #include "host/host_config.h"
 #include "host/host_error.h"
+#include "host/ordinary_file.h"
 #include "host/progress_channel.h"
 #include "host/text_file.h"
+#include "host/unique_fd.h"
 
 extern char** environ;
 
@@ -135,35 +138,28 @@ HostSource CheckSource(const PathMapper& paths, const std::string& dosPath) {
 }
 
 // Far beyond any skip list a job holds (a million long paths).
-constexpr off_t kListLimit = off_t{256} << 20;
+constexpr std::uint64_t kListLimit = std::uint64_t{256} << 20;
 
 // The -x@ list: an ordinary file of bounded length, never a FIFO or device
 // that would block or never end.
 std::vector<std::string> ReadList(const PathMapper& paths, const std::string& dosPath) {
   const std::string hostPath = paths.Require(dosPath, "open");
-  int fd = ::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) host::ThrowErrno("open", dosPath, errno);
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat st;
-  if (::fstat(fd, &st) != 0) host::ThrowErrno("read", dosPath, errno);
-  if (S_ISDIR(st.st_mode)) throw HostError("read", dosPath, "Is a directory");
-  if (!S_ISREG(st.st_mode)) throw HostError("read", dosPath, "not an ordinary file");
-  if (st.st_size > kListLimit)
-    throw HostError("read", dosPath,
-                    "longer than " + std::to_string(kListLimit >> 20) + " MiB, no skip list");
-  std::string bytes(static_cast<size_t>(st.st_size), '\0');
-  size_t got = 0;
-  while (got < bytes.size()) {
-    ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) host::ThrowErrno("read", dosPath, errno);
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
+  host::OrdinaryFile file = host::ReadOrdinaryFile(hostPath, kListLimit);
+  switch (file.status) {
+    case host::OrdinaryFile::Status::Read:
+      break;
+    case host::OrdinaryFile::Status::OpenFailed:
+      host::ThrowErrno("open", dosPath, file.error);
+    case host::OrdinaryFile::Status::ReadFailed:
+      host::ThrowErrno("read", dosPath, file.error);
+    case host::OrdinaryFile::Status::NotOrdinary:
+      throw HostError("read", dosPath,
+                      S_ISDIR(file.mode) ? "Is a directory" : "not an ordinary file");
+    case host::OrdinaryFile::Status::TooLarge:
+      throw HostError("read", dosPath,
+                      "longer than " + std::to_string(kListLimit >> 20) + " MiB, no skip list");
   }
-  bytes.resize(got);
+  const std::string& bytes = file.bytes;
   std::vector<std::string> lines;
   for (std::string& line : host::SplitLines(bytes))
     if (!line.empty()) lines.push_back(std::move(line));
@@ -224,18 +220,16 @@ int Run(const std::string& program, const std::vector<std::string>& args, Progre
   for (auto& a : argvText) argv.push_back(a.data());
   argv.push_back(nullptr);
 
-  int output[2] = {-1, -1};
-  if (progressFd >= 0 && ::pipe2(output, O_CLOEXEC) != 0) host::ThrowErrno("make", "a pipe", errno);
-  struct PipeGuard {
-    int* ends;
-    ~PipeGuard() {
-      for (int i = 0; i < 2; ++i)
-        if (ends[i] >= 0) ::close(ends[i]);
-    }
-  } pipeGuard{output};
+  host::UniqueFd outputRead, outputWrite;
+  if (progressFd >= 0) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) host::ThrowErrno("make", "a pipe", errno);
+    outputRead.reset(ends[0]);
+    outputWrite.reset(ends[1]);
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (output[1] >= 0) posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+  if (outputWrite) posix_spawn_file_actions_adddup2(&actions, outputWrite.get(), 1);
   // A channel whose reader has gone must not end us before our clean-up.
   if (progressFd >= 0) ::signal(SIGPIPE, SIG_IGN);
 
@@ -267,10 +261,9 @@ int Run(const std::string& program, const std::vector<std::string>& args, Progre
   }
   gChild = pid;
   ::sigprocmask(SIG_SETMASK, &previous, nullptr);
-  if (output[0] >= 0) {
-    ::close(output[1]);
-    output[1] = -1;
-    RelayProgress(output[0], *progress);
+  if (outputRead) {
+    outputWrite.reset();
+    RelayProgress(outputRead.get(), *progress);
   }
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
@@ -286,9 +279,7 @@ class TempList {
   explicit TempList(const std::vector<std::string>& lines) {
     const char* tmp = std::getenv("TMPDIR");
     path_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/kelvo-skip-XXXXXX";
-    int fd = ::mkstemp(path_.data());
-    if (fd < 0) host::ThrowErrno("create", path_, errno);
-    ::close(fd);
+    if (!host::UniqueFd(::mkstemp(path_.data()))) host::ThrowErrno("create", path_, errno);
     std::string bytes;
     for (const auto& line : lines) bytes += line + "\n";
     std::FILE* f = std::fopen(path_.c_str(), "wb");

@@ -30,6 +30,7 @@
 #include "host/dospath.h"
 #include "host/filesystem.h"
 #include "host/host_config.h"
+#include "host/unique_fd.h"
 #include "source/size_text.h"
 
 namespace {
@@ -102,18 +103,18 @@ class Walker {
       }
       const std::string& name = top.subdirs[top.next++];
       std::string dosPath = dos::Join(top.dos, dos::Upper(name));
-      int fd =
-          ::openat(::dirfd(top.dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      if (fd < 0) {
+      kelvo::host::UniqueFd fd(::openat(::dirfd(top.dir), name.c_str(),
+                                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      if (!fd) {
         if (!Gone(errno)) Unreadable(dosPath, errno);
         continue;
       }
-      DIR* dir = ::fdopendir(fd);
+      DIR* dir = ::fdopendir(fd.get());
       if (!dir) {
         Unreadable(dosPath, errno);
-        ::close(fd);
         continue;
       }
+      fd.release();  // the listing owns it now
       stack.push_back({dir, std::move(dosPath), {}, 0});
       Read(stack.back());
     }
@@ -261,8 +262,8 @@ int Run(int argc, char** argv) {
 
   RaiseOpenFileLimit();
   Walker walker(report, recurse);
-  int fd = ::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0 && errno == ENOTDIR) {
+  kelvo::host::UniqueFd fd(::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd && errno == ENOTDIR) {
     // A single file stands for itself.
     struct stat st;
     if (::stat(host->c_str(), &st) != 0) return fail(shown, std::strerror(errno));
@@ -271,15 +272,12 @@ int Run(int argc, char** argv) {
     walker.files = one;
     report.Line("  " + shown);
     report.Line(BytesLine(walker.bytes, walker.files));
-  } else if (fd < 0) {
+  } else if (!fd) {
     return fail(shown, std::strerror(errno));
   } else {
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-      int err = errno;
-      ::close(fd);
-      return fail(shown, std::strerror(err));
-    }
+    DIR* dir = ::fdopendir(fd.get());
+    if (!dir) return fail(shown, std::strerror(errno));
+    fd.release();  // the listing owns it now
     walker.Walk(dir, shown);
   }
 

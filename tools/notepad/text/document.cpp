@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/ordinary_file.h"
+#include "host/unique_fd.h"
 #include "text/notepad_text.h"
 
 namespace kelvo::notepad {
@@ -100,66 +102,30 @@ std::string NotAFile(mode_t mode) {
 }  // namespace
 
 FileRead ReadFile(const std::string& hostPath, std::size_t limit) {
+  host::OrdinaryFile file = host::ReadOrdinaryFile(hostPath, limit);
   FileRead r;
-  auto fail = [&r](std::string error) {
-    r.status = FileRead::Status::Failed;
-    r.error = std::move(error);
-    return r;
-  };
-  // Looked at before opening: opening a device may already do something.
-  struct stat st {};
-  if (::stat(hostPath.c_str(), &st) != 0) {
-    r.status = errno == ENOENT ? FileRead::Status::Missing : FileRead::Status::Failed;
-    r.error = std::strerror(errno);
-    return r;
-  }
-  if (std::string why = NotAFile(st.st_mode); !why.empty()) return fail(why);
-
-  // Non-blocking, so that a pipe put in the file's place since cannot hold
-  // the open; what was opened is looked at again.
-  int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) {
-    r.status = errno == ENOENT ? FileRead::Status::Missing : FileRead::Status::Failed;
-    r.error = std::strerror(errno);
-    return r;
-  }
-  if (::fstat(fd, &st) != 0) {
-    std::string error = std::strerror(errno);
-    ::close(fd);
-    return fail(error);
-  }
-  std::string why = NotAFile(st.st_mode);
-  if (!why.empty() || std::size_t(st.st_size) > limit) {
-    ::close(fd);
-    if (!why.empty()) return fail(why);
-    r.status = FileRead::Status::TooBig;
-    r.size = std::size_t(st.st_size);
-    return r;
-  }
-  char buffer[1 << 16];
-  while (true) {
-    ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
+  switch (file.status) {
+    case host::OrdinaryFile::Status::Read:
+      r.size = file.bytes.size();
+      r.bytes = std::move(file.bytes);
+      break;
+    case host::OrdinaryFile::Status::OpenFailed:
+      r.status = file.error == ENOENT ? FileRead::Status::Missing : FileRead::Status::Failed;
+      r.error = std::strerror(file.error);
+      break;
+    case host::OrdinaryFile::Status::ReadFailed:
       r.status = FileRead::Status::Failed;
-      r.error = std::strerror(errno);
-      r.bytes.clear();
+      r.error = std::strerror(file.error);
       break;
-    }
-    if (got == 0) break;
-    r.size += std::size_t(got);
-    // A file that grows while read, or one whose size says nothing, stops at
-    // the limit.
-    if (r.size > limit) {
+    case host::OrdinaryFile::Status::NotOrdinary:
+      r.status = FileRead::Status::Failed;
+      r.error = NotAFile(file.mode);
+      break;
+    case host::OrdinaryFile::Status::TooLarge:
       r.status = FileRead::Status::TooBig;
-      r.bytes.clear();
-      r.bytes.shrink_to_fit();
-      if (::fstat(fd, &st) == 0) r.size = std::max(r.size, std::size_t(st.st_size));
+      r.size = static_cast<std::size_t>(file.size);
       break;
-    }
-    r.bytes.append(buffer, std::size_t(got));
   }
-  ::close(fd);
   return r;
 }
 
@@ -182,10 +148,10 @@ std::string WriteAll(int fd, std::string_view bytes) {
 }
 
 std::string WriteInPlace(const std::string& hostPath, std::string_view bytes) {
-  int fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return std::strerror(errno);
-  std::string error = WriteAll(fd, bytes);
-  if (::close(fd) != 0 && error.empty()) error = std::strerror(errno);
+  host::UniqueFd fd(::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (!fd) return std::strerror(errno);
+  std::string error = WriteAll(fd.get(), bytes);
+  if (::close(fd.release()) != 0 && error.empty()) error = std::strerror(errno);
   return error;
 }
 
@@ -205,19 +171,19 @@ std::string WriteFile(const std::string& hostPath, std::string_view bytes) {
   const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
   std::string temp = dir + "." + name + ".saving-XXXXXX";
-  int fd = ::mkstemp(temp.data());
+  host::UniqueFd fd(::mkstemp(temp.data()));
   // A folder that takes no new file still lets the file itself be written.
-  if (fd < 0) return WriteInPlace(hostPath, bytes);
+  if (!fd) return WriteInPlace(hostPath, bytes);
   mode_t mode = old.st_mode & 07777;
   if (!exists) {
     mode_t mask = ::umask(0);
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  std::string error = Errno(::fchmod(fd, mode) != 0);
-  if (error.empty()) error = WriteAll(fd, bytes);
-  if (error.empty()) error = Errno(::fsync(fd) != 0);
-  if (::close(fd) != 0 && error.empty()) error = std::strerror(errno);
+  std::string error = Errno(::fchmod(fd.get(), mode) != 0);
+  if (error.empty()) error = WriteAll(fd.get(), bytes);
+  if (error.empty()) error = Errno(::fsync(fd.get()) != 0);
+  if (::close(fd.release()) != 0 && error.empty()) error = std::strerror(errno);
   if (error.empty()) error = Errno(::rename(temp.c_str(), target.c_str()) != 0);
   if (!error.empty()) ::unlink(temp.c_str());
   return error;

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "host/ordinary_file.h"
+
 namespace kelvo::help {
 
 namespace {
@@ -39,43 +41,19 @@ HelpFile Problem(QString text) {
 }  // namespace
 
 HelpFile ReadHelpFile(const std::string& hostPath, std::size_t limit) {
-  // Looked at before opening: opening a device may already do something.
-  struct stat st {};
-  if (::stat(hostPath.c_str(), &st) != 0) return Problem(ErrnoProblem(errno));
-  if (QString why = NotAFile(st.st_mode); !why.isEmpty()) return Problem(why);
-
-  // Non-blocking, so that a pipe put in the file's place since cannot hold
-  // the open; what was opened is looked at again.
-  const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return Problem(ErrnoProblem(errno));
-  HelpFile result;
-  if (::fstat(fd, &st) != 0) {
-    result.problem = ErrnoProblem(errno);
-  } else if (QString why = NotAFile(st.st_mode); !why.isEmpty()) {
-    result.problem = why;
-  } else if (std::size_t(st.st_size) > limit) {
-    result.problem = TooLarge(std::size_t(st.st_size), limit);
-  } else {
-    QByteArray bytes;
-    char buffer[1 << 16];
-    while (result.problem.isEmpty()) {
-      const ssize_t got = ::read(fd, buffer, sizeof buffer);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        result.problem = ErrnoProblem(errno);
-      } else if (got == 0) {
-        result.html = QString::fromUtf8(bytes);
-        break;
-      } else if (std::size_t(bytes.size()) + std::size_t(got) > limit) {
-        // Grown since it was looked at.
-        result.problem = TooLarge(std::size_t(bytes.size()) + std::size_t(got), limit);
-      } else {
-        bytes.append(buffer, got);
-      }
-    }
+  host::OrdinaryFile file = host::ReadOrdinaryFile(hostPath, limit);
+  switch (file.status) {
+    case host::OrdinaryFile::Status::Read:
+      return {QString::fromUtf8(file.bytes.data(), qsizetype(file.bytes.size())), {}};
+    case host::OrdinaryFile::Status::OpenFailed:
+    case host::OrdinaryFile::Status::ReadFailed:
+      return Problem(ErrnoProblem(file.error));
+    case host::OrdinaryFile::Status::NotOrdinary:
+      return Problem(NotAFile(file.mode));
+    case host::OrdinaryFile::Status::TooLarge:
+      return Problem(TooLarge(std::size_t(file.size), limit));
   }
-  ::close(fd);
-  return result;
+  return {};
 }
 
 }  // namespace kelvo::help
