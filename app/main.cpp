@@ -73,7 +73,7 @@ int RunWithoutWindow(int argc, char** argv, Setup& host, const std::string& comm
     ui.Report("Kelvo32 is already running from this folder: nothing was packaged");
     return kExitNotStarted;
   }
-  ui::LoadProgramSettings(ctx.prefs);  // "S&FV" counts here too
+  ui::LoadProgramSettings(ctx.prefs);  // "&SFV" counts here too
   RunDriver driver(ctx);
   int status = shell::StartUnattended(ctx, driver, commandLine);
   shell::CleanUpAtExit(ctx, false);

@@ -9,7 +9,7 @@
 namespace kelvo {
 
 struct ProgramSettings {
-  // "S&FV": a BASE.sfv of the zips beside them after a successful run.
+  // "&SFV": a BASE.sfv of the zips beside them after a successful run.
   bool WriteSfv = false;
   // By dialog title, the DOS folder where each dialog that has no starting
   // folder of its own was last answered.

@@ -11,7 +11,7 @@
 
 namespace kelvo {
 
-// "S&FV" on the Zip panel: the program's own setting, never the job's.
+// "&SFV" on the Zip panel: the program's own setting, never the job's.
 void SetWriteSfv(Context& ctx, bool on);
 
 struct SfvLine {

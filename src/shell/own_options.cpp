@@ -56,7 +56,7 @@ files), h: your home directory, z: the root directory; mounted CDs and USB
 drives take free letters from d:. A host.ini beside the program adds or
 changes letters in its [drives] section (d=/media/cdrom).
 Settings: Kelvo32.ini in the program's folder (the zip comment), and
-$XDG_CONFIG_HOME/kelvo32/kelvo32.conf (S&FV, the dialogs' folders, the
+$XDG_CONFIG_HOME/kelvo32/kelvo32.conf (&SFV, the dialogs' folders, the
 window's place).
 )";
 }

@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "core/panel_table.h"
@@ -316,10 +317,28 @@ bool MainWindow::TakeDrop(QObject* watched, QEvent* event) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (TakeDrop(watched, event)) return true;
-  if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1 &&
-      isActiveWindow()) {
+  if (event->type() != QEvent::KeyPress || !isActiveWindow())
+    return QMainWindow::eventFilter(watched, event);
+  const auto* key = static_cast<QKeyEvent*>(event);
+  if (key->key() == Qt::Key_F1) {
     session_.Direct([this] { shell::OpenHelpFile(ctx_); });
     return true;
+  }
+  // The keyboard's way to "menu": where a right click would show it, at
+  // the control that has the focus.
+  if (key->key() == Qt::Key_Menu ||
+      (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+    QWidget* at = focusWidget() ? focusWidget() : panels;
+    panelMenu->popup(at->mapToGlobal(at->rect().center()));
+    return true;
+  }
+  // Return opens the navigation item that has the focus, as a click does.
+  if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && watched != nullptr) {
+    auto* item = qobject_cast<QToolButton*>(watched);
+    if (item && navigation->isAncestorOf(item)) {
+      item->click();
+      return true;
+    }
   }
   return QMainWindow::eventFilter(watched, event);
 }

@@ -382,7 +382,7 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   compression->setFixedHeight(compression->sizeHintForRow(0) * 6 + 2 * compression->frameWidth());
   compression->setFixedWidth(compression->fontMetrics().horizontalAdvance("Maximum!") + 48);
   zipExtra = new QCheckBox("Zip E&xtra", this);
-  sfv = new QCheckBox("S&FV", this);
+  sfv = new QCheckBox("&SFV", this);  // Alt+F stays the "&File" menu's
   fit = Label({}, this);
   fitWarning = Label({}, this);
   // Stands out by weight, not by a colour that a dark palette would lose.

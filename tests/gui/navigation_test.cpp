@@ -1,5 +1,6 @@
 // The panel switch through the navigation bar and the context menu: the
 // panel shown, the header, the menu marks and the sounds asked for.
+#include <QMenu>
 #include <QProgressBar>
 #include <QStackedWidget>
 
@@ -139,6 +140,30 @@ TEST(Navigation, TheBarHoldsItsItemsInTwoGroups) {
   });
   EXPECT_EQ(bar->CurrentItem(), app.Item(NavItem::Source));
   EXPECT_FALSE(app.Item(NavItem::Zip)->isChecked());
+}
+
+TEST(Navigation, TheKeyboardAloneOpensItemsAndTheMenu) {
+  GuiApp app;
+  app.window.show();
+  app.window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&app.window));
+  // Return on the item that has the focus opens it, as a click does.
+  app.Item(NavItem::Zip)->setFocus();
+  QTest::keyClick(app.Item(NavItem::Zip), Qt::Key_Return);
+  EXPECT_EQ(app.Shown(), app.window.zip);
+
+  // Shift+F10 and the Menu key show "menu" at the control with the focus,
+  // even one that takes no right click.
+  QMenu* menu = app.window.panelMenu;
+  for (auto [key, modifiers] :
+       {std::pair{Qt::Key_F10, Qt::ShiftModifier}, std::pair{Qt::Key_Menu, Qt::NoModifier}}) {
+    app.window.zip->rar->setFocus();
+    QTest::keyClick(app.window.zip->rar, key, modifiers);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000)) << key;
+    const QRect at(app.window.zip->rar->mapToGlobal(QPoint(0, 0)), app.window.zip->rar->size());
+    EXPECT_TRUE(at.contains(menu->pos())) << key;
+    menu->hide();
+  }
 }
 
 TEST(Navigation, RightClickPopsTheContextMenuWhereTheWindowHasNoneOfItsOwn) {

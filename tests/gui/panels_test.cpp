@@ -306,6 +306,12 @@ TEST(ZipPanel, TheSfvBoxAndTheFloppyFigure) {
   app.ctx.prefs.WriteSfv = true;
   app.window.Render();
   EXPECT_TRUE(zip->sfv->isChecked());
+  // Its own letter: Alt+F stays the "&File" menu's on this panel.
+  app.Alt(Qt::Key_S);
+  EXPECT_FALSE(app.ctx.prefs.WriteSfv);
+  for (auto* button : zip->findChildren<QAbstractButton*>())
+    EXPECT_FALSE(button->text().contains("&F", Qt::CaseInsensitive))
+        << button->text().toStdString();
 
   // At the floppy's size the largest zip shows; a large NFO makes it warn.
   EXPECT_EQ(app.ctx.job.ArchiveSize, 3);
