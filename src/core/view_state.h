@@ -144,6 +144,14 @@ struct ViewState {
   };
   VolumesPlace LeftVolumes;
 
+  // Where each path the panels show lies on this computer, for their
+  // tooltips: the job keeps DOS paths, a person looks for host ones.
+  struct HostPaths {
+    std::string source, diz, nfo, extra, zipStorage;
+    bool operator==(const HostPaths&) const = default;
+  };
+  HostPaths HostPathsShown;
+
   // About panel.
   std::string MarqueeText;  // set at start-up
   bool MarqueeVisible = false;

@@ -91,6 +91,7 @@ void Session::Refresh() {
   texts::RefreshTextPreviews(ctx_);
   RefreshZipFit(ctx_);
   RefreshFreeSpace(ctx_);
+  RefreshHostPaths(ctx_);
 }
 
 void Session::Show() {

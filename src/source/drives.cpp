@@ -32,6 +32,12 @@ std::vector<std::string> DriveListEntries(const Context& ctx) {
   return entries;
 }
 
+std::vector<std::string> DriveListHostRoots(const Context& ctx) {
+  std::vector<std::string> roots;
+  for (const auto& drive : ctx.fs.Drives().Drives()) roots.push_back(drive.root);
+  return roots;
+}
+
 std::string DriveListEntry(const Context& ctx, char letter) {
   letter = EntryLetter(std::string(1, letter));
   if (auto root = ctx.fs.Drives().Root(letter))
@@ -147,6 +153,15 @@ void ShowZipDriveFreeSpace(Context& ctx) {
   if (ctx.job.ZipStorageDir.empty()) return;
   ctx.view.ZipDriveFreeText =
       ZipDriveFreeTextFor(DriveFreeBytes(ctx, ctx.job.ZipStorageDir).value_or(0));
+}
+
+void RefreshHostPaths(Context& ctx) {
+  const auto host = [&ctx](const std::string& dos) {
+    return dos.empty() ? std::string() : ctx.fs.HostPath(dos).value_or("");
+  };
+  const JobSettings& job = ctx.job;
+  ctx.view.HostPathsShown = {host(job.SourcePath), host(job.DizPath), host(job.NfoPath),
+                             host(job.ExtraPath), host(job.ZipStorageDir)};
 }
 
 void RefreshFreeSpace(Context& ctx) {

@@ -54,4 +54,10 @@ void ShowZipDriveFreeSpace(Context& ctx);
 // a message, the chosen drive and directory left as they are.
 void RefreshFreeSpace(Context& ctx);
 
+// The host path of each path the panels show (empty where there is none).
+void RefreshHostPaths(Context& ctx);
+
+// The host directory of each drive of the drive list, in its order.
+std::vector<std::string> DriveListHostRoots(const Context& ctx);
+
 }  // namespace kelvo

@@ -49,6 +49,13 @@ QString Text(const std::string& text) {
   return MessageText(text);
 }
 
+// A path display's tooltip: the whole DOS path, and under it where that
+// is on this computer.
+QString PathTip(const std::string& dosPath, const std::string& hostPath) {
+  if (hostPath.empty()) return Text(dosPath);
+  return Text(dosPath) + "\n" + QString::fromUtf8(hostPath);
+}
+
 std::string Bytes(const QString& text) {
   return text.toUtf8().toStdString();
 }
@@ -155,13 +162,18 @@ void SourcePanel::Render(const Context& model) {
     if (current != items) {
       driveList->clear();
       driveList->addItems(items);
+      // Where each letter lies on this computer.
+      const auto roots = DriveListHostRoots(model);
+      for (int i = 0; i < driveList->count() && i < static_cast<int>(roots.size()); ++i)
+        driveList->setItemData(i, QString::fromUtf8(roots[static_cast<size_t>(i)]),
+                               Qt::ToolTipRole);
     }
     driveList->setCurrentText(Text(model.view.WorkDriveShown));
   }
   freeSpace->setText(Text(model.view.WorkDriveFreeText));
   SetChecked(iso, model.job.SourceIsImage);
   SetText(sourcePath, model.job.SourcePath);
-  sourcePath->setToolTip(sourcePath->text());
+  sourcePath->setToolTip(PathTip(model.job.SourcePath, model.view.HostPathsShown.source));
   browse->setEnabled(model.view.SourceBrowseEnabled);
   sourceSize->setText(Text(model.view.SourceSizeText));
 }
@@ -270,7 +282,7 @@ DizPanel::DizPanel(Context& ctx, ActFn act, QWidget* parent)
 
 void DizPanel::Render(const Context& model) {
   SetText(dizPath, model.job.DizPath);
-  dizPath->setToolTip(dizPath->text());
+  dizPath->setToolTip(PathTip(model.job.DizPath, model.view.HostPathsShown.diz));
   SetOptions(none, substitute, model.job.DizNumbering ? 2 : 1);
   bool boxesOpen = model.view.DizBoxColour == BoxColour::Window;
   for (QLineEdit* box : {column, line}) {
@@ -340,14 +352,14 @@ NfoPanel::NfoPanel(Context& ctx, ActFn act, QWidget* parent)
 
 void NfoPanel::Render(const Context& model) {
   SetText(nfoPath, model.job.NfoPath);
-  nfoPath->setToolTip(nfoPath->text());
+  nfoPath->setToolTip(PathTip(model.job.NfoPath, model.view.HostPathsShown.nfo));
   SetChecked(firstZipOnly, model.job.NfoFirstZipOnly);
   int kind = model.job.ExtraKind == ExtraKindChoice::File        ? 1
              : model.job.ExtraKind == ExtraKindChoice::Directory ? 2
                                                                  : 0;
   SetOptions(extraFile, extraDirectory, kind);
   SetText(extraPath, model.job.ExtraPath);
-  extraPath->setToolTip(extraPath->text());
+  extraPath->setToolTip(PathTip(model.job.ExtraPath, model.view.HostPathsShown.extra));
   extraBrowse->setEnabled(model.view.ExtraBrowseEnabled);
   texts::TextPreview shown = texts::NfoPreview(model.view);
   previewNote->setText(Text(shown.note));
@@ -441,7 +453,7 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
 
 void ZipPanel::Render(const Context& model) {
   SetText(storageDir, model.job.ZipStorageDir);
-  storageDir->setToolTip(storageDir->text());
+  storageDir->setToolTip(PathTip(model.job.ZipStorageDir, model.view.HostPathsShown.zipStorage));
   browse->setEnabled(model.view.ZipControlsEnabled);
   freeSpace->setText(Text(model.view.ZipDriveFreeText));
   baseName->setMaxLength(model.view.BaseNameLimit);

@@ -1,6 +1,8 @@
 // What the window starts and shows beyond its panels: the help viewer and
 // the link launcher with their command lines, F1, the links' highlight and
 // the logo's two buttons.
+#include <filesystem>
+
 #include "gui_fixture.h"
 
 namespace kelvo::gui {
@@ -91,6 +93,20 @@ TEST(WindowTooltips, PathDisplaysShowTheirWholeTextAndTheBaseNameItsOwn) {
   EXPECT_EQ(app.window.source->sourceSize->toolTip(), "Total source size");
   EXPECT_EQ(app.window.source->freeSpace->toolTip(), "Drive free space");
   EXPECT_EQ(app.window.source->iso->toolTip(), "To choose a .iso file");
+
+  // Under the DOS path, where it lies on this computer; and each drive's
+  // host directory on its entry.
+  std::filesystem::create_directories(app.drives.Host('d', "rel"));
+  app.session.Act([&] { app.ctx.job.SourcePath = "d:\\rel"; });
+  EXPECT_EQ(app.window.source->sourcePath->toolTip().toStdString(),
+            "d:\\rel\n" + app.drives.Host('d', "rel"));
+  auto* drives = app.window.source->driveList;
+  const int c = drives->findText("c:", Qt::MatchStartsWith);
+  ASSERT_GE(c, 0);
+  EXPECT_TRUE(app.drives.Host('c').starts_with(
+      drives->itemData(c, Qt::ToolTipRole).toString().toStdString()))
+      << drives->itemData(c, Qt::ToolTipRole).toString().toStdString();
+  EXPECT_FALSE(drives->itemData(c, Qt::ToolTipRole).toString().isEmpty());
 
   // The estimate keeps saying what it is once it shows a figure.
   app.ctx.view.EstimateText = "2.97 files";
