@@ -40,8 +40,8 @@ struct ArchiveStep {
 
 // Sets VolumeBytes (unless ArchiveSize is 0) and ThreeDigitNumbering, and
 // decides the archive extension and options. More than 999 estimated
-// volumes: shows the limit message (not in batch mode) and returns nullopt;
-// the caller ends the run.
+// volumes: presents the limit as a refusal (a box in the window, the reason
+// on stderr unattended) and returns nullopt; the caller ends the run.
 std::optional<ArchiveStep> CheckVolumeEstimate(Context& ctx);
 
 // Writes kSkipFile as SkipEntries plus one CR LF and sets the exclude switch;
