@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/zip_comment.h"
+#include "zip/comment.h"
 
 namespace {
 
@@ -20,11 +20,11 @@ void Require(bool holds) {
 }
 
 // The end record found in `file`, checked against the file's bytes.
-std::optional<kelvo::ZipEndRecord> CheckedRecord(std::string_view file) {
-  kelvo::ZipEndSearch search = kelvo::SearchZipEndRecord(kelvo::ZipBytes(file));
+std::optional<kelvo::zip::EndRecord> CheckedRecord(std::string_view file) {
+  kelvo::zip::EndSearch search = kelvo::zip::SearchEndRecord(kelvo::zip::ZipBytes(file));
   Require(search.readError == 0);
   if (!search.record) return std::nullopt;
-  const kelvo::ZipEndRecord& record = *search.record;
+  const kelvo::zip::EndRecord& record = *search.record;
   Require(record.offset + kEndSize + record.commentLength == file.size());
   Require(file.substr(record.offset, 4) == std::string_view("PK\x05\x06", 4));
   Require(!record.zip64 || record.offset >= 20 + 56);
@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (comment.size() < length) comment += old;
     comment.resize(length);
   }
-  kelvo::CommentTail tail = kelvo::NewCommentTail(kelvo::ZipBytes(file), *record, comment);
+  kelvo::zip::CommentTail tail =
+      kelvo::zip::NewCommentTail(kelvo::zip::ZipBytes(file), *record, comment);
   Require(tail.readError == 0);
   if (!tail.refusal.empty()) {
     Require(tail.bytes.empty());

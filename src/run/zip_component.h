@@ -29,7 +29,7 @@
 //   nothing, a bad level, an abort request: non-zero, and nothing is written;
 // - a step opens its files when it is called and keeps them open, so a file
 //   deleted or replaced after its step still goes in as it was; small files
-//   (up to kSnapshotBytes) are read into memory then, so a file rewritten in
+//   (up to zip::Input::kSnapshotBytes) are read into memory then, so a file rewritten in
 //   place afterwards (the next volume's file_id.diz) cannot change this zip;
 // - Commit() raises `Adding` for every file and `Status` for the bytes, as a
 //   single Add would, and returns 0 or the failure (abort, write error);
@@ -41,25 +41,25 @@
 //   stamping, say) drops the collected steps and writes nothing.
 // Call Commit() before anything rewrites the large files collected (volumes).
 //
-// Deflating is the slow part of a write. A large file that is to be
-// deflated is deflated on all cores (parallel_deflate.h) when libzip comes
-// to it, and libzip copies the deflated data in as it is; what the events
-// show is the same, and the entry is the one libzip's own deflate writes
-// but for the deflated bytes themselves.
+// The zip engine below it (src/zip) knows host paths only; this adapter
+// reads the DOS names, finds the files, keeps the batch, and turns the
+// engine's results into the control's codes and events.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "host/filesystem.h"
+#include "zip/check.h"
+#include "zip/write.h"
 
 namespace kelvo {
-
-class ParallelDeflate;
 
 // Results of ZipComponent::Add and ZipBatch::Commit; 0 means every file was
 // added, anything else is a failure.
@@ -75,31 +75,17 @@ constexpr std::int16_t kOtherZip = 6;  // a step of a batch named another zip
 constexpr std::int16_t kCheckFailed = 7;  // the zip read back does not hold what went in
 }  // namespace zip_result
 
-struct ZipCheck;
+// A zip read back and found sound.
+struct ZipCheck {
+  std::string fileName;   // the zip's own name on disk
+  std::uint32_t crc = 0;  // of the whole zip file
+  std::uint64_t bytes = 0;
+};
 
 class ZipBatch;
 
 class ZipComponent {
  public:
-  // Small files are read into memory when their step runs.
-  static constexpr std::uint64_t kSnapshotBytes = 1 << 20;
-  // Files from this size on that are to be deflated are deflated on all
-  // cores; smaller ones (DIZ, NFO) are left to libzip, where threads would
-  // cost more than they save.
-  static constexpr std::uint64_t kParallelBytes = 256 * 1024;
-
-  // The most bytes the data of an entry of `size` bytes can take in a zip
-  // written at `level` (1-9): whether it is stored or deflated is decided
-  // from samples of the file, so this is the larger of the two, by the
-  // deflate this component would use for that size.
-  static std::uint64_t LargestEntryData(std::uint64_t size, std::int16_t level);
-  // A zip's bytes beside its entries' data: every entry's local header and
-  // central directory record (libzip writes no extra fields for a file of
-  // this size and a name of ASCII), and the end record with its comment.
-  static constexpr std::uint64_t kLocalHeaderBytes = 30;
-  static constexpr std::uint64_t kCentralRecordBytes = 46;
-  static constexpr std::uint64_t kEndRecordBytes = 22;
-
   // DOS paths are resolved through `fs`, relative ones against its current
   // directory (the run adds a volume by its bare name from the work folder).
   explicit ZipComponent(host::FileSystem& fs);
@@ -146,12 +132,27 @@ class ZipComponent {
   // new one drops the steps of an earlier one that was not committed.
   [[nodiscard]] ZipBatch BeginBatch();
 
-  // Reads the finished zip `zipFile` (".zip" appended) back, as zip_verify.h
+  // Reads the finished zip `zipFile` (".zip" appended) back, as zip/check.h
   // describes, with `file` as the file one entry must match byte for byte:
-  // only then may that file be deleted. 0 with `check` filled in (the zip's
-  // name on disk and its CRC-32), or kCheckFailed and LastError.
+  // only then may that file be deleted. 0 with `check` filled in, or
+  // kCheckFailed and LastError.
   std::int16_t Check(const std::string& zipFile, const std::string& file, ZipCheck& check);
-  // Raised by Check just before it reads, with the zip's host path: the
+  // The same in two halves, so that the next zip is written while this one
+  // is read back on another core: StartCheck begins (one check at a time),
+  // FinishCheck waits for it and gives its result. While a started check
+  // has failed, a write stops at once with kAborted, as it would for
+  // AbortRequest; FinishCheck then gives the check's own failure.
+  void StartCheck(const std::string& zipFile, const std::string& file);
+  std::int16_t FinishCheck(ZipCheck& check);
+  bool CheckPending() const { return checking_.valid(); }
+  // A started check has ended: FinishCheck will not wait.
+  bool CheckDone() const {
+    return checking_.valid() &&
+           checking_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+  }
+  // Waits for a started check and forgets its result.
+  void AbandonCheck() noexcept;
+  // Raised on this thread as a check starts, with the zip's host path: the
   // place where tests change the zip or the file behind the run's back.
   std::function<void(const std::string& zipHostPath)> Checking;
 
@@ -161,24 +162,30 @@ class ZipComponent {
  private:
   friend class ZipBatch;
   struct Pending;
-  struct Writer;
+  struct StartedCheck {
+    std::string zipDos;
+    ZipCheck check;  // the name, filled in when it starts
+    zip::Result<zip::CheckSum> result;
+  };
 
   std::int16_t Fail(std::int16_t code, std::string message);
+  std::int16_t Fail(const zip::Error& error);
   std::int16_t Collect();
+  std::int16_t FindFiles(const std::vector<std::string>& named, std::vector<std::string>& files);
   std::int16_t Write();
   void DropPending();
   void RaiseStatus(std::uint64_t done, std::uint64_t total);
 
   host::FileSystem& fs_;
   std::unique_ptr<Pending> pending_;
-  // Kept from zip to zip: fresh megabytes cost page faults every time.
-  std::vector<char> readBuffer_, writeBuffer_;
-  std::vector<std::vector<char>> checkBuffers_;
-  // The chunks of each entry deflated on all cores in the last zip written,
-  // by entry name: Check inflates them on all cores too.
+  zip::Writer writer_;
+  // The chunks of the last zip written, for its check.
   std::string chunkZip_;
-  std::map<std::string, std::vector<std::uint64_t>> chunks_;
-  std::unique_ptr<ParallelDeflate> deflater_;
+  zip::ChunkMap chunks_;
+  zip::Checker checker_;
+  std::atomic<bool> checkFailed_{false};
+  // Declared after what the check thread uses, so that it is waited for first.
+  std::future<StartedCheck> checking_;
   bool writing_ = false;
   bool batchOpen_ = false;
   std::uint64_t batchId_ = 0;

@@ -5,8 +5,6 @@
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "host/text_file.h"
-#include "run/zip_comment.h"
-#include "run/zip_component.h"
 #include "source/size_text.h"
 #include "texts/diz_nfo.h"
 #include "texts/extras.h"
@@ -81,19 +79,10 @@ std::string Inputs(const Context& ctx) {
 
 }  // namespace
 
-std::uint64_t LargestZipBytes(const std::vector<ZipFitEntry>& entries, std::uint64_t commentBytes,
-                              std::int16_t level) {
-  std::uint64_t bytes =
-      ZipComponent::kEndRecordBytes + std::min<std::uint64_t>(commentBytes, kMaxZipComment);
-  for (const ZipFitEntry& entry : entries)
-    bytes += ZipComponent::kLocalHeaderBytes + ZipComponent::kCentralRecordBytes +
-             2 * entry.name.size() + ZipComponent::LargestEntryData(entry.bytes, level);
-  return bytes;
-}
-
-std::optional<std::vector<ZipFitEntry>> LargestZipEntries(const Context& ctx, std::string& why) {
+std::optional<std::vector<zip::SizedEntry>> LargestZipEntries(const Context& ctx,
+                                                              std::string& why) {
   const JobSettings& job = ctx.job;
-  std::vector<ZipFitEntry> entries{{VolumeName(job), kFloppyVolumeBytes}};
+  std::vector<zip::SizedEntry> entries{{VolumeName(job), kFloppyVolumeBytes}};
   try {
     if (!job.DizPath.empty()) entries.push_back({"file_id.diz", DizCopyBytes(ctx)});
     if (!job.NfoPath.empty())
@@ -137,7 +126,7 @@ void RefreshZipFit(Context& ctx) {
     view.ZipFitText = std::string("Largest zip: ") + e.what();
     return;
   }
-  std::uint64_t bytes = LargestZipBytes(*entries, comment, job.ZipExtra ? 9 : 6);
+  std::uint64_t bytes = zip::LargestZipBytes(*entries, comment, job.ZipExtra ? 9 : 6);
   view.ZipFitText = "Largest zip: " + GroupDigits(bytes) + " bytes";
   if (bytes > kFloppyBytes)
     view.ZipFitWarning = "Too big for a 1.44 MB floppy (" + GroupDigits(kFloppyBytes) + " bytes)";

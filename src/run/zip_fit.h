@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/context.h"
+#include "zip/size.h"
 
 namespace kelvo {
 
@@ -17,20 +18,10 @@ constexpr std::uint64_t kFloppyBytes = 1'457'664;
 // The archiver's volumes at the floppy's archive size ("-v1440000b", "-v1440").
 constexpr std::uint64_t kFloppyVolumeBytes = 1'440'000;
 
-struct ZipFitEntry {
-  std::string name;  // as the zip stores it
-  std::uint64_t bytes = 0;
-};
-
-// The most bytes a zip of these entries and comment can take as the zip
-// component writes it at `level`.
-std::uint64_t LargestZipBytes(const std::vector<ZipFitEntry>& entries, std::uint64_t commentBytes,
-                              std::int16_t level);
-
 // The entries of the job's largest zip (the first: it always has the NFO and
 // the extras) with a full volume, from the files on disk; nullopt with
 // `why` set when a chosen file cannot be read.
-std::optional<std::vector<ZipFitEntry>> LargestZipEntries(const Context& ctx, std::string& why);
+std::optional<std::vector<zip::SizedEntry>> LargestZipEntries(const Context& ctx, std::string& why);
 
 // Sets view.ZipFitText and view.ZipFitWarning for the job; both empty but at
 // the floppy's archive size with zips. Figures again only when a field it

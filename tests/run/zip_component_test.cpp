@@ -15,10 +15,11 @@
 #include <stdexcept>
 #include <thread>
 
-#include "run/parallel_deflate.h"
-#include "run/zip_comment.h"
+#include "run/zip_test_util.h"
 #include "support/temp_drives.h"
-#include "zip_test_util.h"
+#include "zip/comment.h"
+#include "zip/parallel_deflate.h"
+#include "zip/write.h"
 
 namespace kelvo {
 
@@ -512,14 +513,15 @@ class ZipParallelTest : public ZipComponentTest {
 
   // What the parallel deflate makes of `data`.
   static std::string Deflated(const std::string& data, int level) {
-    ParallelDeflate d(2);
+    zip::ParallelDeflate d(2);
     d.Begin(level, {-1, data.data(), data.size()});
     std::string out;
     char buffer[8192];
     for (;;) {
       while (std::size_t n = d.Read(buffer, sizeof buffer)) out.append(buffer, n);
       if (d.InputDone()) return out;
-      if (d.DeflateWindow([](std::uint64_t) { return true; }) != ParallelDeflate::Outcome::kDone)
+      if (d.DeflateWindow([](std::uint64_t) { return true; }) !=
+          zip::ParallelDeflate::Outcome::kDone)
         return "failed";
     }
   }
@@ -571,7 +573,7 @@ TEST_F(ZipParallelTest, LargeFilesGoInAsLibzipWouldWriteThemButForTheDeflatedByt
 }
 
 TEST_F(ZipParallelTest, FilesBelowTheThresholdAreLeftToLibzip) {
-  const auto threshold = static_cast<std::size_t>(ZipComponent::kParallelBytes);
+  const auto threshold = static_cast<std::size_t>(zip::Writer::kParallelBytes);
   std::string below = Write('d', "src/below.txt", HalfText(threshold - 1, 13));
   std::string at = Write('d', "src/at.txt", HalfText(threshold, 14));
 
@@ -718,7 +720,7 @@ TEST_F(ZipComponentLongTest, FileOverFourGigabytesMakesAZip64) {
       << zip.LastError();
 
   EXPECT_GT(std::filesystem::file_size(demo), size);
-  EXPECT_TRUE(FindZipEndRecord(demo, "demo01.zip").zip64);
+  EXPECT_TRUE(zip::FindEndRecord(demo, "demo01.zip").value.zip64);
   auto test = RunHost("7zz t " + Quote(demo));
   EXPECT_EQ(test.status, 0) << test.output;
   int err = 0;

@@ -14,7 +14,7 @@
 #include "host/filesystem.h"
 #include "host/host_config.h"
 #include "host/host_error.h"
-#include "run/zip_comment.h"
+#include "zip/comment.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ using kelvo::host::HostError;
 std::string ReadComment(std::string_view shownName) {
   std::string bytes;
   char buffer[1 << 16];
-  while (bytes.size() <= kelvo::kMaxZipComment) {
+  while (bytes.size() <= kelvo::zip::kMaxComment) {
     ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) kelvo::host::ThrowErrno("read the comment for", shownName, errno);
@@ -63,7 +63,10 @@ int Run(const std::vector<std::string>& args) {
     dosZip = fs.Absolute(*zip);
   std::string host = fs.RequireHostPath(dosZip, "open");
   std::string text = ReadComment(dosZip);
-  kelvo::WriteZipComment(host, text, dosZip);
+  if (auto error = kelvo::zip::WriteComment(host, text, dosZip)) {
+    std::fprintf(stderr, "%s\n", error->message.c_str());
+    return 1;
+  }
   return 0;
 }
 

@@ -1,4 +1,4 @@
-#include "run/zip_verify.h"
+#include "zip/check.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,13 +12,12 @@
 #include <system_error>
 #include <thread>
 
-#include "host/host_error.h"
 #include "host/unique_fd.h"
-#include "run/parallel_deflate.h"
-#include "run/zip_comment.h"
-#include "run/zip_file_io.h"
+#include "zip/comment.h"
+#include "zip/le.h"
+#include "zip/parallel_deflate.h"
 
-namespace kelvo {
+namespace kelvo::zip {
 
 namespace {
 
@@ -31,7 +30,6 @@ constexpr std::size_t kLocalSize = 30;
 constexpr std::uint32_t kMax32 = 0xFFFFFFFFu;
 
 using host::ReadExactly;
-using zipio::Le;
 using Fd = host::UniqueFd;
 
 struct Entry {
@@ -46,34 +44,28 @@ struct Bad {
   std::string reason;
 };
 
-class Checker {
+class Reader {
  public:
-  Checker(std::vector<std::vector<char>>& buffers) : buffers_(buffers) {
+  explicit Reader(std::vector<std::vector<char>>& buffers) : buffers_(buffers) {
     buffers_.resize(3);
     for (auto& b : buffers_)
       if (b.size() < kBlock) b.resize(kBlock);
   }
-  ~Checker() {
+  ~Reader() {
     if (inflating_) inflateEnd(&z_);
   }
 
-  ZipCheck Run(const std::string& zipHost, std::string_view original,
+  CheckSum Run(const std::string& zipHost, std::string_view original,
                const std::string& originalHost, const std::vector<std::uint64_t>* chunks) {
     chunks_ = chunks;
     zip_.reset(::open(zipHost.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st;
     if (!zip_ || ::fstat(zip_.get(), &st) != 0) throw Bad{std::strerror(errno)};
     fileSize_ = static_cast<std::uint64_t>(st.st_size);
-    ZipEndRecord end;
-    try {
-      end = FindZipEndRecord(zipHost, "the zip");
-    } catch (const host::HostError& e) {
-      // The reason alone: the caller names the zip.
-      std::string_view what = e.what();
-      constexpr std::string_view kPrefix = "can't read 'the zip': ";
-      if (what.starts_with(kPrefix)) what.remove_prefix(kPrefix.size());
-      throw Bad{std::string(what)};
-    }
+    EndSearch search = SearchEndRecord(ZipBytes(zip_.get(), fileSize_));
+    if (search.readError) throw Bad{std::strerror(search.readError)};
+    if (!search.record) throw Bad{"not a zip file"};
+    const EndRecord& end = *search.record;
     std::vector<Entry> entries = ReadCentral(end);
     std::sort(entries.begin(), entries.end(),
               [](const Entry& a, const Entry& b) { return a.local < b.local; });
@@ -101,15 +93,11 @@ class Checker {
     }
     if (cdOffset_ < pos_) throw Bad{"the central directory overlaps the data"};
     CrcRange(fileSize_);
-    ZipCheck check;
-    check.ok = true;
-    check.crc = static_cast<std::uint32_t>(crc_);
-    check.bytes = fileSize_;
-    return check;
+    return {static_cast<std::uint32_t>(crc_), fileSize_};
   }
 
  private:
-  std::vector<Entry> ReadCentral(const ZipEndRecord& end) {
+  std::vector<Entry> ReadCentral(const EndRecord& end) {
     char rec[kZip64EndSize];
     if (!ReadExactly(zip_.get(), rec, kEndSize, end.offset)) throw Bad{"can't read the end record"};
     std::uint64_t count = Le(rec + 10, 2), cdSize = Le(rec + 12, 4);
@@ -393,16 +381,17 @@ class Checker {
 
 }  // namespace
 
-ZipCheck CheckZip(const std::string& zipHost, std::string_view original,
-                  const std::string& originalHost, std::vector<std::vector<char>>& buffers,
-                  const std::vector<std::uint64_t>* chunks) {
+Result<CheckSum> Checker::Check(const Target& zip, const Original& original,
+                                const ChunkMap* chunks) {
+  const std::vector<std::uint64_t>* entryChunks = nullptr;
+  if (chunks)
+    if (auto found = chunks->find(original.entry); found != chunks->end())
+      entryChunks = &found->second;
   try {
-    return Checker(buffers).Run(zipHost, original, originalHost, chunks);
+    return Reader(buffers_).Run(zip.hostPath, original.entry, original.hostPath, entryChunks);
   } catch (const Bad& bad) {
-    ZipCheck check;
-    check.reason = bad.reason;
-    return check;
+    return MakeError(Fault::kCheck, "check", zip.shown, bad.reason);
   }
 }
 
-}  // namespace kelvo
+}  // namespace kelvo::zip

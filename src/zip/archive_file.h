@@ -9,18 +9,20 @@
 
 #include <zip.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
-namespace kelvo {
+namespace kelvo::zip {
 
 // zip_open() on `hostPath` with this file underneath. Null with `error` set
 // when it cannot be opened as a zip (a missing file with ZIP_CREATE is a
 // new, empty zip). A new zip gets the permissions a new file gets (the
 // umask applies); a rewritten one keeps its own. `writeBuffer` is the block
 // the writes gather in; it must outlive the zip_t and serve no other zip
-// at the same time.
+// at the same time. `mayReplace`, when set, is asked once the new zip is
+// complete: false drops it (ZIP_ER_CANCELLED) and the old one stays.
 zip_t* OpenZipArchive(const std::string& hostPath, int flags, std::vector<char>& writeBuffer,
-                      zip_error_t* error);
+                      std::function<bool()> mayReplace, zip_error_t* error);
 
-}  // namespace kelvo
+}  // namespace kelvo::zip

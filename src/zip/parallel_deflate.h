@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-namespace kelvo {
+namespace kelvo::zip {
 
 class ParallelDeflate {
  public:
@@ -121,4 +121,4 @@ class ParallelDeflate {
   std::uint64_t wakes_ = 0;
 };
 
-}  // namespace kelvo
+}  // namespace kelvo::zip

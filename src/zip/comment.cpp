@@ -1,5 +1,4 @@
-#include "run/zip_comment.h"
-#include "run/zip_file_io.h"
+#include "zip/comment.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,10 +11,10 @@
 #include <cstring>
 #include <vector>
 
-#include "host/host_error.h"
 #include "host/unique_fd.h"
+#include "zip/le.h"
 
-namespace kelvo {
+namespace kelvo::zip {
 
 namespace {
 
@@ -27,7 +26,14 @@ constexpr std::string_view kLocatorSig = "PK\x06\x07";
 constexpr std::string_view kZip64EndSig = "PK\x06\x06";
 constexpr std::string_view kCentralSig = "PK\x01\x02";
 
-using zipio::Le;
+// Inside this file a failure is thrown; the public functions return it.
+[[noreturn]] void Fail(Fault fault, std::string_view verb, std::string_view object,
+                       std::string_view reason) {
+  throw MakeError(fault, verb, object, reason);
+}
+[[noreturn]] void FailErrno(Fault fault, std::string_view verb, std::string_view object, int err) {
+  Fail(fault, verb, object, std::strerror(err));
+}
 
 bool SigAt(const ZipBytes& zip, std::uint64_t offset, std::string_view sig) {
   char buffer[4];
@@ -37,7 +43,7 @@ bool SigAt(const ZipBytes& zip, std::uint64_t offset, std::string_view sig) {
 // Whether the end record at `offset` (its bytes in `rec`) is the real one:
 // single disk, and the central directory it names ends where the end
 // records begin and starts with a central header.
-bool Consistent(const ZipBytes& zip, std::uint64_t offset, const char* rec, ZipEndRecord& out) {
+bool Consistent(const ZipBytes& zip, std::uint64_t offset, const char* rec, EndRecord& out) {
   std::uint64_t disk = Le(rec + 4, 2), cdDisk = Le(rec + 6, 2);
   std::uint64_t entriesHere = Le(rec + 8, 2), entries = Le(rec + 10, 2);
   std::uint64_t cdSize = Le(rec + 12, 4), cdOffset = Le(rec + 16, 4);
@@ -76,7 +82,7 @@ bool Consistent(const ZipBytes& zip, std::uint64_t offset, const char* rec, ZipE
 
 // Why a comment can't be written into any zip; empty when it can.
 std::string CommentRefusal(std::string_view comment) {
-  if (comment.size() > kMaxZipComment) return "the comment is longer than 65535 bytes";
+  if (comment.size() > kMaxComment) return "the comment is longer than 65535 bytes";
   // Readers look for the end record from the back: one inside the comment
   // would hide the real one from some of them.
   if (comment.find(kEndSig) != std::string_view::npos)
@@ -84,19 +90,19 @@ std::string CommentRefusal(std::string_view comment) {
   return {};
 }
 
-ZipEndRecord FindEnd(int fd, std::uint64_t size, std::string_view shownName) {
-  ZipEndSearch search = SearchZipEndRecord(ZipBytes(fd, size));
-  if (search.readError) host::ThrowErrno("read", shownName, search.readError);
-  if (!search.record) throw host::HostError("read", shownName, "not a zip file");
+EndRecord FindEnd(int fd, std::uint64_t size, std::string_view shownName) {
+  EndSearch search = SearchEndRecord(ZipBytes(fd, size));
+  if (search.readError) FailErrno(Fault::kNotAZip, "read", shownName, search.readError);
+  if (!search.record) Fail(Fault::kNotAZip, "read", shownName, "not a zip file");
   return *search.record;
 }
 
 void OpenForReading(const std::string& hostPath, std::string_view shownName, host::UniqueFd& file,
                     struct stat& st) {
   file.reset(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file) host::ThrowErrno("open", shownName, errno);
-  if (::fstat(file.get(), &st) != 0) host::ThrowErrno("open", shownName, errno);
-  if (!S_ISREG(st.st_mode)) throw host::HostError("open", shownName, "not a file");
+  if (!file) FailErrno(Fault::kNotAZip, "open", shownName, errno);
+  if (::fstat(file.get(), &st) != 0) FailErrno(Fault::kNotAZip, "open", shownName, errno);
+  if (!S_ISREG(st.st_mode)) Fail(Fault::kNotAZip, "open", shownName, "not a file");
 }
 
 void CopyRange(int in, int out, std::uint64_t len, std::string_view shownName) {
@@ -121,7 +127,7 @@ void CopyRange(int in, int out, std::uint64_t len, std::string_view shownName) {
           ssize_t w = ::pwrite(out, buffer.data() + done, static_cast<std::size_t>(n - done),
                                outPos + done);
           if (w < 0 && errno == EINTR) continue;
-          if (w < 0) host::ThrowErrno("write", shownName, errno);
+          if (w < 0) FailErrno(Fault::kWrite, "write", shownName, errno);
           done += w;
         }
         inPos += n;
@@ -129,8 +135,8 @@ void CopyRange(int in, int out, std::uint64_t len, std::string_view shownName) {
       }
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) host::ThrowErrno("write", shownName, errno);
-    if (n == 0) throw host::HostError("read", shownName, "the file got shorter");
+    if (n < 0) FailErrno(Fault::kWrite, "write", shownName, errno);
+    if (n == 0) Fail(Fault::kNotAZip, "read", shownName, "the file got shorter");
   }
 }
 
@@ -140,7 +146,7 @@ void WriteAll(int fd, std::string_view bytes, std::uint64_t offset, std::string_
     ssize_t n =
         ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) host::ThrowErrno("write", shownName, errno);
+    if (n < 0) FailErrno(Fault::kWrite, "write", shownName, errno);
     done += static_cast<std::size_t>(n);
   }
 }
@@ -159,12 +165,12 @@ bool ZipBytes::Read(char* out, std::size_t len, std::uint64_t offset, int* error
   return static_cast<bool>(read);
 }
 
-ZipEndSearch SearchZipEndRecord(const ZipBytes& zip) {
-  ZipEndSearch search;
+EndSearch SearchEndRecord(const ZipBytes& zip) {
+  EndSearch search;
   const std::uint64_t size = zip.size();
   if (size < kEndSize) return search;
   std::size_t tailLen =
-      static_cast<std::size_t>(std::min<std::uint64_t>(size, kEndSize + kMaxZipComment));
+      static_cast<std::size_t>(std::min<std::uint64_t>(size, kEndSize + kMaxComment));
   std::uint64_t tailStart = size - tailLen;
   std::vector<char> tail(tailLen);
   if (!zip.Read(tail.data(), tailLen, tailStart, &search.readError)) {
@@ -176,7 +182,7 @@ ZipEndSearch SearchZipEndRecord(const ZipBytes& zip) {
   for (std::size_t i = tailLen - kEndSize + 1; i-- > 0;) {
     if (std::string_view(tail.data() + i, 4) != kEndSig) continue;
     if (i + kEndSize + Le(tail.data() + i + 20, 2) != tailLen) continue;
-    ZipEndRecord record;
+    EndRecord record;
     if (Consistent(zip, tailStart + i, tail.data() + i, record)) {
       search.record = record;
       return search;
@@ -185,8 +191,7 @@ ZipEndSearch SearchZipEndRecord(const ZipBytes& zip) {
   return search;
 }
 
-CommentTail NewCommentTail(const ZipBytes& zip, const ZipEndRecord& record,
-                           std::string_view comment) {
+CommentTail NewCommentTail(const ZipBytes& zip, const EndRecord& record, std::string_view comment) {
   CommentTail tail;
   tail.refusal = CommentRefusal(comment);
   if (!tail.refusal.empty()) return tail;
@@ -209,62 +214,71 @@ CommentTail NewCommentTail(const ZipBytes& zip, const ZipEndRecord& record,
   return tail;
 }
 
-ZipEndRecord FindZipEndRecord(const std::string& hostPath, std::string_view shownName) {
+Result<EndRecord> FindEndRecord(const std::string& hostPath, std::string_view shownName) try {
   host::UniqueFd file;
   struct stat st;
   OpenForReading(hostPath, shownName, file, st);
   return FindEnd(file.get(), static_cast<std::uint64_t>(st.st_size), shownName);
+} catch (const Error& error) {
+  return error;
 }
 
-std::string ReadZipComment(const std::string& hostPath, std::string_view shownName) {
+Result<std::string> ReadComment(const std::string& hostPath, std::string_view shownName) try {
   host::UniqueFd file;
   struct stat st;
   OpenForReading(hostPath, shownName, file, st);
-  ZipEndRecord record = FindEnd(file.get(), static_cast<std::uint64_t>(st.st_size), shownName);
+  EndRecord record = FindEnd(file.get(), static_cast<std::uint64_t>(st.st_size), shownName);
   std::string comment(static_cast<std::size_t>(record.commentLength), '\0');
   host::ReadOutcome read =
       host::ReadExactly(file.get(), comment.data(), comment.size(), record.offset + kEndSize);
-  if (!read) host::ThrowErrno("read", shownName, read.error ? read.error : EIO);
+  if (!read) FailErrno(Fault::kNotAZip, "read", shownName, read.error ? read.error : EIO);
   return comment;
+} catch (const Error& error) {
+  return error;
 }
 
-void WriteZipComment(const std::string& hostPath, std::string_view comment,
-                     std::string_view shownName) {
+std::optional<Error> WriteComment(const std::string& hostPath, std::string_view comment,
+                                  std::string_view shownName) try {
   const char* verb = "set the comment of";
   if (std::string why = CommentRefusal(comment); !why.empty())
-    throw host::HostError(verb, shownName, why);
+    Fail(Fault::kBadRequest, verb, shownName, why);
 
   // Replace the file a symbolic link names, not the link.
   char* resolved = ::realpath(hostPath.c_str(), nullptr);
-  if (!resolved) host::ThrowErrno("open", shownName, errno);
+  if (!resolved) FailErrno(Fault::kNotAZip, "open", shownName, errno);
   std::string target = resolved;
   std::free(resolved);
 
   host::UniqueFd in;
   struct stat st;
   OpenForReading(target, shownName, in, st);
-  if (!(st.st_mode & S_IWUSR)) throw host::HostError("write", shownName, "Read-only file");
+  if (!(st.st_mode & S_IWUSR)) Fail(Fault::kWrite, "write", shownName, "Read-only file");
   const auto size = static_cast<std::uint64_t>(st.st_size);
-  ZipEndRecord record = FindEnd(in.get(), size, shownName);
+  EndRecord record = FindEnd(in.get(), size, shownName);
   CommentTail tail = NewCommentTail(ZipBytes(in.get(), size), record, comment);
-  if (tail.readError) host::ThrowErrno("read", shownName, tail.readError);
-  if (!tail.refusal.empty()) throw host::HostError(verb, shownName, tail.refusal);
+  if (tail.readError) FailErrno(Fault::kNotAZip, "read", shownName, tail.readError);
+  if (!tail.refusal.empty()) Fail(Fault::kBadRequest, verb, shownName, tail.refusal);
 
   std::string temp = target + ".XXXXXX";
   host::UniqueFd out(::mkstemp(temp.data()));
-  if (!out) host::ThrowErrno("create a file beside", shownName, errno);
+  if (!out) FailErrno(Fault::kWrite, "create a file beside", shownName, errno);
   try {
-    if (::fchmod(out.get(), st.st_mode & 07777) != 0) host::ThrowErrno("write", shownName, errno);
+    if (::fchmod(out.get(), st.st_mode & 07777) != 0)
+      FailErrno(Fault::kWrite, "write", shownName, errno);
     // Everything up to the end record's comment length stays as it was.
     std::uint64_t keep = record.offset + kEndSize - 2;
     CopyRange(in.get(), out.get(), keep, shownName);
     WriteAll(out.get(), tail.bytes, keep, shownName);
-    if (::close(out.release()) != 0) host::ThrowErrno("write", shownName, errno);
-    if (::rename(temp.c_str(), target.c_str()) != 0) host::ThrowErrno("replace", shownName, errno);
+    if (::close(out.release()) != 0) FailErrno(Fault::kWrite, "write", shownName, errno);
+    if (::rename(temp.c_str(), target.c_str()) != 0)
+      FailErrno(Fault::kWrite, "replace", shownName, errno);
   } catch (...) {
     ::unlink(temp.c_str());
     throw;
   }
+  return std::nullopt;
+} catch (const Error& error) {
+  return error;
 }
 
-}  // namespace kelvo
+}  // namespace kelvo::zip

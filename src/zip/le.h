@@ -1,9 +1,9 @@
-// Little-endian fields of a zip, for the comment writer and the zip check.
+// Little-endian fields of a zip, for the comment writer and the check.
 #pragma once
 
 #include <cstdint>
 
-namespace kelvo::zipio {
+namespace kelvo::zip {
 
 inline std::uint64_t Le(const char* p, int bytes) {
   std::uint64_t v = 0;
@@ -11,4 +11,4 @@ inline std::uint64_t Le(const char* p, int bytes) {
   return v;
 }
 
-}  // namespace kelvo::zipio
+}  // namespace kelvo::zip

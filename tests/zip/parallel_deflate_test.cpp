@@ -1,4 +1,4 @@
-#include "run/parallel_deflate.h"
+#include "zip/parallel_deflate.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,10 +9,10 @@
 #include <cstring>
 #include <thread>
 
+#include "run/zip_test_util.h"
 #include "support/temp_drives.h"
-#include "zip_test_util.h"
 
-namespace kelvo {
+namespace kelvo::zip {
 
 using testing::RandomBytes;
 using testing::TempDrives;
@@ -196,4 +196,4 @@ TEST(ParallelDeflateTest, AFileThatCannotBeReadFailsTheWindow) {
   ::close(dir);
 }
 
-}  // namespace kelvo
+}  // namespace kelvo::zip

@@ -1,4 +1,4 @@
-#include "run/parallel_deflate.h"
+#include "zip/parallel_deflate.h"
 
 #include <unistd.h>
 #include <zlib.h>
@@ -16,7 +16,7 @@
 
 #include "host/unique_fd.h"
 
-namespace kelvo {
+namespace kelvo::zip {
 
 namespace {
 
@@ -314,4 +314,4 @@ std::size_t ParallelDeflate::Read(char* out, std::size_t len) {
   return copied;
 }
 
-}  // namespace kelvo
+}  // namespace kelvo::zip

@@ -12,11 +12,13 @@
 #include <string>
 #include <string_view>
 
-namespace kelvo {
+#include "zip/error.h"
 
-constexpr std::size_t kMaxZipComment = 65535;
+namespace kelvo::zip {
 
-struct ZipEndRecord {
+constexpr std::size_t kMaxComment = 65535;
+
+struct EndRecord {
   std::uint64_t offset = 0;         // of the end-of-central-directory record
   std::uint64_t commentLength = 0;  // as the record says
   bool zip64 = false;               // a zip64 end record and locator precede it
@@ -42,36 +44,36 @@ class ZipBytes {
 // What the search found: the real end record, or none when the bytes are
 // no zip this code can vouch for (a spanned or self-extracting one, or no
 // zip at all); readError is the errno of a failed read of the file's end.
-struct ZipEndSearch {
-  std::optional<ZipEndRecord> record;
+struct EndSearch {
+  std::optional<EndRecord> record;
   int readError = 0;
 };
-ZipEndSearch SearchZipEndRecord(const ZipBytes& zip);
+EndSearch SearchEndRecord(const ZipBytes& zip);
 
 // What follows the end record's first 20 bytes once `comment` is the zip's
 // comment (its length, then the comment itself), or the reason it is
-// refused: longer than kMaxZipComment bytes, or a zip end record signature
+// refused: longer than kMaxComment bytes, or a zip end record signature
 // in it or across its length. readError as above.
 struct CommentTail {
   std::string bytes;
   std::string refusal;
   int readError = 0;
 };
-CommentTail NewCommentTail(const ZipBytes& zip, const ZipEndRecord& record,
-                           std::string_view comment);
+CommentTail NewCommentTail(const ZipBytes& zip, const EndRecord& record, std::string_view comment);
 
-// Finds the real end record of the zip at `hostPath`. Throws HostError
-// ("can't <verb> '<shownName>': <reason>") when the file cannot be read or
-// is not a zip this code can vouch for (a spanned or self-extracting one).
-ZipEndRecord FindZipEndRecord(const std::string& hostPath, std::string_view shownName);
+// Finds the real end record of the zip at `hostPath`; `shownName` names it
+// in messages. kNotAZip when the file cannot be read or is not a zip this
+// code can vouch for (a spanned or self-extracting one).
+Result<EndRecord> FindEndRecord(const std::string& hostPath, std::string_view shownName);
 
 // The comment of the zip, as bytes.
-std::string ReadZipComment(const std::string& hostPath, std::string_view shownName);
+Result<std::string> ReadComment(const std::string& hostPath, std::string_view shownName);
 
-// Makes `comment` the whole comment of the zip. Refused (HostError, zip
-// untouched): more than kMaxZipComment bytes; bytes that a reader would take
-// for an end record; a read-only zip; a file that is not a zip.
-void WriteZipComment(const std::string& hostPath, std::string_view comment,
-                     std::string_view shownName);
+// Makes `comment` the whole comment of the zip. Refused, the zip untouched:
+// more than kMaxComment bytes or bytes that a reader would take for an end
+// record (kBadRequest); a read-only zip (kWrite); not a zip (kNotAZip).
+[[nodiscard]] std::optional<Error> WriteComment(const std::string& hostPath,
+                                                std::string_view comment,
+                                                std::string_view shownName);
 
-}  // namespace kelvo
+}  // namespace kelvo::zip
