@@ -264,21 +264,10 @@ std::optional<std::string> FileSystem::ReadWholeFile(std::string_view dosPath,
   if (::fstat(in.get(), &st) != 0) ThrowErrno("read", dosPath, errno);
   if (S_ISDIR(st.st_mode)) throw HostError("read", dosPath, "Is a directory");
   std::string bytes;
-  char buffer[1 << 16];
-  for (;;) {
-    // The size is what the reads give, not what fstat said a moment ago;
-    // one byte past the limit tells a longer file.
-    const std::uint64_t room = limit - bytes.size() + 1;
-    ssize_t n =
-        ::read(in.get(), buffer, static_cast<size_t>(std::min<std::uint64_t>(sizeof buffer, room)));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowErrno("read", dosPath, errno);
-    }
-    if (n == 0) return bytes;
-    bytes.append(buffer, static_cast<size_t>(n));
-    if (bytes.size() > limit) return std::nullopt;
-  }
+  ReadOutcome read = ReadToEnd(in.get(), bytes, limit);
+  if (read.end == ReadOutcome::End::Failed) ThrowErrno("read", dosPath, read.error);
+  if (read.end == ReadOutcome::End::Short) return std::nullopt;
+  return bytes;
 }
 
 std::unique_ptr<LineReader> FileSystem::OpenRead(std::string_view dosPath) const {

@@ -18,6 +18,9 @@ namespace kelvo::host {
 
 namespace {
 
+// A drive table and a program table fit in far less; more is no host.ini.
+constexpr std::uint64_t kMaxHostIni = 1 << 20;
+
 // Why a file or folder can't be trusted to name programs: someone other
 // than the running user or root owns it, or others may write to it.
 std::string Untrusted(const struct stat& st) {
@@ -60,14 +63,9 @@ std::optional<std::string> ReadTrustedIni(const std::string& appHostDir,
   if (auto why = Untrusted(st); !why.empty()) return ignore("its folder " + why);
 
   std::string text;
-  char buffer[8192];
-  for (;;) {
-    ssize_t n = ::read(file.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return ignore(std::strerror(errno));
-    if (n == 0) break;
-    text.append(buffer, static_cast<size_t>(n));
-  }
+  ReadOutcome read = ReadToEnd(file.get(), text, kMaxHostIni);
+  if (read.end == ReadOutcome::End::Failed) return ignore(std::strerror(read.error));
+  if (read.end == ReadOutcome::End::Short) return ignore("it is larger than 1 MB");
   return text;
 }
 

@@ -41,24 +41,19 @@ OrdinaryFile ReadOrdinaryFile(const std::string& hostPath, std::uint64_t limit) 
   if (::fstat(fd.get(), &st) != 0) return fail(OrdinaryFile::Status::ReadFailed, errno);
   if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > limit) return refuse(st);
 
-  char buffer[1 << 16];
-  for (;;) {
-    ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return fail(OrdinaryFile::Status::ReadFailed, errno);
-    if (got == 0) return r;
-    // A file that grows while it is read stops at the limit.
-    if (r.bytes.size() + static_cast<std::size_t>(got) > limit) {
-      r.size = r.bytes.size() + static_cast<std::size_t>(got);
-      if (::fstat(fd.get(), &st) == 0)
-        r.size = std::max(r.size, static_cast<std::uint64_t>(st.st_size));
-      r.status = OrdinaryFile::Status::TooLarge;
-      r.bytes.clear();
-      r.bytes.shrink_to_fit();
-      return r;
-    }
-    r.bytes.append(buffer, static_cast<std::size_t>(got));
+  ReadOutcome read = ReadToEnd(fd.get(), r.bytes, limit);
+  if (read.end == ReadOutcome::End::Failed)
+    return fail(OrdinaryFile::Status::ReadFailed, read.error);
+  if (read.end == ReadOutcome::End::Short) {
+    // It grew while it was read.
+    r.size = r.bytes.size();
+    if (::fstat(fd.get(), &st) == 0)
+      r.size = std::max(r.size, static_cast<std::uint64_t>(st.st_size));
+    r.status = OrdinaryFile::Status::TooLarge;
+    r.bytes.clear();
+    r.bytes.shrink_to_fit();
   }
+  return r;
 }
 
 }  // namespace kelvo::host

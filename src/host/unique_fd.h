@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <utility>
 
 namespace kelvo::host {
@@ -45,5 +46,11 @@ struct ReadOutcome {
 
 // Exactly `len` bytes at `offset` (pread, again after EINTR).
 ReadOutcome ReadExactly(int fd, char* buffer, std::size_t len, std::uint64_t offset);
+
+// Reads `fd` from where it stands to its end, appending to `out`. The size
+// is what the reads give, not what fstat said a moment ago: Complete, or
+// Short when more than `limit` bytes came (one past the limit tells a
+// longer file; what was read stays in `out`), or Failed.
+ReadOutcome ReadToEnd(int fd, std::string& out, std::uint64_t limit);
 
 }  // namespace kelvo::host

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "host/ordinary_file.h"
@@ -81,6 +82,40 @@ TEST(ReadExactlyTest, TellsCompleteShortAndFailedApart) {
 
   UniqueFd dir(::open(t.Host('d').c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   read = ReadExactly(dir.get(), buffer, 1, 0);
+  EXPECT_EQ(read.end, ReadOutcome::End::Failed);
+  EXPECT_EQ(read.error, EISDIR);
+}
+
+// What the reads give decides, from where the descriptor stands: a pipe
+// whose writer said more than the limit is told apart by one byte.
+TEST(ReadToEndTest, ReadsToTheEndOrOnePastTheLimit) {
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  UniqueFd readEnd(pipeFds[0]), writeEnd(pipeFds[1]);
+  const std::string said = std::string(100'000, 'x') + "\x1A\r\n";
+  std::thread writer([&] {
+    for (std::size_t at = 0; at < said.size();)
+      at += static_cast<std::size_t>(::write(writeEnd.get(), said.data() + at, said.size() - at));
+    writeEnd.reset();
+  });
+  std::string heard = "kept ";
+  ReadOutcome read = ReadToEnd(readEnd.get(), heard, said.size());
+  writer.join();
+  EXPECT_TRUE(read);
+  EXPECT_EQ(heard, "kept " + said);
+
+  TempDrives t;
+  const std::string path = t.Host('d', "f.bin");
+  TempDrives::WriteFile(path, "0123456789");
+  UniqueFd fd(OpenRead(path));
+  ASSERT_EQ(::lseek(fd.get(), 4, SEEK_SET), 4);
+  std::string bytes;
+  read = ReadToEnd(fd.get(), bytes, 5);
+  EXPECT_EQ(read.end, ReadOutcome::End::Short);
+  EXPECT_EQ(bytes, "456789");
+
+  UniqueFd dir(::open(t.Host('d').c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  read = ReadToEnd(dir.get(), bytes, 5);
   EXPECT_EQ(read.end, ReadOutcome::End::Failed);
   EXPECT_EQ(read.error, EISDIR);
 }
