@@ -31,7 +31,7 @@ QListWidgetItem* Row(const QListWidget* list, const QString& text) {
 
 struct Shown {
   explicit Shown(bool atIndex)
-      : window(Manual(), QFileInfo(KELVO_HELP_FILE).absolutePath(), atIndex) {
+      : window(Manual(), KELVO_HELP_FILE, atIndex) {
     window.show();
     window.activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -47,6 +47,8 @@ TEST(HelpWindowTest, OpensAtTheContents) {
   EXPECT_EQ(w.Browser()->verticalScrollBar()->value(), 0);
   const QString text = w.Browser()->toPlainText();
   EXPECT_TRUE(text.startsWith("Kelvo32 Help")) << text.left(40).toStdString();
+  // Where the manual lies on this computer.
+  EXPECT_EQ(w.windowTitle(), QString("Kelvo32 Help (%1)").arg(KELVO_HELP_FILE));
   EXPECT_TRUE(text.contains("Contents"));
   // The manual is long enough for the jumps below to scroll.
   EXPECT_GT(w.Browser()->verticalScrollBar()->maximum(), 0);

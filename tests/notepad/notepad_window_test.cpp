@@ -251,6 +251,12 @@ TEST_F(NotepadWindowTest, ClosingAsksAboutUnsavedChanges) {
 TEST_F(NotepadWindowTest, NewFileIsMadeOnSave) {
   std::string path = drives_.Host('d', "new.diz");
   NotepadWindow w(path, "d:\\new.diz", "");
+  // The title names the DOS path and where it lies here, marked once changed.
+  const QString where = "d:\\new.diz (" + QString::fromStdString(path) + ") - Notepad";
+  EXPECT_EQ(w.windowTitle(), where);
+  w.Area()->insertPlainText("x");
+  EXPECT_EQ(w.windowTitle(), "*" + where);
+  w.Area()->undo();
   EXPECT_FALSE(testing::TempDrives::FileExists(path));
   EXPECT_EQ(w.Save(), "");
   EXPECT_EQ(testing::TempDrives::ReadFile(path), "");

@@ -2,7 +2,6 @@
 // with -index at its index and search box. The path is a DOS path, mapped
 // through the drive table; see viewer/help_index.h for the argument forms.
 #include <QApplication>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
@@ -69,8 +68,7 @@ int main(int argc, char** argv) {
     Complain("there is no desktop to show the help window on.");
     return kExitNoDesktop;
   }
-  help::HelpWindow window(file.html, QFileInfo(QString::fromStdString(*hostPath)).absolutePath(),
-                          request->index);
+  help::HelpWindow window(file.html, QString::fromStdString(*hostPath), request->index);
   window.show();
   return app.exec();
 }

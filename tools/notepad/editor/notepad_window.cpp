@@ -170,7 +170,9 @@ void NotepadWindow::UpdateStatus() {
 }
 
 void NotepadWindow::UpdateTitle() {
-  setWindowTitle((Modified() ? "*" : "") + shownName_ + " - Notepad");
+  // The DOS path the job names, and where that is on this computer.
+  QString where = hostPath_.empty() ? QString() : " (" + QString::fromStdString(hostPath_) + ")";
+  setWindowTitle((Modified() ? "*" : "") + shownName_ + where + " - Notepad");
 }
 
 void NotepadWindow::closeEvent(QCloseEvent* event) {

@@ -1,5 +1,6 @@
 #include "viewer/help_window.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,16 +16,16 @@ namespace {
 constexpr int kAnchorRole = Qt::UserRole;
 }
 
-HelpWindow::HelpWindow(const QString& html, const QString& baseDir, bool atIndex)
+HelpWindow::HelpWindow(const QString& html, const QString& helpFile, bool atIndex)
     : browser_(new QTextBrowser),
       indexPane_(new QWidget),
       search_(new QLineEdit),
       list_(new QListWidget) {
-  setWindowTitle("Kelvo32 Help");
+  setWindowTitle(QString("Kelvo32 Help (%1)").arg(helpFile));
   resize(900, 650);
 
   browser_->setOpenExternalLinks(true);
-  browser_->setSearchPaths({baseDir});
+  browser_->setSearchPaths({QFileInfo(helpFile).absolutePath()});
   browser_->setHtml(html);
 
   search_->setPlaceholderText("Type a word to find");

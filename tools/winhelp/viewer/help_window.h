@@ -16,8 +16,9 @@ namespace kelvo::help {
 
 class HelpWindow : public QMainWindow {
  public:
-  // html: the manual's text; baseDir: where its pictures would be found.
-  HelpWindow(const QString& html, const QString& baseDir, bool atIndex);
+  // html: the manual's text; helpFile: its host path, which the title
+  // shows and beside which its pictures would be found.
+  HelpWindow(const QString& html, const QString& helpFile, bool atIndex);
 
   // The manual from its start, the index pane closed.
   void ShowContents();
