@@ -14,6 +14,7 @@
 #include "host/host_config.h"
 #include "host/host_error.h"
 #include "host/mounts.h"
+#include "host/state_dir.h"
 #include "host/stop_signal.h"
 #include "run/run_driver.h"
 #include "shell/own_options.h"
@@ -47,11 +48,13 @@ struct Setup {
   kelvo::host::CommandRunner runner;
   std::string appDir;
   std::string appHostDir;
-  Setup(const kelvo::host::HostConfig& config, std::string dosAppDir)
+  std::string stateDir;  // where Kelvo32.ini and temp\ go (DOS)
+  Setup(const kelvo::host::HostConfig& config, std::string dosAppDir, std::string dosStateDir)
       : fs(config.drives),
         runner(fs, config.programs),
         appDir(std::move(dosAppDir)),
-        appHostDir(config.appHostDir) {}
+        appHostDir(config.appHostDir),
+        stateDir(std::move(dosStateDir)) {}
 };
 
 // "!job.kvo" or "$job.kvo": no window, no splash, no display needed.
@@ -61,7 +64,7 @@ int RunWithoutWindow(int argc, char** argv, Setup& host, const std::string& comm
   QCoreApplication::setApplicationName("Kelvo32");
   UnattendedUi ui = UnattendedUi::ForStderr();
   SystemClock clock;
-  Context ctx(host.fs, host.runner, ui, clock, host.appDir);
+  Context ctx(host.fs, host.runner, ui, clock, host.appDir, host.stateDir);
   if (shell::RunsFromDriveRoot(ctx)) {
     // No one is there to answer a box: the reason goes with the status.
     ui.Report(shell::kDriveRootText);
@@ -89,7 +92,7 @@ int RunWindow(int argc, char** argv, Setup& host, const std::string& commandLine
 
   ui::QtUi qtUi(host.fs.Drives());
   SystemClock clock;
-  Context ctx(host.fs, host.runner, qtUi, clock, host.appDir);
+  Context ctx(host.fs, host.runner, qtUi, clock, host.appDir, host.stateDir);
   ui::LoadProgramSettings(ctx.prefs);
   RunDriver driver(ctx);
   shell::Session session(ctx, driver);
@@ -187,7 +190,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Kelvo32: can't map '%s': no drive holds it\n", config.appHostDir.c_str());
     return kExitNotStarted;
   }
-  Setup host(config, *appDir);
+  // A system-wide install can't be written: what the program keeps beside
+  // itself goes to a per-user folder instead.
+  const host::StateDir state = host::ChooseStateDir(config.appHostDir);
+  auto stateDir = state.hostDir.empty() ? std::nullopt : config.drives.ToDos(state.hostDir);
+  if (!stateDir) {
+    std::fprintf(stderr, "Kelvo32: can't keep its settings: %s\n",
+                 state.hostDir.empty() ? state.problem.c_str() : "no drive holds the folder");
+    return kExitNotStarted;
+  }
+  Setup host(config, *appDir, *stateDir);
   return batch ? RunWithoutWindow(argc, argv, host, commandLine)
                : RunWindow(argc, argv, host, commandLine);
 }

@@ -13,8 +13,13 @@ std::tm SystemClock::Now() const {
 }
 
 Context::Context(host::FileSystem& fs_, host::CommandRunner& runner_, Ui& ui_, const Clock& clock_,
-                 std::string appDir_)
-    : fs(fs_), runner(runner_), ui(ui_), clock(clock_), appDir(std::move(appDir_)) {
+                 std::string appDir_, std::string stateDir_)
+    : fs(fs_),
+      runner(runner_),
+      ui(ui_),
+      clock(clock_),
+      appDir(std::move(appDir_)),
+      stateDir(stateDir_.empty() ? appDir : std::move(stateDir_)) {
   ui.RememberFoldersIn(&prefs.LastFolders);
 }
 
@@ -24,6 +29,10 @@ Context::~Context() {
 
 std::string Context::AppFile(const std::string& name) const {
   return dos::Join(appDir, name);
+}
+
+std::string Context::StateFile(const std::string& name) const {
+  return dos::Join(stateDir, name);
 }
 
 void Context::NoteWritten(const std::string& dosPath) {

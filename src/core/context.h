@@ -47,8 +47,10 @@ class SystemClock : public Clock {
 };
 
 struct Context {
+  // `stateDir` is where the program writes what it keeps beside itself;
+  // the application directory when empty.
   Context(host::FileSystem& fs, host::CommandRunner& runner, Ui& ui, const Clock& clock,
-          std::string appDir);
+          std::string appDir, std::string stateDir = {});
   ~Context();
   Context(const Context&) = delete;
   Context& operator=(const Context&) = delete;
@@ -70,6 +72,9 @@ struct Context {
   Ui& ui;
   const Clock& clock;
   const std::string appDir;  // DOS path of the application directory, no trailing '\'
+  // DOS path of the folder that takes Kelvo32.ini, temp\ and text.tmp: the
+  // application directory, or a per-user folder when that can't be written.
+  const std::string stateDir;
 
   // Set when an action ends the program ("E&xit" of the run panel); the
   // window closes once that action has returned, and the program ends with
@@ -89,8 +94,10 @@ struct Context {
   void NoteWritten(const std::string& dosPath);
   void DeleteIfWritten(const std::string& dosPath);
 
-  // appDir + "\" + name
+  // appDir + "\" + name: what the install brings (tools, help, sounds).
   std::string AppFile(const std::string& name) const;
+  // stateDir + "\" + name: what the program writes beside itself.
+  std::string StateFile(const std::string& name) const;
   // Plays a sound file of the application directory; a missing one plays
   // nothing.
   void PlayAppSound(const std::string& name, bool wait);

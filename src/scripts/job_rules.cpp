@@ -73,7 +73,7 @@ std::string WriteProblem(Context& ctx, const std::string& dir) {
 // read back up to the first empty line; the first that no longer exists, or
 // empty when each still does.
 std::string MissingSkipEntry(Context& ctx) {
-  std::string tmp = ctx.AppFile("text.tmp");
+  std::string tmp = ctx.StateFile("text.tmp");
   {
     auto out = ctx.fs.OpenWrite(tmp, host::LineWriter::Mode::Replace);
     out->WriteRaw(ctx.job.SkipEntries);
@@ -308,10 +308,12 @@ const std::array<JobRule, 32> kRules{{
      }},
     {"an application folder that can't be written", kExitRunError, true,
      [](Context& ctx) -> std::optional<Refusal> {
-       std::string problem = WriteProblem(ctx, ctx.appDir);
+       // The folder that plays its part for writing, when it has one.
+       std::string problem = WriteProblem(ctx, ctx.stateDir);
        if (problem.empty()) return std::nullopt;
-       return Missing(Panel::None,
-                      "The application folder " + ctx.appDir + " can't be written: " + problem);
+       const char* which = ctx.stateDir == ctx.appDir ? "application folder" : "per-user folder";
+       return Missing(Panel::None, std::string("The ") + which + " " + ctx.stateDir +
+                                       " can't be written: " + problem);
      }},
 }};
 

@@ -229,7 +229,7 @@ std::string ScriptWindowTitle(std::string_view scriptPath) {
 }
 
 void SaveScript(Context& ctx) {
-  auto chosen = ctx.ui.SaveFile({"Save script", "Script (*.kvo)|*.kvo|", "*.kvo", ctx.appDir});
+  auto chosen = ctx.ui.SaveFile({"Save script", "Script (*.kvo)|*.kvo|", "*.kvo", ctx.stateDir});
   if (!chosen) return;
   std::string path = ctx.fs.LowerChosenPath(*chosen);
   if (path.empty()) return;
@@ -352,7 +352,7 @@ void PrepareScriptLoad(Context& ctx) {
 
 void OpenScript(Context& ctx) {
   PrepareScriptLoad(ctx);
-  auto chosen = ctx.ui.OpenFile({"Open script", "Script (*.kvo)|*.kvo|", "*.kvo", ctx.appDir});
+  auto chosen = ctx.ui.OpenFile({"Open script", "Script (*.kvo)|*.kvo|", "*.kvo", ctx.stateDir});
   if (!chosen) return;
   LoadChosenScript(ctx, *chosen);
 }

@@ -55,9 +55,10 @@ Drives: c: is ~/.local/share/kelvo32/drive_c (the work folders and exchange
 files), h: your home directory, z: the root directory; mounted CDs and USB
 drives take free letters from d:. A host.ini beside the program adds or
 changes letters in its [drives] section (d=/media/cdrom).
-Settings: Kelvo32.ini in the program's folder (the zip comment), and
-$XDG_CONFIG_HOME/kelvo32/kelvo32.conf (&SFV, the dialogs' folders, the
-window's place).
+Settings: Kelvo32.ini in the program's folder (the zip comment), or in
+$XDG_DATA_HOME/kelvo32 (~/.local/share/kelvo32) when that folder can't be
+written, as in a system-wide install; and $XDG_CONFIG_HOME/kelvo32/kelvo32.conf
+(&SFV, the dialogs' folders, the window's place).
 )";
 }
 

@@ -8,7 +8,7 @@
 namespace kelvo::texts {
 
 std::string AppTempFolder(const Context& ctx) {
-  return ctx.AppFile("temp");
+  return ctx.StateFile("temp");
 }
 
 std::string WorkCopyFolder(Context& ctx) {

@@ -91,7 +91,7 @@ void TurnOn(Context& ctx) {
 }  // namespace
 
 std::string SettingsFile(const Context& ctx) {
-  return ctx.AppFile("Kelvo32.ini");
+  return ctx.StateFile("Kelvo32.ini");
 }
 
 void ReadSettingsFile(Context& ctx) {
