@@ -230,9 +230,12 @@ std::string ScriptWindowTitle(std::string_view scriptPath) {
 
 void SaveScript(Context& ctx) {
   auto chosen = ctx.ui.SaveFile({"Save script", "Script (*.kvo)|*.kvo|", "*.kvo", ctx.stateDir});
-  if (!chosen) return;
-  std::string path = ctx.fs.LowerChosenPath(*chosen);
-  if (path.empty()) return;
+  if (!chosen || chosen->empty()) return;
+  // A name typed without an extension is still a script; the case typed is
+  // kept unless it names a script that is there in another case.
+  std::string path = *chosen;
+  if (dos::FileNamePart(path).find('.') == std::string::npos) path += ".kvo";
+  path = ctx.fs.LowerChosenPath(path);
   ctx.ScriptPath = path;
   try {
     auto out = ctx.fs.OpenWrite(path);

@@ -175,6 +175,23 @@ TEST(ScriptFormat, SaveAndReadRoundTripByteForByte) {
   EXPECT_TRUE(app.ui.messages.empty());
 }
 
+// On Linux a lower-cased name is another file: a new script keeps the case
+// typed, and gets ".kvo" when it has no extension.
+TEST(ScriptFormat, ANewScriptKeepsTheCaseTypedAndGetsItsExtension) {
+  TestApp app;
+  std::filesystem::create_directories(app.drives.Host('c', "jobs"));
+  for (const auto& [typed, saved, file] :
+       std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"c:\\jobs\\MyRelease", "c:\\jobs\\MyRelease.kvo", "MyRelease.kvo"},
+           {"c:\\jobs\\Other.KVO", "c:\\jobs\\Other.KVO", "Other.KVO"},
+           {"c:\\jobs\\notes.txt", "c:\\jobs\\notes.txt", "notes.txt"}}) {
+    app.ui.fileAnswers.push_back(typed);
+    SaveScript(app.ctx);
+    EXPECT_EQ(app.ctx.ScriptPath, saved);
+    EXPECT_TRUE(TempDrives::FileExists(app.drives.Host('c', "jobs/" + file))) << file;
+  }
+}
+
 TEST(ScriptFormat, SaveFailuresAreSilent) {
   TestApp app;
   app.ui.fileAnswers.push_back(std::nullopt);
