@@ -31,7 +31,7 @@ FolderDialog::FolderDialog(QWidget* parent, const host::DriveTable& drives,
                            const FolderDialogRequest& request)
     : QDialog(parent), drives_(drives), request_(request) {
   setWindowTitle(QString::fromStdString(request.title));
-  resize(420, 460);
+  resize(DialogSize(*this, QSize(560, 520)));
   auto* layout = new QVBoxLayout(this);
   status_ = new QLabel(this);
   status_->setWordWrap(true);

@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -62,9 +63,16 @@ MainWindow::MainWindow(shell::Session& session) : session_(session), ctx_(sessio
   dropNotice->setWordWrap(true);
   dropNotice->hide();
 
+  // On a small or scaled screen (twice as large on 1280x900) the panels
+  // scroll instead of pushing the window past the screen's edge.
+  panelScroll = new QScrollArea(central);
+  panelScroll->setWidget(panels);
+  panelScroll->setWidgetResizable(true);
+  panelScroll->setFrameShape(QFrame::NoFrame);
+
   auto* right = new QVBoxLayout;
   right->addWidget(header);
-  right->addWidget(panels, 1);
+  right->addWidget(panelScroll, 1);
   right->addWidget(dropNotice);
   auto* layout = new QHBoxLayout(central);
   layout->addWidget(navigation);
@@ -91,7 +99,7 @@ MainWindow::MainWindow(shell::Session& session) : session_(session), ctx_(sessio
   qApp->installEventFilter(this);
   KeepContextMenuOff(central);
   setAcceptDrops(true);
-  resize(620, 470);
+  resize(RestoredSize());
 
   session_.render = [this] { Render(); };
   session_.focus = [this](FocusBox box) { Focus(box); };
@@ -256,6 +264,15 @@ void MainWindow::Focus(FocusBox box) {
 
 void MainWindow::PlaceAtStart() {
   if (!RestoreWindowGeometry(*this)) PlaceOnScreen();
+}
+
+QSize MainWindow::RestoredSize() const {
+  const QSize wanted(620, 470);
+  QScreen* screen = this->screen();
+  if (!screen) return wanted;
+  // The frame around it (a title bar, mostly) needs its room too.
+  const QSize frame(16, 48);
+  return wanted.boundedTo(screen->availableGeometry().size() - frame);
 }
 
 void MainWindow::PlaceOnScreen() {

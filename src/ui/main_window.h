@@ -14,6 +14,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QScrollArea;
 class QStackedWidget;
 
 namespace kelvo::shell {
@@ -49,6 +50,8 @@ class MainWindow : public QMainWindow {
   void PlaceOnScreen();
   // Where the window was at its last close, or else as PlaceOnScreen.
   void PlaceAtStart();
+  // The size it opens at: 620x470, or what the screen has room for.
+  QSize RestoredSize() const;
   // The about box is the splash screen's, which the window does not own.
   std::function<void(int intervalMs)> showAboutBox;
 
@@ -69,6 +72,7 @@ class MainWindow : public QMainWindow {
   NavigationBar* navigation;
   PanelHeader* header;
   QStackedWidget* panels;
+  QScrollArea* panelScroll;  // holds `panels`
   SourcePanel* source;
   SkipPanel* skip;
   DizPanel* diz;

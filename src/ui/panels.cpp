@@ -379,6 +379,8 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   archiveSize = new QScrollBar(Qt::Horizontal, this);
   archiveSize->setRange(0, kMaxArchiveSize);
   archiveSize->setPageStep(10);
+  // A scroll bar takes no focus of its own; this one is a setting.
+  archiveSize->setFocusPolicy(Qt::StrongFocus);
   sizeText = Label("1.44 M", this);
   sizeText->setFrameShape(QFrame::Panel);
   sizeText->setFrameShadow(QFrame::Sunken);
@@ -402,7 +404,15 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   bold.setBold(true);
   fitWarning->setFont(bold);
 
-  auto* grid = new QGridLayout(this);
+  // Maximised, the controls keep together at the left instead of spreading
+  // a six-letter box and the level list across the screen.
+  auto* content = new QWidget(this);
+  content->setMaximumWidth(content->fontMetrics().averageCharWidth() * 90);
+  auto* outer = new QHBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(content, 1);
+  outer->addStretch(0);
+  auto* grid = new QGridLayout(content);
   grid->addWidget(storageCaption, 0, 0);
   grid->addWidget(storageDir, 0, 1, 1, 2);
   grid->addWidget(browse, 0, 3, Qt::AlignLeft);

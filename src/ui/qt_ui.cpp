@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSoundEffect>
 #include <QThread>
 #include <QTimer>
@@ -165,9 +166,16 @@ void PrepareRemovalQuestion(QMessageBox& box, const RemovalOffer& offer) {
   box.setDefaultButton(QMessageBox::No);
 }
 
+QSize DialogSize(const QWidget& dialog, QSize wanted) {
+  const QScreen* screen = dialog.screen();
+  return screen ? wanted.boundedTo(screen->availableGeometry().size() - QSize(16, 48)) : wanted;
+}
+
 void PrepareFileDialog(QFileDialog& dialog, const host::DriveTable& drives,
                        const FileDialogRequest& request, bool save) {
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // Wide enough for the name, size, type and date columns to read.
+  dialog.resize(DialogSize(dialog, QSize(820, 520)));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setNameFilter(QtFilter(request.filter));

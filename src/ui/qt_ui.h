@@ -3,6 +3,7 @@
 // a DOS path.
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <functional>
 #include <map>
@@ -30,6 +31,8 @@ void PrepareMessageBox(QMessageBox& box, const std::string& text, const std::str
                        MessageIcon icon, MessageButtons buttons);
 // The box OfferRemoval shows: a question whose Enter keeps everything.
 void PrepareRemovalQuestion(QMessageBox& box, const RemovalOffer& offer);
+// `wanted`, or what the dialog's screen has room for.
+QSize DialogSize(const QWidget& dialog, QSize wanted);
 // A file dialog as the file dialogs of the Ui show it for `request`.
 void PrepareFileDialog(QFileDialog& dialog, const host::DriveTable& drives,
                        const FileDialogRequest& request, bool save);

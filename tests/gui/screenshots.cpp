@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPalette>
@@ -15,6 +16,7 @@
 #include <QScrollBar>
 #include <QThread>
 #include <QTimer>
+#include <QToolTip>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -116,10 +118,28 @@ QString OnDriveZ(const QString& hostPath) {
 
 }  // namespace
 
+// The window as the program opens it with QT_SCALE_FACTOR=2 on a 1280x900
+// screen (this program again, under an X server of that size): whole on it.
+int SaveScaled() {
+  testing::TestApp test;
+  RunDriver driver(test.ctx);
+  shell::Session session(test.ctx, driver);
+  session.ReadSettings();
+  ui::MainWindow window(session);
+  session.Start("", {});
+  session.Act([&] { shell::NavigateTo(test.ctx, shell::NavItem::Zip, {}); });
+  window.show();
+  window.move(0, 0);
+  QThread::msleep(300);
+  SaveScreen("scaled_1280x900");
+  return saved == 1 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   outDir = argc > 1 ? argv[1] : "screenshots";
   QDir().mkpath(outDir);
+  if (argc > 2 && QString(argv[2]) == "--scaled") return SaveScaled();
 
   testing::TestApp test;
   auto& drives = test.drives;
@@ -215,6 +235,25 @@ int main(int argc, char** argv) {
     job.NfoPath = "c:\\rel\\demo.nfo";
     SetArchiveSize(ctx, 1);
   });
+
+  // Maximised on the whole screen, the Zip panel keeps its controls
+  // together (without a window manager, the screen's size is the maximum).
+  session.Act([&] { shell::NavigateTo(ctx, shell::NavItem::Zip, {}); });
+  const QRect screenArea = window.screen()->availableGeometry();
+  window.move(screenArea.topLeft());
+  window.resize(screenArea.size());
+  Save(window, "zip_maximised");
+  window.resize(window.RestoredSize());
+
+  // A path's tooltip: its DOS text and where it lies on this computer.
+  session.Act([&] { shell::NavigateTo(ctx, shell::NavItem::Source, {}); });
+  window.move(40, 40);
+  QApplication::processEvents();
+  QToolTip::showText(window.source->sourcePath->mapToGlobal(QPoint(20, 20)),
+                     window.source->sourcePath->toolTip(), window.source->sourcePath);
+  QThread::msleep(300);
+  SaveScreen("tooltip_paths");
+  QToolTip::hideText();
 
   // The context menu over the Source panel.
   session.Act([&] { shell::NavigateTo(ctx, shell::NavItem::Source, {}); });
@@ -348,5 +387,19 @@ int main(int argc, char** argv) {
   Save(window, "dark_diz");
   session.Act([&] { shell::NavigateTo(ctx, shell::NavItem::Nfo, {}); });
   Save(window, "dark_nfo");
-  return saved == 29 ? 0 : 1;
+
+  QProcess scaled;
+  QProcessEnvironment scaledEnv = QProcessEnvironment::systemEnvironment();
+  scaledEnv.insert("QT_SCALE_FACTOR", "2");
+  scaled.setProcessEnvironment(scaledEnv);
+  scaled.start("xvfb-run", {"-a", "-s", "-screen 0 1280x900x24",
+                            QApplication::applicationFilePath(), outDir, "--scaled"});
+  if (scaled.waitForFinished(60000) && scaled.exitCode() == 0) {
+    ++saved;
+    std::printf("%s/scaled_1280x900.png\n", outDir.toUtf8().constData());
+  } else {
+    std::fprintf(stderr, "can't save the scaled window: %s\n",
+                 scaled.readAllStandardError().constData());
+  }
+  return saved == 32 ? 0 : 1;
 }
