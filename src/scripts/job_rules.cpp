@@ -101,111 +101,92 @@ std::optional<Refusal> TextFileRefusal(Context& ctx, const std::string& path, co
   return std::nullopt;
 }
 
-bool Zips(const Context& ctx) {
-  return ctx.job.SaveAsZips;
-}
-
-// Each row's check, in the order of the table. A row about the zips' own
-// texts passes when the job makes no zips.
+// Each row's check, in the order of the table.
 const std::array<JobRule, 32> kRules{{
-    {"a path that is no DOS name", kExitJobIncomplete, false,
+    {"a path that is no DOS name", kExitJobIncomplete, false, Scope::Job,
      [](Context& ctx) {
        return NameRefusal(dos::PathProblem(ctx.job.SourcePath), Panel::Source, JobField::Source);
      }},
-    {"no source", kExitScriptRejected, false,
+    {"no source", kExitScriptRejected, false, Scope::Job,
      [](Context& ctx) {
        return ctx.job.SourcePath.empty() ? Missing(Panel::Source, kNoSource) : std::nullopt;
      }},
-    {"a path without its drive", kExitJobIncomplete, false,
+    {"a path without its drive", kExitJobIncomplete, false, Scope::Job,
      [](Context& ctx) {
        return DriveRefusal(ctx.job.SourcePath, "source", Panel::Source, JobField::Source);
      }},
-    {"a source that is missing or empty", kExitScriptRejected, false,
+    {"a source that is missing or empty", kExitScriptRejected, false, Scope::Job,
      [](Context& ctx) -> std::optional<Refusal> {
        if (ctx.fs.ExistsWithDirectories(ctx.job.SourcePath)) return std::nullopt;
        return Missing(Panel::Source,
                       "The source " + Quoted(ctx.job.SourcePath) + " is missing or empty",
                       JobField::SourceAndSkip);
      }},
-    {"a skip entry that matches nothing", kExitScriptRejected, false,
+    {"a skip entry that matches nothing", kExitScriptRejected, false, Scope::Zips,
      [](Context& ctx) -> std::optional<Refusal> {
        // The list box counts a line after every CR LF: one entry makes two.
-       if (!Zips(ctx) || ctx.job.SkipEntries.find(kCrLf) == std::string::npos) return std::nullopt;
+       if (ctx.job.SkipEntries.find(kCrLf) == std::string::npos) return std::nullopt;
        std::string missing = MissingSkipEntry(ctx);
        if (missing.empty()) return std::nullopt;
        return Missing(Panel::Skip, "The skip entry " + Quoted(missing) + " is missing",
                       JobField::SkipEntries);
      }},
-    {"a path that is no DOS name", kExitJobIncomplete, false,
+    {"a path that is no DOS name", kExitJobIncomplete, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx) ? NameRefusal(dos::PathProblem(ctx.job.DizPath), Panel::Diz, JobField::Diz)
-                        : std::nullopt;
+       return NameRefusal(dos::PathProblem(ctx.job.DizPath), Panel::Diz, JobField::Diz);
      }},
-    {"no file_id.diz", kExitScriptRejected, false,
+    {"no file_id.diz", kExitScriptRejected, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx) && ctx.job.DizPath.empty() ? Missing(Panel::Diz, kNoDiz) : std::nullopt;
+       return ctx.job.DizPath.empty() ? Missing(Panel::Diz, kNoDiz) : std::nullopt;
      }},
-    {"a path without its drive", kExitJobIncomplete, false,
+    {"a path without its drive", kExitJobIncomplete, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx) ? DriveRefusal(ctx.job.DizPath, "file_id.diz", Panel::Diz, JobField::Diz)
-                        : std::nullopt;
+       return DriveRefusal(ctx.job.DizPath, "file_id.diz", Panel::Diz, JobField::Diz);
      }},
-    {"a file_id.diz that is missing or can't be read", kExitScriptRejected, false,
+    {"a file_id.diz that is missing or can't be read", kExitScriptRejected, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx)
-                  ? TextFileRefusal(ctx, ctx.job.DizPath, "file_id.diz", Panel::Diz, JobField::Diz)
-                  : std::nullopt;
+       return TextFileRefusal(ctx, ctx.job.DizPath, "file_id.diz", Panel::Diz, JobField::Diz);
      }},
-    {"an empty numbering box", kExitScriptRejected, false,
+    {"an empty numbering box", kExitScriptRejected, false, Scope::Zips,
      [](Context& ctx) -> std::optional<Refusal> {
-       if (!Zips(ctx) || !ctx.job.DizNumbering) return std::nullopt;
+       if (!ctx.job.DizNumbering) return std::nullopt;
        if (ctx.job.DizColumn.empty())
          return Missing(Panel::Diz, kNoDizColumn, JobField::None, FocusBox::DizColumn);
        if (ctx.job.DizLine.empty())
          return Missing(Panel::Diz, kNoDizLine, JobField::None, FocusBox::DizLine);
        return std::nullopt;
      }},
-    {"a path that is no DOS name", kExitJobIncomplete, false,
+    {"a path that is no DOS name", kExitJobIncomplete, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx) ? NameRefusal(dos::PathProblem(ctx.job.NfoPath), Panel::Nfo, JobField::Nfo)
-                        : std::nullopt;
+       return NameRefusal(dos::PathProblem(ctx.job.NfoPath), Panel::Nfo, JobField::Nfo);
      }},
-    {"an nfo named file_id.diz", kExitJobIncomplete, false,
+    {"an nfo named file_id.diz", kExitJobIncomplete, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx)
-                  ? NameRefusal(texts::NfoNameProblem(ctx.job.NfoPath), Panel::Nfo, JobField::Nfo)
-                  : std::nullopt;
+       return NameRefusal(texts::NfoNameProblem(ctx.job.NfoPath), Panel::Nfo, JobField::Nfo);
      }},
-    {"no nfo", kExitScriptRejected, false,
+    {"no nfo", kExitScriptRejected, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx) && ctx.job.NfoPath.empty() ? Missing(Panel::Nfo, kNoNfo) : std::nullopt;
+       return ctx.job.NfoPath.empty() ? Missing(Panel::Nfo, kNoNfo) : std::nullopt;
      }},
-    {"a path without its drive", kExitJobIncomplete, false,
+    {"a path without its drive", kExitJobIncomplete, false, Scope::Zips,
+     [](Context& ctx) { return DriveRefusal(ctx.job.NfoPath, "nfo", Panel::Nfo, JobField::Nfo); }},
+    {"an nfo that is missing or can't be read", kExitScriptRejected, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx) ? DriveRefusal(ctx.job.NfoPath, "nfo", Panel::Nfo, JobField::Nfo)
-                        : std::nullopt;
+       return TextFileRefusal(ctx, ctx.job.NfoPath, "nfo", Panel::Nfo, JobField::None);
      }},
-    {"an nfo that is missing or can't be read", kExitScriptRejected, false,
+    {"a path that is no DOS name", kExitJobIncomplete, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx) ? TextFileRefusal(ctx, ctx.job.NfoPath, "nfo", Panel::Nfo, JobField::None)
-                        : std::nullopt;
+       return NameRefusal(dos::PathProblem(ctx.job.ExtraPath), Panel::Nfo, JobField::Extra);
      }},
-    {"a path that is no DOS name", kExitJobIncomplete, false,
+    {"a path without its drive", kExitJobIncomplete, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx)
-                  ? NameRefusal(dos::PathProblem(ctx.job.ExtraPath), Panel::Nfo, JobField::Extra)
-                  : std::nullopt;
-     }},
-    {"a path without its drive", kExitJobIncomplete, false,
-     [](Context& ctx) {
-       return Zips(ctx) ? DriveRefusal(ctx.job.ExtraPath, "extra", Panel::Nfo, JobField::Extra)
-                        : std::nullopt;
+       return DriveRefusal(ctx.job.ExtraPath, "extra", Panel::Nfo, JobField::Extra);
      }},
     {"an extra that is missing, unreadable or not of its kind", kExitScriptRejected, false,
+     Scope::Zips,
      [](Context& ctx) -> std::optional<Refusal> {
        const JobSettings& job = ctx.job;
-       if (!Zips(ctx) || job.ExtraPath.empty() || job.ExtraKind == ExtraKindChoice::None)
-         return std::nullopt;
+       if (job.ExtraPath.empty() || job.ExtraKind == ExtraKindChoice::None) return std::nullopt;
        const std::string& path = job.ExtraPath;
        const bool wantFile = job.ExtraKind == ExtraKindChoice::File;
        std::string reason;
@@ -222,70 +203,64 @@ const std::array<JobRule, 32> kRules{{
        if (reason.empty()) return std::nullopt;
        return Missing(Panel::Nfo, reason, JobField::Extra);
      }},
-    {"a path that is no DOS name", kExitJobIncomplete, false,
+    {"a path that is no DOS name", kExitJobIncomplete, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx) ? NameRefusal(dos::PathProblem(ctx.job.ZipStorageDir), Panel::Zip,
-                                      JobField::ZipStorage)
-                        : std::nullopt;
+       return NameRefusal(dos::PathProblem(ctx.job.ZipStorageDir), Panel::Zip,
+                          JobField::ZipStorage);
      }},
-    {"no zip directory", kExitScriptRejected, false,
+    {"no zip directory", kExitScriptRejected, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx) && ctx.job.ZipStorageDir.empty() ? Missing(Panel::Zip, kNoZipStorage)
-                                                         : std::nullopt;
+       return ctx.job.ZipStorageDir.empty() ? Missing(Panel::Zip, kNoZipStorage) : std::nullopt;
      }},
-    {"a path without its drive", kExitJobIncomplete, false,
+    {"a path without its drive", kExitJobIncomplete, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx) ? DriveRefusal(ctx.job.ZipStorageDir, "zip directory", Panel::Zip,
-                                       JobField::ZipStorage)
-                        : std::nullopt;
+       return DriveRefusal(ctx.job.ZipStorageDir, "zip directory", Panel::Zip,
+                           JobField::ZipStorage);
      }},
-    {"a zip directory that is missing", kExitScriptRejected, false,
+    {"a zip directory that is missing", kExitScriptRejected, false, Scope::Zips,
      [](Context& ctx) -> std::optional<Refusal> {
-       if (!Zips(ctx) || ctx.fs.IsDirectory(ctx.job.ZipStorageDir)) return std::nullopt;
+       if (ctx.fs.IsDirectory(ctx.job.ZipStorageDir)) return std::nullopt;
        return Missing(Panel::Zip,
                       "The zip directory " + Quoted(ctx.job.ZipStorageDir) + " is missing",
                       JobField::ZipStorage);
      }},
-    {"a zip directory that can't be written", kExitJobIncomplete, true,
+    {"a zip directory that can't be written", kExitJobIncomplete, true, Scope::Zips,
      [](Context& ctx) -> std::optional<Refusal> {
-       if (!Zips(ctx)) return std::nullopt;
        std::string problem = WriteProblem(ctx, ctx.job.ZipStorageDir);
        if (problem.empty()) return std::nullopt;
        return Missing(Panel::Zip, "The zip directory " + Quoted(ctx.job.ZipStorageDir) +
                                       " can't be written: " + problem);
      }},
-    {"a path that is no DOS name", kExitJobIncomplete, false,
+    {"a path that is no DOS name", kExitJobIncomplete, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx) && ctx.job.ZipCommentEnabled
-                  ? NameRefusal(dos::PathProblem(ctx.job.ZipCommentPath), Panel::Zip,
-                                JobField::None)
-                  : std::nullopt;
+       return ctx.job.ZipCommentEnabled ? NameRefusal(dos::PathProblem(ctx.job.ZipCommentPath),
+                                                      Panel::Zip, JobField::None)
+                                        : std::nullopt;
      }},
-    {"a zip comment that is missing or can't be read", kExitScriptRejected, false,
+    {"a zip comment that is missing or can't be read", kExitScriptRejected, false, Scope::Zips,
      [](Context& ctx) {
-       return Zips(ctx) && ctx.job.ZipCommentEnabled
-                  ? TextFileRefusal(ctx, ctx.job.ZipCommentPath, "zip comment", Panel::Zip,
-                                    JobField::None)
-                  : std::nullopt;
+       return ctx.job.ZipCommentEnabled ? TextFileRefusal(ctx, ctx.job.ZipCommentPath,
+                                                          "zip comment", Panel::Zip, JobField::None)
+                                        : std::nullopt;
      }},
-    {"no zip name", kExitScriptRejected, false,
+    {"no zip name", kExitScriptRejected, false, Scope::Job,
      [](Context& ctx) {
        return ctx.job.ZipBaseName.empty()
                   ? Missing(Panel::Zip, kNoBaseName, JobField::None, FocusBox::ZipBaseName)
                   : std::nullopt;
      }},
-    {"a zip name with a space", kExitJobIncomplete, false,
+    {"a zip name with a space", kExitJobIncomplete, false, Scope::Job,
      [](Context& ctx) -> std::optional<Refusal> {
        if (ctx.job.ZipBaseName.find(' ') == std::string::npos) return std::nullopt;
        return Refusal{Panel::Zip, FocusBox::ZipBaseName,   JobField::BaseName, kSpacesInBaseName,
                       0,          MessageIcon::Exclamation};
      }},
-    {"a path that is no DOS name", kExitJobIncomplete, false,
+    {"a path that is no DOS name", kExitJobIncomplete, false, Scope::Job,
      [](Context& ctx) {
        return NameRefusal(dos::NameProblem(ctx.job.ZipBaseName), Panel::Zip, JobField::BaseName,
                           FocusBox::ZipBaseName);
      }},
-    {"no compression level", kExitJobIncomplete, false,
+    {"no compression level", kExitJobIncomplete, false, Scope::Job,
      [](Context& ctx) -> std::optional<Refusal> {
        // A script may leave the list with no level selected; the archiver
        // would be asked for "-m-1".
@@ -294,19 +269,19 @@ const std::array<JobRule, 32> kRules{{
            Panel::Zip, FocusBox::None,          JobField::None, "Choose a compression level",
            0,          MessageIcon::Exclamation};
      }},
-    {"a DIZ position that does not fit", kExitJobIncomplete, false,
+    {"a DIZ position that does not fit", kExitJobIncomplete, false, Scope::Zips,
      [](Context& ctx) {
        // The numbering only matters for the zips' DIZ.
-       return Zips(ctx) ? texts::CheckDizNumbering(ctx) : std::nullopt;
+       return texts::CheckDizNumbering(ctx);
      }},
-    {"a work drive that can't be written", kExitRunError, true,
+    {"a work drive that can't be written", kExitRunError, true, Scope::Job,
      [](Context& ctx) -> std::optional<Refusal> {
        const std::string root = std::string(1, ctx.job.WorkDrive) + ":\\";
        std::string problem = WriteProblem(ctx, root);
        if (problem.empty()) return std::nullopt;
        return Missing(Panel::Source, "The work drive " + root + " can't be written: " + problem);
      }},
-    {"an application folder that can't be written", kExitRunError, true,
+    {"an application folder that can't be written", kExitRunError, true, Scope::Job,
      [](Context& ctx) -> std::optional<Refusal> {
        // The folder that plays its part for writing, when it has one.
        std::string problem = WriteProblem(ctx, ctx.stateDir);
@@ -326,6 +301,8 @@ std::span<const JobRule> JobRules() {
 std::optional<Refusal> CheckJob(Context& ctx, CheckMoment moment) {
   for (const JobRule& rule : kRules) {
     if (rule.onlyAtRun && moment != CheckMoment::Run) continue;
+    // A row about the zips' own texts and folder passes when the job makes none.
+    if (rule.scope == Scope::Zips && !ctx.job.SaveAsZips) continue;
     std::optional<Refusal> refusal = rule.check(ctx);
     if (!refusal) continue;
     refusal->status = rule.status;

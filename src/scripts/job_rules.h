@@ -16,10 +16,14 @@ namespace kelvo {
 // and also tries what only writing shows (a folder that can't be written).
 enum class CheckMoment { Load, Run };
 
+// Whom a row concerns: every job, or only a job that makes zips.
+enum class Scope { Job, Zips };
+
 struct JobRule {
   std::string_view what;  // what the row checks, as the README's status table names it
   int status;
   bool onlyAtRun;  // the row writes to find out, so a load does not try it
+  Scope scope;
   std::optional<Refusal> (*check)(Context& ctx);
 };
 
