@@ -151,6 +151,9 @@ struct ViewState {
     bool operator==(const HostPaths&) const = default;
   };
   HostPaths HostPathsShown;
+  // The DOS paths they were looked up for: an action that leaves these
+  // alone needs no lookup on disk.
+  HostPaths HostPathsFor;
 
   // About panel.
   std::string MarqueeText;  // set at start-up

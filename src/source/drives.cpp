@@ -160,6 +160,10 @@ void RefreshHostPaths(Context& ctx) {
     return dos.empty() ? std::string() : ctx.fs.HostPath(dos).value_or("");
   };
   const JobSettings& job = ctx.job;
+  const ViewState::HostPaths dos{job.SourcePath, job.DizPath, job.NfoPath, job.ExtraPath,
+                                 job.ZipStorageDir};
+  if (dos == ctx.view.HostPathsFor) return;
+  ctx.view.HostPathsFor = dos;
   ctx.view.HostPathsShown = {host(job.SourcePath), host(job.DizPath), host(job.NfoPath),
                              host(job.ExtraPath), host(job.ZipStorageDir)};
 }
