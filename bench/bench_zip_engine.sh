@@ -9,7 +9,11 @@
 #   noise/  the same of random data: 7z output that nothing shrinks;
 #   large/  one 50 MB file of text with random runs;
 #   a 2 KB DIZ and a 10 KB NFO that go into every zip.
-# Prints median ratios ours / libzip of the rounds, each side taking turns.
+# Prints median ratios ours / libzip of the rounds, each side taking turns,
+# of the time and of the CPU used. A parallel deflate near 1.0 for "2 threads
+# / 1 thread" means the run never had a second core (another session's
+# build or fuzzer): the time ratios of the parallel code then say nothing
+# about a machine that has one.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 driver=$build/bench/kelvo_zip_engine_bench
