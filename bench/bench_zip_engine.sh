@@ -61,9 +61,9 @@ while total < 44_000_000:
 with open(os.path.join(work, "large", "release.txt"), "wb") as f:
     written = 0
     while written < 50_000_000:
-        part = text(1_000_000) + rng.randbytes(4096)
-        f.write(part)
-        written += len(part)
+        piece = text(1_000_000) + rng.randbytes(4096)
+        f.write(piece)
+        written += len(piece)
 MAKE
 
 7zz a -t7z -mx0 -v1440000b -y "$work/text/demo.7z" "$work/src/"* >/dev/null
