@@ -40,12 +40,10 @@
 #include <thread>
 #include <vector>
 
-#include "host/drive_table.h"
-#include "host/filesystem.h"
 #include "libzip_check.h"
-#include "run/parallel_deflate.h"
-#include "run/zip_component.h"
-#include "run/zip_verify.h"
+#include "zip/check.h"
+#include "zip/parallel_deflate.h"
+#include "zip/write.h"
 
 namespace fs = std::filesystem;
 
@@ -61,37 +59,33 @@ struct Checked {
 
 // ---- Our engine: everything that calls into it is in these three. ----
 
-// Writes `zipPath` (ending in ".zip") holding `files` at `level` through the
-// zip component, as a run writes a volume's zip: one batch, one pass. One
-// component for the whole benchmark, as a run keeps one from zip to zip.
-// "" or why not.
+// Writes `zipPath` holding `files` at `level` through the engine, as a run
+// writes a volume's zip: one pass. One writer for the whole benchmark, as a
+// run keeps one from zip to zip. "" or why not.
 std::string OursWrite(const std::string& zipPath, const std::vector<std::string>& files,
                       int level) {
-  static const kelvo::host::DriveTable drives = [] {
-    kelvo::host::DriveTable table;
-    table.Map('c', "/");
-    return table;
-  }();
-  static kelvo::host::FileSystem dos(drives);
-  static kelvo::ZipComponent zip(dos);
-  zip.CompressionLevel = static_cast<std::int16_t>(level);
-  zip.ZipFile = *drives.ToDos(zipPath.substr(0, zipPath.size() - 4));
-  kelvo::ZipBatch batch = zip.BeginBatch();
+  static kelvo::zip::Writer writer;
+  std::vector<kelvo::zip::Input> inputs;
   for (const auto& file : files) {
-    zip.FilesToAdd = *drives.ToDos(file) + "\r";
-    if (zip.Add(0) != 0) return zip.LastError();
+    const std::string name = fs::path(file).filename();
+    auto input = kelvo::zip::TakeFile(file, name, name, level);
+    if (!input) return input.error->message;
+    inputs.push_back(std::move(input.value));
   }
-  if (batch.Commit() != 0) return zip.LastError();
-  return "";
+  auto written = writer.Write({zipPath, zipPath}, inputs, {});
+  return written ? "" : written.error->message;
 }
 
 // Our checker as the run calls it after writing a zip; `chunks` is the chunk
 // map of the original's parallel deflate, or null.
 Checked OursCheck(const std::string& zipPath, const std::string& entry,
                   const std::string& entryPath, const std::vector<std::uint64_t>* chunks) {
-  static std::vector<std::vector<char>> buffers;
-  kelvo::ZipCheck c = kelvo::CheckZip(zipPath, entry, entryPath, buffers, chunks);
-  return {c.ok, c.reason, c.crc, c.bytes};
+  static kelvo::zip::Checker checker;
+  kelvo::zip::ChunkMap map;
+  if (chunks) map[entry] = *chunks;
+  auto c = checker.Check({zipPath, zipPath}, {entry, entryPath}, chunks ? &map : nullptr);
+  if (!c) return {false, c.error->message, 0, 0};
+  return {true, "", c.value.crc, c.value.bytes};
 }
 
 // Deflates `data` at `level` on `threads` threads the way the component
@@ -99,9 +93,9 @@ Checked OursCheck(const std::string& zipPath, const std::string& entry,
 // deflated size of each chunk. The chunks are fixed, so the map is the same
 // whatever the threads, and the same as the zip's written before.
 std::vector<std::uint64_t> OursDeflate(const std::string& data, int level, unsigned threads) {
-  static std::map<unsigned, std::unique_ptr<kelvo::ParallelDeflate>> deflaters;
+  static std::map<unsigned, std::unique_ptr<kelvo::zip::ParallelDeflate>> deflaters;
   auto& deflate = deflaters[threads];
-  if (!deflate) deflate = std::make_unique<kelvo::ParallelDeflate>(threads);
+  if (!deflate) deflate = std::make_unique<kelvo::zip::ParallelDeflate>(threads);
   deflate->Begin(level, {-1, data.data(), data.size()});
   static std::vector<char> out(1 << 20);
   for (;;) {
@@ -109,7 +103,7 @@ std::vector<std::uint64_t> OursDeflate(const std::string& data, int level, unsig
     }
     if (deflate->InputDone()) break;
     if (deflate->DeflateWindow([](std::uint64_t) { return true; }) !=
-        kelvo::ParallelDeflate::Outcome::kDone)
+        kelvo::zip::ParallelDeflate::Outcome::kDone)
       throw std::runtime_error("can't deflate");
   }
   return deflate->ChunkBytes();

@@ -35,6 +35,7 @@ using Fd = host::UniqueFd;
 struct Entry {
   std::string name;
   std::uint16_t flags = 0, method = 0;
+  std::uint32_t dosTime = 0;  // time and date, as both headers hold them
   std::uint32_t crc = 0;
   std::uint64_t compressed = 0, size = 0, local = 0;
 };
@@ -125,6 +126,7 @@ class Reader {
       Entry e;
       e.flags = static_cast<std::uint16_t>(Le(p + 8, 2));
       e.method = static_cast<std::uint16_t>(Le(p + 10, 2));
+      e.dosTime = static_cast<std::uint32_t>(Le(p + 12, 4));
       e.crc = static_cast<std::uint32_t>(Le(p + 16, 4));
       e.compressed = Le(p + 20, 4);
       e.size = Le(p + 24, 4);
@@ -159,6 +161,19 @@ class Reader {
     }
   }
 
+  // The local header's method, time, CRC and sizes are the central
+  // directory's; behind a data descriptor (flag bit 3) the last three may be
+  // zero, and zip64 sizes stand in its extra field.
+  static bool LocalMatches(const char* local, const Entry& e) {
+    if (Le(local + 8, 2) != e.method || Le(local + 10, 4) != e.dosTime) return false;
+    if (Le(local + 6, 2) & 8) return true;
+    const auto sizeMatches = [](std::uint64_t field, std::uint64_t central) {
+      return field == kMax32 || field == central;
+    };
+    return Le(local + 14, 4) == e.crc && sizeMatches(Le(local + 18, 4), e.compressed) &&
+           sizeMatches(Le(local + 22, 4), e.size);
+  }
+
   // Adds [pos_, to) of the zip to the file's CRC.
   void CrcRange(std::uint64_t to) {
     std::vector<char>& b = buffers_[0];
@@ -185,7 +200,7 @@ class Reader {
     std::size_t nameLen = Le(local + 26, 2), extraLen = Le(local + 28, 2);
     std::string name(nameLen, '\0');
     if (!ReadExactly(zip_.get(), name.data(), nameLen, e.local + kLocalSize) || name != e.name ||
-        Le(local + 8, 2) != e.method)
+        !LocalMatches(local, e))
       throw Bad{e.name + ": its local header does not match the central directory"};
     CrcRange(e.local + kLocalSize + nameLen + extraLen);
     const std::uint64_t dataEnd = pos_ + e.compressed;

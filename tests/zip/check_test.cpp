@@ -42,6 +42,11 @@ std::size_t DataAt(const std::string& zipHost, const std::string& name) {
   return at;
 }
 
+// Where an entry's local header begins: its name's first place in the file.
+std::size_t LocalAt(const std::string& zipHost, const std::string& name) {
+  return TempDrives::ReadFile(zipHost).find(name) - 30;
+}
+
 // Takes every file of `dir` at `level`, in name order.
 std::vector<Input> TakeAll(const std::string& dir, int level) {
   std::vector<Input> inputs;
@@ -158,6 +163,15 @@ TEST(ZipCheck, EveryChangeBetweenWritingAndCheckingIsCaught) {
          Patch(a.ZipHost(), bytes.rfind("pic.gif"), 0x01);
        },
        "qic.gif: its local header does not match the central directory"},
+      {"a CRC in a local header",
+       [](Fixture& a) { Patch(a.ZipHost(), LocalAt(a.ZipHost(), "pic.gif") + 14, 0x01); },
+       "pic.gif: its local header does not match the central directory"},
+      {"a time in a local header",
+       [](Fixture& a) { Patch(a.ZipHost(), LocalAt(a.ZipHost(), "file_id.diz") + 10, 0x01); },
+       "file_id.diz: its local header does not match the central directory"},
+      {"a size in a local header",
+       [](Fixture& a) { Patch(a.ZipHost(), LocalAt(a.ZipHost(), "notes.txt") + 22, 0x01); },
+       "notes.txt: its local header does not match the central directory"},
       {"the volume missing from the zip",
        [](Fixture& a) {
          std::string bytes = TempDrives::ReadFile(a.ZipHost());
