@@ -20,6 +20,8 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QUrl>
 #include <algorithm>
 #include <optional>
@@ -44,6 +46,26 @@
 namespace kelvo::ui {
 
 namespace {
+
+// A scroll bar that is a setting: it takes Tab and shows when it has the
+// keyboard, which a style draws for buttons and boxes but not for it.
+class SettingScrollBar : public QScrollBar {
+ public:
+  SettingScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {
+    setFocusPolicy(Qt::StrongFocus);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QScrollBar::paintEvent(event);
+    if (!hasFocus()) return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.backgroundColor = palette().color(QPalette::Window);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
+  }
+};
 
 QString Text(const std::string& text) {
   return MessageText(text);
@@ -376,11 +398,9 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   baseNameCaption = Label("Filename", this);
   baseName = new QLineEdit(this);
   sizeCaption = Label("Archive size", this);
-  archiveSize = new QScrollBar(Qt::Horizontal, this);
+  archiveSize = new SettingScrollBar(Qt::Horizontal, this);
   archiveSize->setRange(0, kMaxArchiveSize);
   archiveSize->setPageStep(10);
-  // A scroll bar takes no focus of its own; this one is a setting.
-  archiveSize->setFocusPolicy(Qt::StrongFocus);
   sizeText = Label("1.44 M", this);
   sizeText->setFrameShape(QFrame::Panel);
   sizeText->setFrameShadow(QFrame::Sunken);

@@ -106,3 +106,23 @@ TEST(WindowKeyboard, TabGoesThroughEachPanelInReadingOrder) {
 }
 
 }  // namespace kelvo::gui
+
+namespace kelvo::gui {
+
+// The archive size, reached by Tab, shows that it has the keyboard.
+TEST(WindowKeyboard, TheArchiveSizeShowsItHasTheKeyboard) {
+  GuiApp app;
+  app.Act([&] { shell::NavigateTo(app.ctx, NavItem::Zip, {}); });
+  QWidget* size = app.window.zip->archiveSize;
+  const QImage before = size->grab().toImage();
+  app.window.zip->baseName->setFocus();
+  QTest::keyClick(app.window.zip->baseName, Qt::Key_Tab);
+  ASSERT_TRUE(size->hasFocus());
+  EXPECT_NE(size->grab().toImage(), before);
+  // The arrow keys then change the job's size.
+  const auto sizeBefore = app.ctx.job.ArchiveSize;
+  QTest::keyClick(size, Qt::Key_Right);
+  EXPECT_NE(app.ctx.job.ArchiveSize, sizeBefore);
+}
+
+}  // namespace kelvo::gui
