@@ -232,13 +232,7 @@ std::int16_t ZipComponent::Write() {
   events.tick = [this] {
     if (ProcessEvents) ProcessEvents();
   };
-  events.stop = [this] { return AbortRequest || checkFailed_.load(); };
-  // A zip written while the one before is checked takes its place only
-  // once that one is found sound: a failed check leaves no newer zip.
-  events.mayReplace = [this] {
-    if (checking_.valid()) checking_.wait();
-    return !checkFailed_.load();
-  };
+  events.stop = [this] { return AbortRequest; };
   lastPercent_ = -1;
   writing_ = true;
   struct Done {
@@ -255,59 +249,22 @@ std::int16_t ZipComponent::Write() {
   return kOk;
 }
 
-void ZipComponent::StartCheck(const std::string& zipFile, const std::string& file) {
-  if (checking_.valid()) throw std::logic_error("a zip check started while another runs");
-  lastError_.clear();
-  StartedCheck started;
-  started.zipDos = fs_.Absolute(zipFile) + ".zip";
-  std::string fileDos = fs_.Absolute(file);
-  auto zipHost = fs_.HostPath(started.zipDos);
-  auto fileHost = fs_.HostPath(fileDos);
-  if (!zipHost || !fileHost) {
-    started.result =
-        zip::MakeError(zip::Fault::kCheck, "check", started.zipDos, "drive not mapped");
-    std::promise<StartedCheck> done;
-    done.set_value(std::move(started));
-    checking_ = done.get_future();
-    return;
-  }
-  if (Checking) Checking(*zipHost);
-  started.check.fileName = HostName(*zipHost);
-  zip::Target target{*zipHost, started.zipDos};
-  zip::Original original{HostName(*fileHost), *fileHost};
-  // The chunks go with the check: the next write replaces the component's.
-  zip::ChunkMap chunks;
-  if (*zipHost == chunkZip_) chunks = std::move(chunks_);
-  checkFailed_ = false;
-  checking_ = std::async(std::launch::async, [this, started = std::move(started), target, original,
-                                              chunks = std::move(chunks)]() mutable {
-    started.result = checker_.Check(target, original, &chunks);
-    if (!started.result) checkFailed_ = true;
-    return std::move(started);
-  });
-}
-
-std::int16_t ZipComponent::FinishCheck(ZipCheck& check) {
-  if (!checking_.valid()) throw std::logic_error("no zip check to finish");
-  StartedCheck done = checking_.get();
-  checkFailed_ = false;
-  if (!done.result) return Fail(*done.result.error);
-  check = done.check;
-  check.crc = done.result.value.crc;
-  check.bytes = done.result.value.bytes;
-  return zip_result::kOk;
-}
-
-void ZipComponent::AbandonCheck() noexcept {
-  if (checking_.valid()) checking_.wait();
-  checking_ = {};
-  checkFailed_ = false;
-}
-
 std::int16_t ZipComponent::Check(const std::string& zipFile, const std::string& file,
                                  ZipCheck& check) {
-  StartCheck(zipFile, file);
-  return FinishCheck(check);
+  lastError_.clear();
+  const std::string zipDos = fs_.Absolute(zipFile) + ".zip";
+  auto zipHost = fs_.HostPath(zipDos);
+  auto fileHost = fs_.HostPath(fs_.Absolute(file));
+  if (!zipHost || !fileHost)
+    return Fail(zip_result::kCheckFailed, Message("check", zipDos, "drive not mapped"));
+  if (Checking) Checking(*zipHost);
+  const zip::ChunkMap* chunks = *zipHost == chunkZip_ ? &chunks_ : nullptr;
+  auto sum = checker_.Check({*zipHost, zipDos}, {HostName(*fileHost), *fileHost}, chunks);
+  if (!sum) return Fail(*sum.error);
+  check.fileName = HostName(*zipHost);
+  check.crc = sum.value.crc;
+  check.bytes = sum.value.bytes;
+  return zip_result::kOk;
 }
 
 ZipBatch::ZipBatch(ZipBatch&& other) noexcept

@@ -46,11 +46,8 @@
 // engine's results into the control's codes and events.
 #pragma once
 
-#include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <functional>
-#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -137,22 +134,7 @@ class ZipComponent {
   // only then may that file be deleted. 0 with `check` filled in, or
   // kCheckFailed and LastError.
   std::int16_t Check(const std::string& zipFile, const std::string& file, ZipCheck& check);
-  // The same in two halves, so that the next zip is written while this one
-  // is read back on another core: StartCheck begins (one check at a time),
-  // FinishCheck waits for it and gives its result. While a started check
-  // has failed, a write stops at once with kAborted, as it would for
-  // AbortRequest; FinishCheck then gives the check's own failure.
-  void StartCheck(const std::string& zipFile, const std::string& file);
-  std::int16_t FinishCheck(ZipCheck& check);
-  bool CheckPending() const { return checking_.valid(); }
-  // A started check has ended: FinishCheck will not wait.
-  bool CheckDone() const {
-    return checking_.valid() &&
-           checking_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-  }
-  // Waits for a started check and forgets its result.
-  void AbandonCheck() noexcept;
-  // Raised on this thread as a check starts, with the zip's host path: the
+  // Raised by Check just before it reads, with the zip's host path: the
   // place where tests change the zip or the file behind the run's back.
   std::function<void(const std::string& zipHostPath)> Checking;
 
@@ -162,11 +144,6 @@ class ZipComponent {
  private:
   friend class ZipBatch;
   struct Pending;
-  struct StartedCheck {
-    std::string zipDos;
-    ZipCheck check;  // the name, filled in when it starts
-    zip::Result<zip::CheckSum> result;
-  };
 
   std::int16_t Fail(std::int16_t code, std::string message);
   std::int16_t Fail(const zip::Error& error);
@@ -183,9 +160,6 @@ class ZipComponent {
   std::string chunkZip_;
   zip::ChunkMap chunks_;
   zip::Checker checker_;
-  std::atomic<bool> checkFailed_{false};
-  // Declared after what the check thread uses, so that it is waited for first.
-  std::future<StartedCheck> checking_;
   bool writing_ = false;
   bool batchOpen_ = false;
   std::uint64_t batchId_ = 0;

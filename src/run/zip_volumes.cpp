@@ -73,23 +73,6 @@ std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip) {
   const std::vector<std::string> volumes = ctx.fs.ListFiles(dos::Join(run.WorkFolder, "*.*"));
   run.VolumeNumber = 1;
   std::vector<SfvLine> sfv;
-  // Each zip is read back on another core while the next one is written.
-  // Its volume goes only once the zip is found to hold it as it is on disk.
-  std::string checkedVolume;
-  auto settle = [&]() -> std::int16_t {
-    if (!zip.CheckPending()) return 0;
-    ZipCheck check;
-    if (auto r = zip.FinishCheck(check)) return r;
-    sfv.push_back({check.fileName, check.crc});
-    ctx.fs.DeleteFile(dos::Join(run.WorkFolder, checkedVolume));
-    return 0;
-  };
-  // Left by a throw, a check still running is waited for; its volume stays.
-  struct Abandon {
-    ZipComponent& zip;
-    ~Abandon() { zip.AbandonCheck(); }
-  } abandon{zip};
-
   for (const std::string& volume : volumes) {
     const ZipName name = ZipNameFor(ctx, run.VolumeNumber);
     // The volume is added by its bare name from the work folder.
@@ -101,30 +84,25 @@ std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip) {
                               std::to_string(run.VolumeCount) + ": " + name.shown,
                           true);
 
-    std::int16_t written = ZipOneVolume(ctx, zip, volume, name.path);
-    // A failed check of the zip before stops this write; its reason comes first.
-    if (auto r = settle()) return r;
-    if (written) return written;
+    if (auto r = ZipOneVolume(ctx, zip, volume, name.path)) return r;
 
     if (ctx.job.ZipCommentEnabled) {
       ctx.ui.ProcessEvents();
       AddZipComment(ctx, name.path);
     }
+    // Only now, with every step of its zip written and the zip read back
+    // and found to hold the volume as it is on disk, may the volume go.
 #ifndef KELVO_BENCH_UNCHECKED_ZIPS  // only bench's kelvo32_unchecked, to weigh the check
-    zip.StartCheck(name.path, volume);
-    checkedVolume = volume;
-#else
-    ctx.fs.DeleteFile(dos::Join(run.WorkFolder, volume));
+    ZipCheck check;
+    if (auto r = zip.Check(name.path, volume, check)) return r;
+    sfv.push_back({check.fileName, check.crc});
 #endif
+    ctx.fs.DeleteFile(dos::Join(run.WorkFolder, volume));
     ctx.view.Progress = 0;
     ++run.VolumeNumber;
     // A stop is taken between volumes too: the next zip is not begun.
-    if (host::StopSignal()) {
-      if (auto r = settle()) return r;
-      return zip_result::kAborted;
-    }
+    if (host::StopSignal()) return zip_result::kAborted;
   }
-  if (auto r = settle()) return r;
   if (ctx.prefs.WriteSfv) WriteSfv(ctx, sfv);
   return 0;
 }

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <random>
 #include <vector>
 
@@ -31,10 +30,8 @@ struct ArchiveFile {
   std::vector<char>& buffer;
   std::size_t used = 0;
   std::uint64_t bufferAt = 0;  // file offset of buffer[0]
-  std::function<bool()> mayReplace;
 
-  ArchiveFile(std::string p, std::vector<char>& b, std::function<bool()> m)
-      : path(std::move(p)), buffer(b), mayReplace(std::move(m)) {
+  ArchiveFile(std::string p, std::vector<char>& b) : path(std::move(p)), buffer(b) {
     zip_error_init(&error);
   }
   ~ArchiveFile() {
@@ -135,7 +132,6 @@ struct ArchiveFile {
   zip_int64_t CommitWrite() {
     if (!Flush()) return -1;
     if (::close(writeFd.release()) != 0) return Fail(ZIP_ER_WRITE, errno);
-    if (mayReplace && !mayReplace()) return Fail(ZIP_ER_CANCELLED, 0);
     if (::rename(temp.c_str(), path.c_str()) != 0) return Fail(ZIP_ER_RENAME, errno);
     temp.clear();
     return 0;
@@ -236,8 +232,8 @@ struct ArchiveFile {
 }  // namespace
 
 zip_t* OpenZipArchive(const std::string& hostPath, int flags, std::vector<char>& writeBuffer,
-                      std::function<bool()> mayReplace, zip_error_t* error) {
-  auto* file = new ArchiveFile(hostPath, writeBuffer, std::move(mayReplace));
+                      zip_error_t* error) {
+  auto* file = new ArchiveFile(hostPath, writeBuffer);
   zip_source_t* source = zip_source_function_create(&ArchiveFile::Callback, file, error);
   if (!source) {
     delete file;

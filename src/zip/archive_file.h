@@ -9,7 +9,6 @@
 
 #include <zip.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,9 +19,8 @@ namespace kelvo::zip {
 // new, empty zip). A new zip gets the permissions a new file gets (the
 // umask applies); a rewritten one keeps its own. `writeBuffer` is the block
 // the writes gather in; it must outlive the zip_t and serve no other zip
-// at the same time. `mayReplace`, when set, is asked once the new zip is
-// complete: false drops it (ZIP_ER_CANCELLED) and the old one stays.
+// at the same time.
 zip_t* OpenZipArchive(const std::string& hostPath, int flags, std::vector<char>& writeBuffer,
-                      std::function<bool()> mayReplace, zip_error_t* error);
+                      zip_error_t* error);
 
 }  // namespace kelvo::zip

@@ -306,13 +306,7 @@ Result<ChunkMap> Writer::Write(const Target& target, std::vector<Input>& inputs,
   zip_error_t openError;
   zip_error_init(&openError);
   Job job(events, readBuffer_);
-  std::function<bool()> mayReplace;
-  if (events.mayReplace)
-    mayReplace = [&job] {
-      bool may = false;
-      return job.Call([&] { may = job.events.mayReplace(); }) && may;
-    };
-  zip_t* z = OpenZipArchive(zipHost, ZIP_CREATE, writeBuffer_, std::move(mayReplace), &openError);
+  zip_t* z = OpenZipArchive(zipHost, ZIP_CREATE, writeBuffer_, &openError);
   if (!z) {
     std::string reason = zip_error_strerror(&openError);
     zip_error_fini(&openError);

@@ -45,10 +45,6 @@ struct Events {
   std::function<void()> tick;
   // Asked often; true stops the write with kAborted.
   std::function<bool()> stop;
-  // Asked once the new zip is complete, just before it replaces the old
-  // one; false drops it and stops the write with kAborted. Where a caller
-  // waits for something the zip depends on (the check of the zip before).
-  std::function<bool()> mayReplace;
 };
 
 // Deflated sizes of the chunks of each entry deflated on all cores, by

@@ -1,9 +1,8 @@
-// The zip read back through the component (DOS names, the Checking event,
-// the check overlapping the next write), and the Zip panel's figure.
+// The zip read back through the component (DOS names, the Checking event),
+// and the Zip panel's figure.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <thread>
 
 #include "run/zip_component.h"
 #include "run/zip_fit.h"
@@ -65,45 +64,6 @@ TEST(ZipCheck, TheComponentNamesTheDosZipAndRaisesCheckingFirst) {
             zip_result::kCheckFailed);
   EXPECT_EQ(app.zip.LastError(),
             "can't check 'e:\\zips\\SET01.zip': SET.7z.002 is missing from the zip");
-}
-
-// The check of one zip runs while the next is written. When it fails, the
-// write under way stops and leaves nothing, and the check's reason is what
-// the run gets; when it passes, the write goes on undisturbed.
-TEST(ZipCheck, ACheckOverlapsTheNextWriteAndItsFailureStopsIt) {
-  for (bool spoil : {false, true}) {
-    CheckFixture app;
-    ASSERT_EQ(app.Write("e:\\zips\\SET01", "d:\\work\\SET.7z.001"), 0);
-    app.zip.Checking = [&](const std::string& zipHost) {
-      if (!spoil) return;
-      std::string bytes = TempDrives::ReadFile(zipHost);
-      bytes[40'000] = static_cast<char>(bytes[40'000] ^ 1);
-      TempDrives::WriteFile(zipHost, bytes);
-    };
-    app.zip.StartCheck("e:\\zips\\SET01", "d:\\work\\SET.7z.001");
-    ASSERT_TRUE(app.zip.CheckPending());
-    // The next zip waits, while it is written, until the check has ended.
-    bool waited = false;
-    app.zip.ProcessEvents = [&] {
-      if (waited) return;
-      waited = true;
-      while (!app.zip.CheckDone()) std::this_thread::yield();
-    };
-    std::int16_t second = app.Write("e:\\zips\\SET02", "d:\\work\\SET.7z.002");
-    std::int16_t first = app.zip.FinishCheck(app.check);
-    EXPECT_FALSE(app.zip.CheckPending());
-    if (!spoil) {
-      EXPECT_EQ(first, 0) << app.zip.LastError();
-      EXPECT_EQ(second, 0);
-      EXPECT_EQ(testing::EntryNames(app.ZipHost(2)).size(), 2u);
-    } else {
-      EXPECT_EQ(first, zip_result::kCheckFailed);
-      EXPECT_TRUE(app.zip.LastError().starts_with("can't check 'e:\\zips\\SET01.zip': "))
-          << app.zip.LastError();
-      EXPECT_EQ(second, zip_result::kAborted);
-      EXPECT_FALSE(TempDrives::FileExists(app.ZipHost(2)));
-    }
-  }
 }
 
 // The job's figure follows its fields and reads the files as they are.
