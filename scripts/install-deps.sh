@@ -14,8 +14,9 @@ packages=(
   fonts-dejavu-core fonts-pc
   # Screenshots and the start-up benchmark run in an X server of their own.
   xvfb xauth
-  # The desktop files are checked by the desktop's own validators.
-  desktop-file-utils appstream shared-mime-info
+  # The desktop files are checked by the desktop's own validators and
+  # launcher (gio).
+  desktop-file-utils appstream shared-mime-info libglib2.0-bin
   # The SFV of a set is checked with an SFV checker of its own.
   cksfv
 )
