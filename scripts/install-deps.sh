@@ -14,8 +14,12 @@ packages=(
   fonts-dejavu-core fonts-pc
   # Screenshots and the start-up benchmark run in an X server of their own.
   xvfb xauth
-  # The desktop files are checked by the desktop's own validators.
-  desktop-file-utils appstream shared-mime-info
+  # The desktop files are checked by the desktop's own validators and
+  # launcher (gio).
+  desktop-file-utils appstream shared-mime-info libglib2.0-bin
+  # make package: CPack's DEB generator reads the binaries with file and
+  # dpkg-shlibdeps (dpkg-dev); lintian checks the package.
+  dpkg-dev file lintian
   # The SFV of a set is checked with an SFV checker of its own.
   cksfv
 )

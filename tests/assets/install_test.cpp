@@ -1,6 +1,7 @@
 // `cmake --install` into a folder of its own gives a working program: the
-// application directory at the prefix, the desktop files under share/, and
-// a job packaged by the installed copy.
+// application directory under lib/kelvo32, a link to it in bin/, the desktop
+// files, man page and copyright under share/, and a job packaged by the
+// installed copy started through its link.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <QStringList>
 #include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "core/exit_status.h"
 #include "scripts/job_script.h"
@@ -52,6 +55,28 @@ std::string ReadText(const std::string& path) {
   return file.readAll().toStdString();
 }
 
+// The whole file through gzip, or "" when it is no gzip file.
+std::string Gunzip(const std::string& path) {
+  auto ran = RunProgram("gzip", {"-dc", QString::fromStdString(path)});
+  return ran.status == 0 ? ran.output : std::string();
+}
+
+Ran Install(const std::string& prefix,
+            const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+  return RunProgram(KELVO_CMAKE_COMMAND,
+                    {"--install", KELVO_BUILD_DIR, "--prefix", QString::fromStdString(prefix)},
+                    env);
+}
+
+// The Exec line of a desktop entry, "" when there is none.
+std::string ExecLine(const std::string& desktop) {
+  const std::string text = ReadText(desktop);
+  auto at = text.find("\nExec=");
+  if (at == std::string::npos) return {};
+  at += 1;
+  return text.substr(at, text.find('\n', at) - at);
+}
+
 // One install for the whole suite: it copies the program and its tools.
 class Installed : public ::testing::Test {
  protected:
@@ -60,8 +85,7 @@ class Installed : public ::testing::Test {
     root = fs::canonical(drives->root()).string();
     // A space in the prefix: Exec must still name the program.
     prefix = root + "/my apps/kelvo32";
-    install = RunProgram(KELVO_CMAKE_COMMAND, {"--install", KELVO_BUILD_DIR, "--prefix",
-                                               QString::fromStdString(prefix)});
+    install = Install(prefix);
   }
   static void TearDownTestSuite() {
     delete drives;
@@ -80,21 +104,50 @@ Ran Installed::install;
 
 }  // namespace
 
-TEST_F(Installed, TheApplicationDirectoryIsThePrefix) {
-  for (const char* file : {"kelvo32", "wrar", "wace", "pkzip", "size", "type.wav", "whoosh.wav",
-                           "thunder.wav", "kvo.wav"})
-    EXPECT_TRUE(fs::is_regular_file(prefix + "/" + file)) << file;
-  EXPECT_TRUE(fs::is_regular_file(prefix + "/share/icons/hicolor/48x48/apps/kelvo32.png"));
-  EXPECT_TRUE(fs::is_regular_file(prefix + "/share/metainfo/org.kelvo32.kelvo32.metainfo.xml"));
-  EXPECT_TRUE(fs::is_regular_file(prefix + "/share/mime/packages/kelvo32-job.xml"));
-  EXPECT_TRUE(fs::is_regular_file(prefix + "/share/man/man1/kelvo32.1"));
+TEST_F(Installed, TheApplicationDirectoryIsLibKelvo32) {
+  const std::string app = prefix + "/lib/kelvo32";
+  for (const char* file :
+       {"kelvo32", "wrar", "wace", "pkzip", "size", "notepad", "winhelp", "webdial", "type.wav",
+        "whoosh.wav", "thunder.wav", "kvo.wav", "kelvo32.hlp"})
+    EXPECT_TRUE(fs::is_regular_file(app + "/" + file)) << file;
+  // Nothing lies at the prefix's root but the system folders.
+  std::vector<std::string> top;
+  for (const auto& entry : fs::directory_iterator(prefix))
+    top.push_back(entry.path().filename().string());
+  std::sort(top.begin(), top.end());
+  EXPECT_EQ(top, (std::vector<std::string>{"bin", "lib", "share"}));
+}
+
+TEST_F(Installed, BinKelvo32IsARelativeLinkToTheProgram) {
+  const std::string link = prefix + "/bin/kelvo32";
+  ASSERT_TRUE(fs::is_symlink(link));
+  // Relative, so that the prefix can be moved or packaged as a whole.
+  EXPECT_TRUE(fs::read_symlink(link).is_relative()) << fs::read_symlink(link);
+  EXPECT_TRUE(fs::equivalent(link, prefix + "/lib/kelvo32/kelvo32"));
+  // Installing again over the link keeps it.
+  auto again = Install(prefix);
+  EXPECT_EQ(again.status, 0) << again.output;
+  EXPECT_TRUE(fs::equivalent(link, prefix + "/lib/kelvo32/kelvo32"));
+}
+
+TEST_F(Installed, TheDesktopFilesManPageAndCopyrightAreInTheirSystemPlaces) {
+  const std::string share = prefix + "/share";
+  EXPECT_TRUE(fs::is_regular_file(share + "/icons/hicolor/48x48/apps/kelvo32.png"));
+  EXPECT_TRUE(fs::is_regular_file(share + "/metainfo/org.kelvo32.kelvo32.metainfo.xml"));
+  EXPECT_TRUE(fs::is_regular_file(share + "/mime/packages/kelvo32-job.xml"));
+  EXPECT_TRUE(fs::is_regular_file(share + "/doc/kelvo32/copyright"));
+  // man reads the page compressed, and it is the page as written.
+  const std::string page = Gunzip(share + "/man/man1/kelvo32.1.gz");
+  EXPECT_FALSE(page.empty());
+  EXPECT_EQ(page, ReadText(KELVO_MAN_SOURCE));
+  // The changelog's one entry is this version's.
+  const std::string changelog = Gunzip(share + "/doc/kelvo32/changelog.gz");
+  EXPECT_TRUE(changelog.starts_with(std::string("kelvo32 (") + KELVO_VERSION + ") ")) << changelog;
 }
 
 TEST_F(Installed, TheDesktopEntryStartsTheInstalledProgram) {
   const std::string desktop = prefix + "/share/applications/kelvo32.desktop";
-  const std::string text = ReadText(desktop);
-  ASSERT_FALSE(text.empty()) << desktop;
-  EXPECT_NE(text.find("\nExec=\"" + prefix + "/kelvo32\" %f\n"), std::string::npos) << text;
+  EXPECT_EQ(ExecLine(desktop), "Exec=\"" + prefix + "/bin/kelvo32\" %f");
   auto valid = RunProgram("desktop-file-validate", {QString::fromStdString(desktop)});
   EXPECT_EQ(valid.status, 0) << valid.output;
   EXPECT_EQ(valid.output, "");
@@ -110,17 +163,51 @@ TEST_F(Installed, TheInstalledProgramPackagesAJob) {
   env.insert("QT_QPA_PLATFORM", "offscreen");
   env.remove("KELVO32_DRIVES");
   auto ran =
-      RunProgram(QString::fromStdString(prefix + "/kelvo32"),
+      RunProgram(QString::fromStdString(prefix + "/bin/kelvo32"),
                  {QString::fromStdString("!" + testing::OnDriveZ(root + "/jobs/demo.kvo"))}, env);
   EXPECT_EQ(ran.status, kExitComplete) << ran.output;
   EXPECT_TRUE(fs::is_regular_file(root + "/zips/DEMO.zip"));
 
   // As the desktop entry starts it for a file: with the script's host path.
   fs::remove(root + "/zips/DEMO.zip");
-  ran = RunProgram(QString::fromStdString(prefix + "/kelvo32"),
+  ran = RunProgram(QString::fromStdString(prefix + "/bin/kelvo32"),
                    {QString::fromStdString("!" + root + "/jobs/demo.kvo")}, env);
   EXPECT_EQ(ran.status, kExitComplete) << ran.output;
   EXPECT_TRUE(fs::is_regular_file(root + "/zips/DEMO.zip"));
+}
+
+// Installed in /usr, as the package is, the desktop entry names the program
+// alone: /usr/bin is on every PATH.
+TEST(InstalledInUsr, TheDesktopEntryNamesTheProgramAlone) {
+  TempDrives drives;
+  const std::string stage = drives.root() + "/stage";
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("DESTDIR", QString::fromStdString(stage));
+  auto install = Install("/usr", env);
+  ASSERT_EQ(install.status, 0) << install.output;
+  const std::string desktop = stage + "/usr/share/applications/kelvo32.desktop";
+  EXPECT_EQ(ExecLine(desktop), "Exec=kelvo32 %f");
+  EXPECT_TRUE(fs::equivalent(stage + "/usr/bin/kelvo32", stage + "/usr/lib/kelvo32/kelvo32"));
+}
+
+// A prefix whose name holds what the Exec format gives a meaning to: the
+// desktop's own launcher must still find the program there.
+TEST(InstalledInAnOddPrefix, TheDesktopLauncherFindsTheProgram) {
+  TempDrives drives;
+  const std::string prefix = drives.root() + "/it's \"odd\" $HOME `id`";
+  auto install = Install(prefix);
+  ASSERT_EQ(install.status, 0) << install.output;
+  const std::string desktop = prefix + "/share/applications/kelvo32.desktop";
+  auto valid = RunProgram("desktop-file-validate", {QString::fromStdString(desktop)});
+  EXPECT_EQ(valid.status, 0) << valid.output;
+  EXPECT_EQ(valid.output, "");
+  // GLib refuses to load an entry whose program does not exist; without a
+  // display the program started says so and ends at once.
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  auto launched = RunProgram("gio", {"launch", QString::fromStdString(desktop)}, env);
+  EXPECT_EQ(launched.status, 0) << launched.output;
 }
 
 TEST(MimeType, KvoFilesAreKelvo32Jobs) {
