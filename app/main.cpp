@@ -150,6 +150,8 @@ int main(int argc, char** argv) {
       case shell::OwnOption::Version:
         std::fputs(shell::VersionLine().c_str(), stdout);
         return 0;
+      case shell::OwnOption::Test:
+        return shell::TestSetCommand(argc, argv);
       case shell::OwnOption::Unknown:
         std::fprintf(stderr, "kelvo32: unknown option '%s' (kelvo32 --help lists them)\n",
                      PrintableReason(argv[1]).c_str());

@@ -12,6 +12,7 @@ enum ExitStatus : int {
   kExitArchiverFailed = 5,  // the archiver wrote no volume ("Aborted")
   kExitZipFailed = 6,       // a zip step failed or was aborted
   kExitRunError = 7,        // any other run-time error (a file or folder operation failed)
+  kExitSetNotSound = 8,     // --test: a zip of the set is damaged, missing or unlike its SFV line
 };
 
 }  // namespace kelvo

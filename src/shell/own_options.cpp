@@ -1,7 +1,10 @@
 #include "shell/own_options.h"
 
+#include <cstdio>
 #include <string_view>
 
+#include "core/exit_status.h"
+#include "run/test_set.h"
 #include "shell/startup.h"
 
 namespace kelvo::shell {
@@ -11,7 +14,19 @@ std::optional<OwnOption> ReadOwnOption(int argc, const char* const* argv) {
   const std::string_view option = argv[1];
   if (option == "--help" || option == "-h") return OwnOption::Help;
   if (option == "--version") return OwnOption::Version;
+  if (option == "--test") return OwnOption::Test;
   return OwnOption::Unknown;
+}
+
+int TestSetCommand(int argc, const char* const* argv) {
+  if (argc != 3) {
+    std::fputs("kelvo32: --test needs one path: a set's .sfv or one of its zips\n", stderr);
+    return 1;
+  }
+  const SetTest test = TestSet(argv[2]);
+  for (const std::string& line : SetTestLines(test))
+    std::fprintf(test.refusal.empty() ? stdout : stderr, "%s\n", line.c_str());
+  return test.Sound() ? kExitComplete : kExitSetNotSound;
 }
 
 std::string VersionLine() {
@@ -22,6 +37,7 @@ std::string UsageText() {
   return R"(Usage: kelvo32 [JOB.kvo]
        kelvo32 '!JOB.kvo'
        kelvo32 '$JOB.kvo'
+       kelvo32 --test SET
        kelvo32 --help | --version
 
 Packages a release: a source directory, drive or CD image becomes numbered
@@ -31,6 +47,9 @@ an NFO, extras and a zip comment.
   JOB.kvo     opens the window with the job script loaded
   '!JOB.kvo'  packages the job unattended, without a window or a display
   '$JOB.kvo'  the same, with the date in the zip names
+  --test SET  reads every zip of a set again (SET: its .sfv or any of its
+              zips, a host path) and holds each against the SFV; one line
+              per zip, status 0 when all are sound, 8 when not
   --help      prints this text
   --version   prints the version
 
@@ -49,6 +68,7 @@ An unattended run ends with one of these statuses, its reason on stderr:
   5  the archiver made no volume, or the run was stopped while it waited
   6  a zip could not be written, or the run was aborted
   7  a file or folder operation failed
+  8  --test: a zip of the set is damaged, missing or unlike its SFV line
   130, 143  stopped by SIGINT or SIGTERM
 
 Drives: c: is ~/.local/share/kelvo32/drive_c (the work folders and exchange

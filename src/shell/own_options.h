@@ -1,6 +1,6 @@
 // The program's own options, read before the command line of a job and
-// never part of it: "--help" and "--version". They answer without a
-// display and end with 0.
+// never part of it: "--help", "--version" and "--test PATH". They answer
+// without a display.
 #pragma once
 
 #include <optional>
@@ -8,7 +8,7 @@
 
 namespace kelvo::shell {
 
-enum class OwnOption { Help, Version, Unknown };
+enum class OwnOption { Help, Version, Test, Unknown };
 
 // The option the first argument names, or nullopt when the arguments are a
 // job's command line. Only a first argument starting with "-" is read
@@ -20,5 +20,10 @@ std::optional<OwnOption> ReadOwnOption(int argc, const char* const* argv);
 std::string UsageText();
 // What "--version" prints.
 std::string VersionLine();
+
+// "--test PATH": tests the set PATH names (its .sfv or one of its zips, a
+// host path), one line per zip on stdout. 0 when every zip is sound, 8 when
+// not, 1 without a path.
+int TestSetCommand(int argc, const char* const* argv);
 
 }  // namespace kelvo::shell

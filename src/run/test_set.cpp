@@ -1,0 +1,187 @@
+#include "run/test_set.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <system_error>
+
+#include "host/dospath.h"
+#include "host/ordinary_file.h"
+#include "host/text_file.h"
+#include "zip/check.h"
+
+namespace kelvo {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// An SFV holds a line per file; far less than this.
+constexpr std::uint64_t kMaxSfv = 1 << 20;
+
+bool EndsWithNoCase(const std::string& name, const std::string& end) {
+  return name.size() >= end.size() && dos::EqualNoCase(name.substr(name.size() - end.size()), end);
+}
+
+struct SfvEntry {
+  std::string name;
+  std::uint32_t crc = 0;
+};
+
+// "name CRC" lines; ";" lines are comments. nullopt when a line is neither.
+std::optional<std::vector<SfvEntry>> ParseSfv(const std::string& bytes) {
+  std::vector<SfvEntry> entries;
+  for (const std::string& line : host::SplitLines(bytes)) {
+    if (line.empty() || line[0] == ';') continue;
+    const std::size_t space = line.find_last_of(' ');
+    if (space == std::string::npos || line.size() - space - 1 != 8) return std::nullopt;
+    std::uint32_t crc = 0;
+    for (char c : line.substr(space + 1)) {
+      if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+      crc = crc << 4 | static_cast<std::uint32_t>(std::isdigit(static_cast<unsigned char>(c))
+                                                      ? c - '0'
+                                                      : std::tolower(c) - 'a' + 10);
+    }
+    std::string name = line.substr(0, space);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
+    entries.push_back({name, crc});
+  }
+  return entries;
+}
+
+// A file of `dir` by its name in any case, as DOS names go.
+std::optional<std::string> FindNoCase(const std::string& dir, const std::string& name) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(dir, error))
+    if (dos::EqualNoCase(entry.path().filename().string(), name)) return entry.path().string();
+  return std::nullopt;
+}
+
+// The zips of the set `zipName` belongs to: BASE + its count of digits +
+// ".zip", in number order.
+std::vector<std::string> SiblingZips(const std::string& dir, const std::string& zipName,
+                                     std::string& base) {
+  std::string stem = zipName.substr(0, zipName.size() - 4);
+  std::size_t digits = 0;
+  while (digits < stem.size() &&
+         std::isdigit(static_cast<unsigned char>(stem[stem.size() - 1 - digits])))
+    ++digits;
+  base = stem.substr(0, stem.size() - digits);
+  if (digits == 0) return {zipName};
+  std::map<unsigned long, std::string> zips;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(dir, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() != stem.size() + 4 || !EndsWithNoCase(name, ".zip") ||
+        !dos::EqualNoCase(name.substr(0, base.size()), base))
+      continue;
+    const std::string number = name.substr(base.size(), digits);
+    if (!std::all_of(number.begin(), number.end(),
+                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+      continue;
+    zips[std::stoul(number)] = name;
+  }
+  std::vector<std::string> names;
+  for (const auto& [number, name] : zips) names.push_back(name);
+  return names;
+}
+
+std::string Hex(std::uint32_t crc) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(crc));
+  return text;
+}
+
+}  // namespace
+
+bool SetTest::Sound() const {
+  return refusal.empty() && !zips.empty() &&
+         std::all_of(zips.begin(), zips.end(),
+                     [](const ZipVerdict& z) { return z.problem.empty(); });
+}
+
+SetTest TestSet(const std::string& hostPath) {
+  SetTest test;
+  const fs::path path(hostPath);
+  const std::string dir = path.has_parent_path() ? path.parent_path().string() : ".";
+  const std::string name = path.filename().string();
+
+  std::vector<std::string> zips;
+  std::optional<std::vector<SfvEntry>> sfv;
+  std::string sfvPath;
+  if (EndsWithNoCase(name, ".sfv")) {
+    sfvPath = hostPath;
+  } else if (EndsWithNoCase(name, ".zip")) {
+    std::string base;
+    zips = SiblingZips(dir, name, base);
+    if (std::find(zips.begin(), zips.end(), name) == zips.end()) {
+      test.refusal = "can't test '" + hostPath + "': no such zip";
+      return test;
+    }
+    if (auto found = FindNoCase(dir, base + ".sfv")) sfvPath = *found;
+  } else {
+    test.refusal = "can't test '" + hostPath + "': name a set's .sfv or one of its zips";
+    return test;
+  }
+
+  std::map<std::string, std::uint32_t> listed;  // by lower-case name
+  if (!sfvPath.empty()) {
+    host::OrdinaryFile file = host::ReadOrdinaryFile(sfvPath, kMaxSfv);
+    if (file.status != host::OrdinaryFile::Status::Read) {
+      using Status = host::OrdinaryFile::Status;
+      test.refusal = "can't read '" + sfvPath + "': " +
+                     (file.status == Status::NotOrdinary ? std::string("not a file")
+                      : file.status == Status::TooLarge  ? std::string("larger than 1 MB")
+                                                         : std::string(std::strerror(file.error)));
+      return test;
+    }
+    sfv = ParseSfv(file.bytes);
+    if (!sfv) {
+      test.refusal = "can't read '" + sfvPath + "': not an SFV file";
+      return test;
+    }
+    for (const SfvEntry& entry : *sfv) listed[dos::Lower(entry.name)] = entry.crc;
+    // Started from the SFV: its zips are the set.
+    if (zips.empty())
+      for (const SfvEntry& entry : *sfv) zips.push_back(entry.name);
+  }
+
+  zip::Checker checker;
+  for (const std::string& zipName : zips) {
+    ZipVerdict verdict{zipName, {}};
+    const std::optional<std::string> zipHost = FindNoCase(dir, zipName);
+    if (!zipHost) {
+      verdict.problem = "missing";
+    } else if (auto sum = checker.Check({*zipHost, zipName}, {}); !sum) {
+      verdict.problem = sum.error->message;
+    } else if (auto line = listed.find(dos::Lower(zipName)); sfv && line == listed.end()) {
+      verdict.problem = "not in the SFV";
+    } else if (sfv && line->second != sum.value.crc) {
+      verdict.problem = "its CRC is " + Hex(sum.value.crc) + ", the SFV says " + Hex(line->second);
+    }
+    test.zips.push_back(std::move(verdict));
+  }
+  if (test.zips.empty()) test.refusal = "can't test '" + hostPath + "': the set holds no zip";
+  return test;
+}
+
+std::vector<std::string> SetTestLines(const SetTest& test) {
+  if (!test.refusal.empty()) return {test.refusal};
+  std::vector<std::string> lines;
+  std::size_t bad = 0;
+  for (const ZipVerdict& zip : test.zips) {
+    lines.push_back(zip.name + ": " + (zip.problem.empty() ? "OK" : zip.problem));
+    bad += !zip.problem.empty();
+  }
+  lines.push_back(std::to_string(test.zips.size()) +
+                  (test.zips.size() == 1 ? " zip: " : " zips: ") +
+                  (bad == 0 ? "all sound" : std::to_string(bad) + " not sound"));
+  return lines;
+}
+
+}  // namespace kelvo
