@@ -158,7 +158,10 @@ SetTest TestSet(const std::string& hostPath) {
     if (!zipHost) {
       verdict.problem = "missing";
     } else if (auto sum = checker.Check({*zipHost, zipName}, {}); !sum) {
+      // The line names the zip already.
       verdict.problem = sum.error->message;
+      const std::string named = "can't check '" + zipName + "': ";
+      if (verdict.problem.starts_with(named)) verdict.problem.erase(0, named.size());
     } else if (auto line = listed.find(dos::Lower(zipName)); sfv && line == listed.end()) {
       verdict.problem = "not in the SFV";
     } else if (sfv && line->second != sum.value.crc) {
@@ -182,6 +185,29 @@ std::vector<std::string> SetTestLines(const SetTest& test) {
                   (test.zips.size() == 1 ? " zip: " : " zips: ") +
                   (bad == 0 ? "all sound" : std::to_string(bad) + " not sound"));
   return lines;
+}
+
+void TestChosenSet(Context& ctx) {
+  const char* title = "Test set";
+  auto chosen =
+      ctx.ui.OpenFile({title, "Set (*.sfv;*.zip)|*.sfv;*.zip|", "*.sfv", ctx.job.ZipStorageDir});
+  if (!chosen) return;
+  auto host = ctx.fs.HostPath(*chosen);
+  if (!host) return;
+  const SetTest test = TestSet(*host);
+  std::vector<std::string> lines = SetTestLines(test);
+  constexpr std::size_t kListed = 12;
+  if (lines.size() > kListed + 1) {
+    // The count first, then what needs a look.
+    std::vector<std::string> shown{lines.back()};
+    for (std::size_t i = 0; i + 1 < lines.size() && shown.size() <= kListed; ++i)
+      if (!test.zips[i].problem.empty()) shown.push_back(lines[i]);
+    lines = shown;
+  }
+  std::string text;
+  for (const std::string& line : lines) text += (text.empty() ? "" : "\r") + line;
+  ctx.ui.ShowMessage(text, title, test.Sound() ? MessageIcon::Information : MessageIcon::Critical,
+                     MessageButtons::Ok);
 }
 
 }  // namespace kelvo

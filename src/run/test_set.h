@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/context.h"
+
 namespace kelvo {
 
 struct ZipVerdict {
@@ -27,5 +29,10 @@ SetTest TestSet(const std::string& hostPath);
 // One line per zip ("DEMO01.zip: OK", "DEMO02.zip: <problem>"), then
 // "3 zips: all sound" or "3 zips: 1 not sound".
 std::vector<std::string> SetTestLines(const SetTest& test);
+
+// "&Test set..." of the File menu: a set's .sfv or zip chosen (starting in
+// the zip directory), tested, and the verdict shown. A large set shows its
+// count and only the zips that are not sound.
+void TestChosenSet(Context& ctx);
 
 }  // namespace kelvo

@@ -24,6 +24,7 @@
 
 #include "core/panel_table.h"
 #include "run/run_driver.h"
+#include "run/test_set.h"
 #include "scripts/job_script.h"
 #include "shell/drop.h"
 #include "shell/help.h"
@@ -163,12 +164,14 @@ void MainWindow::BuildMenus() {
   fileMenu->addSeparator();
   zipComment = fileMenu->addAction("&Zip comment");
   zipComment->setCheckable(true);
+  testSet = fileMenu->addAction("&Test set...");
   fileMenu->addSeparator();
   exitProgram = fileMenu->addAction("E&xit");
   connect(openScript, &QAction::triggered, this, [this] { Act([this] { OpenScript(ctx_); }); });
   connect(saveScript, &QAction::triggered, this, [this] { Act([this] { SaveScript(ctx_); }); });
   connect(zipComment, &QAction::triggered, this,
           [this] { Act([this] { texts::ToggleZipComment(ctx_); }); });
+  connect(testSet, &QAction::triggered, this, [this] { Act([this] { TestChosenSet(ctx_); }); });
   connect(exitProgram, &QAction::triggered, this, [this] { session_.Exit(); });
 
   panelMenu = new QMenu("menu", this);

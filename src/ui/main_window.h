@@ -63,6 +63,7 @@ class MainWindow : public QMainWindow {
   QAction* openScript;
   QAction* saveScript;
   QAction* zipComment;
+  QAction* testSet;
   QAction* exitProgram;
   QAction* helpContents;
   QAction* helpIndex;

@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "gui_fixture.h"
+#include "run/zip_test_util.h"
+#include "zip/write.h"
 
 namespace kelvo::gui {
 
@@ -113,6 +115,41 @@ TEST(WindowTooltips, PathDisplaysShowTheirWholeTextAndTheBaseNameItsOwn) {
   app.window.Render();
   EXPECT_EQ(app.window.zip->estimate->text(), "2.97 files");
   EXPECT_EQ(app.window.zip->estimate->toolTip(), "Calculated Rar's if no compression");
+}
+
+}  // namespace kelvo::gui
+
+namespace kelvo::gui {
+
+// "&Test set..." of the File menu: a set chosen by its SFV, its verdict
+// shown, a damaged zip named.
+TEST(WindowTestSet, TheFileMenuTestsAChosenSet) {
+  GuiApp app;
+  const std::string dir = app.drives.Host('e', "zips");
+  std::filesystem::create_directories(dir);
+  zip::Writer writer;
+  for (const char* name : {"DEMO01.zip", "DEMO02.zip"}) {
+    std::vector<zip::Input> inputs;
+    inputs.push_back(zip::TakeBytes("demo.7z.001", testing::TextBytes(50'000), 6, 0).value);
+    ASSERT_TRUE(writer.Write({dir + "/" + name, name}, inputs, {}));
+  }
+  std::string bytes = TempDrives::ReadFile(dir + "/DEMO02.zip");
+  bytes[200] = static_cast<char>(bytes[200] ^ 1);
+  TempDrives::WriteFile(dir + "/DEMO02.zip", bytes);
+  app.Act([&] { app.ctx.job.ZipStorageDir = "e:\\zips"; });
+
+  app.ui.fileAnswers.push_back("e:\\zips\\DEMO01.zip");
+  app.ui.messageAnswers.push_back(MessageResult::Ok);
+  app.window.testSet->trigger();
+  ASSERT_EQ(app.ui.dialogs.size(), 1u);
+  EXPECT_EQ(app.ui.dialogs[0].title, "Test set");
+  EXPECT_EQ(app.ui.dialogs[0].initialDir, "e:\\zips");
+  ASSERT_EQ(app.ui.messages.size(), 1u);
+  EXPECT_EQ(app.ui.messages[0].title, "Test set");
+  EXPECT_EQ(app.ui.messages[0].icon, MessageIcon::Critical);
+  EXPECT_TRUE(app.ui.messages[0].text.starts_with("DEMO01.zip: OK\rDEMO02.zip: demo.7z.001: "))
+      << app.ui.messages[0].text;
+  EXPECT_TRUE(app.ui.messages[0].text.ends_with("\r2 zips: 1 not sound"));
 }
 
 }  // namespace kelvo::gui

@@ -25,6 +25,7 @@
 #include "run/leftovers.h"
 #include "run/run_driver.h"
 #include "run/sfv.h"
+#include "run/test_set.h"
 #include "sample_release.h"
 #include "shell/drop.h"
 #include "shell/navigation.h"
@@ -40,6 +41,7 @@
 #include "ui/qt_ui.h"
 #include "ui/splash_screen.h"
 #include "ui/text_preview.h"
+#include "zip/write.h"
 
 using namespace kelvo;
 
@@ -342,6 +344,32 @@ int main(int argc, char** argv) {
     Save(question, "leftovers_question");
   }
 
+  // "&Test set..." on a set whose second zip was damaged after it was made.
+  {
+    const std::string set = drives.Host('d', "set");
+    std::filesystem::create_directories(set);
+    zip::Writer writer;
+    for (const char* name : {"DEMO01.zip", "DEMO02.zip", "DEMO03.zip"}) {
+      std::vector<zip::Input> inputs;
+      inputs.push_back(zip::TakeBytes("DEMO.7z.001", Noise(200'000, 3), 6, 0).value);
+      writer.Write({set + "/" + name, name}, inputs, {});
+    }
+    std::string bytes = testing::TempDrives::ReadFile(set + "/DEMO02.zip");
+    bytes[5000] = static_cast<char>(bytes[5000] ^ 1);
+    testing::TempDrives::WriteFile(set + "/DEMO02.zip", bytes);
+    test.ui.fileAnswers.push_back("d:\\set\\DEMO01.zip");
+    test.ui.messageAnswers.push_back(MessageResult::Ok);
+    const std::size_t before = test.ui.messages.size();
+    session.Act([&] { TestChosenSet(ctx); });
+    if (test.ui.messages.size() > before) {
+      const testing::ShownMessage& shown = test.ui.messages.back();
+      QMessageBox box(&window);
+      ui::PrepareMessageBox(box, shown.text, shown.title, shown.icon, shown.buttons);
+      box.show();
+      Save(box, "test_set_damaged");
+    }
+  }
+
   // A dark desktop: nothing but the link blue may keep a colour of its own.
   // The Source panel shows why a drop of two items was refused.
   QApplication::setStyle("Fusion");
@@ -401,5 +429,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "can't save the scaled window: %s\n",
                  scaled.readAllStandardError().constData());
   }
-  return saved == 32 ? 0 : 1;
+  return saved == 33 ? 0 : 1;
 }

@@ -85,8 +85,7 @@ TEST(TestSet, EachZipThatIsNotSoundIsNamedWithWhy) {
   std::vector<std::string> lines = SetTestLines(test);
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0], "DEMO01.zip: OK");
-  EXPECT_EQ(lines[1],
-            "DEMO02.zip: can't check 'DEMO02.zip': demo.7z.002: its CRC does not match its data");
+  EXPECT_EQ(lines[1], "DEMO02.zip: demo.7z.002: its CRC does not match its data");
   EXPECT_TRUE(lines[2].starts_with("DEMO03.zip: its CRC is ")) << lines[2];
   EXPECT_NE(lines[2].find(", the SFV says "), std::string::npos);
   EXPECT_EQ(lines[3], "3 zips: 2 not sound");
