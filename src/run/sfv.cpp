@@ -1,6 +1,9 @@
 #include "run/sfv.h"
 
+#include <cctype>
 #include <cstdio>
+
+#include "host/text_file.h"
 
 #include "run/zip_names.h"
 
@@ -16,12 +19,35 @@ std::vector<std::string> SfvLines(const std::vector<SfvLine>& zips, const std::t
                 now.tm_year + 1900, now.tm_mon + 1, now.tm_mday, now.tm_hour, now.tm_min,
                 now.tm_sec);
   std::vector<std::string> lines{stamp, ";"};
-  for (const SfvLine& zip : zips) {
-    char crc[9];
-    std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(zip.crc));
-    lines.push_back(zip.name + " " + crc);
-  }
+  for (const SfvLine& zip : zips) lines.push_back(zip.name + " " + SfvCrc(zip.crc));
   return lines;
+}
+
+std::string SfvCrc(std::uint32_t crc) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(crc));
+  return text;
+}
+
+std::optional<std::vector<SfvLine>> ParseSfv(std::string_view bytes) {
+  std::vector<SfvLine> entries;
+  for (const std::string& line : host::SplitLines(bytes)) {
+    if (line.empty() || line[0] == ';') continue;
+    const std::size_t space = line.find_last_of(' ');
+    if (space == std::string::npos || line.size() - space - 1 != 8) return std::nullopt;
+    std::uint32_t crc = 0;
+    for (char c : line.substr(space + 1)) {
+      if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+      crc = crc << 4 | static_cast<std::uint32_t>(std::isdigit(static_cast<unsigned char>(c))
+                                                      ? c - '0'
+                                                      : std::tolower(c) - 'a' + 10);
+    }
+    std::string name = line.substr(0, space);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
+    entries.push_back({name, crc});
+  }
+  return entries;
 }
 
 std::string SfvPath(const Context& ctx) {

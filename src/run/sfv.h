@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/context.h"
@@ -22,6 +24,13 @@ struct SfvLine {
 // The lines of the file, without their ends: ";" comment lines, then
 // "name CRC" with eight upper-case hex digits.
 std::vector<std::string> SfvLines(const std::vector<SfvLine>& zips, const std::tm& now);
+
+// A CRC as an SFV line writes it: eight upper-case hex digits.
+std::string SfvCrc(std::uint32_t crc);
+
+// The "name CRC" lines of an SFV file's bytes, ";" lines skipped; nullopt
+// when a line is neither, or names a file in another folder.
+std::optional<std::vector<SfvLine>> ParseSfv(std::string_view bytes);
 
 // ZipStorageDir + "\" + ZipBaseName + ".sfv".
 std::string SfvPath(const Context& ctx);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -11,7 +10,7 @@
 
 #include "host/dospath.h"
 #include "host/ordinary_file.h"
-#include "host/text_file.h"
+#include "run/sfv.h"
 #include "zip/check.h"
 
 namespace kelvo {
@@ -25,33 +24,6 @@ constexpr std::uint64_t kMaxSfv = 1 << 20;
 
 bool EndsWithNoCase(const std::string& name, const std::string& end) {
   return name.size() >= end.size() && dos::EqualNoCase(name.substr(name.size() - end.size()), end);
-}
-
-struct SfvEntry {
-  std::string name;
-  std::uint32_t crc = 0;
-};
-
-// "name CRC" lines; ";" lines are comments. nullopt when a line is neither.
-std::optional<std::vector<SfvEntry>> ParseSfv(const std::string& bytes) {
-  std::vector<SfvEntry> entries;
-  for (const std::string& line : host::SplitLines(bytes)) {
-    if (line.empty() || line[0] == ';') continue;
-    const std::size_t space = line.find_last_of(' ');
-    if (space == std::string::npos || line.size() - space - 1 != 8) return std::nullopt;
-    std::uint32_t crc = 0;
-    for (char c : line.substr(space + 1)) {
-      if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
-      crc = crc << 4 | static_cast<std::uint32_t>(std::isdigit(static_cast<unsigned char>(c))
-                                                      ? c - '0'
-                                                      : std::tolower(c) - 'a' + 10);
-    }
-    std::string name = line.substr(0, space);
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
-    entries.push_back({name, crc});
-  }
-  return entries;
 }
 
 // A file of `dir` by its name in any case, as DOS names go.
@@ -91,12 +63,6 @@ std::vector<std::string> SiblingZips(const std::string& dir, const std::string& 
   return names;
 }
 
-std::string Hex(std::uint32_t crc) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(crc));
-  return text;
-}
-
 }  // namespace
 
 bool SetTest::Sound() const {
@@ -112,7 +78,7 @@ SetTest TestSet(const std::string& hostPath) {
   const std::string name = path.filename().string();
 
   std::vector<std::string> zips;
-  std::optional<std::vector<SfvEntry>> sfv;
+  std::optional<std::vector<SfvLine>> sfv;
   std::string sfvPath;
   if (EndsWithNoCase(name, ".sfv")) {
     sfvPath = hostPath;
@@ -145,10 +111,10 @@ SetTest TestSet(const std::string& hostPath) {
       test.refusal = "can't read '" + sfvPath + "': not an SFV file";
       return test;
     }
-    for (const SfvEntry& entry : *sfv) listed[dos::Lower(entry.name)] = entry.crc;
+    for (const SfvLine& entry : *sfv) listed[dos::Lower(entry.name)] = entry.crc;
     // Started from the SFV: its zips are the set.
     if (zips.empty())
-      for (const SfvEntry& entry : *sfv) zips.push_back(entry.name);
+      for (const SfvLine& entry : *sfv) zips.push_back(entry.name);
   }
 
   zip::Checker checker;
@@ -165,7 +131,8 @@ SetTest TestSet(const std::string& hostPath) {
     } else if (auto line = listed.find(dos::Lower(zipName)); sfv && line == listed.end()) {
       verdict.problem = "not in the SFV";
     } else if (sfv && line->second != sum.value.crc) {
-      verdict.problem = "its CRC is " + Hex(sum.value.crc) + ", the SFV says " + Hex(line->second);
+      verdict.problem =
+          "its CRC is " + SfvCrc(sum.value.crc) + ", the SFV says " + SfvCrc(line->second);
     }
     test.zips.push_back(std::move(verdict));
   }

@@ -8,6 +8,7 @@
 
 #include "host/dospath.h"
 #include "host/host_error.h"
+#include "host/text_file.h"
 
 namespace kelvo {
 
@@ -51,17 +52,6 @@ std::int16_t Code(zip::Fault fault) {
 
 std::string HostName(const std::string& hostPath) {
   return hostPath.substr(hostPath.find_last_of('/') + 1);
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t end = text.find_first_of("\r\n", i);
-    if (end == std::string::npos) end = text.size();
-    if (end > i) lines.push_back(text.substr(i, end - i));
-    i = end + 1;
-  }
-  return lines;
 }
 
 }  // namespace
@@ -181,7 +171,9 @@ std::int16_t ZipComponent::Collect() {
     return Fail(kBadRequest, Message("use compression level", std::to_string(CompressionLevel),
                                      "levels are 0 to 9"));
   if (ZipFile.empty()) return Fail(kBadRequest, Message("add to", "", "no zip file named"));
-  const std::vector<std::string> named = SplitLines(FilesToAdd);
+  // One name per line; empty lines name nothing.
+  std::vector<std::string> named = host::SplitLines(FilesToAdd);
+  std::erase(named, std::string());
   if (named.empty()) return Fail(kBadRequest, Message("add to", ZipFile + ".zip", "no file named"));
 
   std::string zipDos = fs_.Absolute(ZipFile) + ".zip";
