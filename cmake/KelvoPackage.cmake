@@ -23,9 +23,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps names the libraries the binaries link; 7zz does the
-# archivers' work and the VGA font draws the DIZ and NFO, neither linked.
+# archivers' work, the VGA font draws the DIZ and NFO and par2 makes the
+# recovery files, none of them linked.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "7zip, fonts-pc")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "7zip, fonts-pc, par2")
 # "&Open folder" and the links open through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

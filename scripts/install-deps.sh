@@ -22,6 +22,8 @@ packages=(
   dpkg-dev file lintian
   # The SFV of a set is checked with an SFV checker of its own.
   cksfv
+  # Recovery files for a set.
+  par2
 )
 
 missing=()

@@ -13,6 +13,7 @@ enum ExitStatus : int {
   kExitZipFailed = 6,       // a zip step failed or was aborted
   kExitRunError = 7,        // any other run-time error (a file or folder operation failed)
   kExitSetNotSound = 8,     // --test: a zip of the set is damaged, missing or unlike its SFV line
+  kExitRecoveryFailed = 9,  // the zips are complete, their recovery files could not be made
 };
 
 }  // namespace kelvo

@@ -11,6 +11,10 @@ namespace kelvo {
 struct ProgramSettings {
   // "&SFV": a BASE.sfv of the zips beside them after a successful run.
   bool WriteSfv = false;
+  // "PAR&2": recovery files (par2) beside the zips, with this redundancy in
+  // percent of the set.
+  bool WriteRecovery = false;
+  int RecoveryPercent = 10;
   // By dialog title, the DOS folder where each dialog that has no starting
   // folder of its own was last answered.
   std::map<std::string, std::string> LastFolders;

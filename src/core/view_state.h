@@ -122,6 +122,10 @@ struct ViewState {
   std::string ZipFitWarning;
   std::string ZipFitInputs;  // the fields the figure was made from
 
+  // Why "PAR&2" can't be chosen on this computer (par2 is missing); empty
+  // when it can. Looked up once at start-up.
+  std::string RecoveryUnavailable;
+
   // The zip-only controls: the Skip, Diz and Nfo panels, the zip-storage
   // "&Browse" and "Zip E&xtra".
   bool ZipControlsEnabled = true;

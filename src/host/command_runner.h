@@ -82,6 +82,7 @@ class CommandRunner {
   std::string GetShortFileName(std::string_view dosPath) const;
 
   ProgramTable& Programs() { return programs_; }
+  const ProgramTable& Programs() const { return programs_; }
 
  private:
   ExecResult Start(std::string_view commandLine, std::optional<OnStop> wait,

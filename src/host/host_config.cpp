@@ -82,7 +82,7 @@ std::string ExecutableDir() {
 
 HostConfig LoadHostConfig(const std::string& appHostDir) {
   HostConfig config{appHostDir, DriveTable::Defaults(), {}, {}};
-  for (const char* tool : {"wrar", "wace", "pkzip", "size", "notepad", "winhelp", "webdial"})
+  for (const char* tool : kStandIns)
     config.programs.Set(tool, appHostDir + "/" + tool);
   if (auto ini = ReadTrustedIni(appHostDir, config.warnings))
     config.drives.ApplyIni(*ini, &config.programs);

@@ -22,6 +22,11 @@ struct HostConfig {
 // The directory of the running executable (from /proc/self/exe).
 std::string ExecutableDir();
 
+// The stand-in tools installed beside the program, each the program table's
+// entry for its DOS name ("wrar" for wrar.exe).
+inline constexpr const char* kStandIns[] = {"wrar",    "wace",    "pkzip",   "size",
+                                            "notepad", "winhelp", "webdial", "par2"};
+
 // The default tables (the stand-in tools beside the executable), then
 // host.ini in appHostDir. host.ini can name any program to run, so it is
 // only read when neither it nor appHostDir can be written by anyone but

@@ -12,6 +12,7 @@
 #include "host/stop_signal.h"
 #include "run/archive_volumes.h"
 #include "run/leftovers.h"
+#include "run/recovery.h"
 #include "run/zip_volumes.h"
 #include "scripts/job_rules.h"
 #include "source/special_files.h"
@@ -52,6 +53,9 @@ std::optional<int> RunDriver::Refused() {
       return kExitJobIncomplete;
   }
   if (auto warning = FreeSpaceWarning(ctx_)) Warn(*warning);
+  // The window greys the choice out; a run without one says it.
+  if (job.SaveAsZips && ctx_.prefs.WriteRecovery && !ctx_.view.RecoveryUnavailable.empty())
+    Warn(ctx_.view.RecoveryUnavailable + ": the set gets no recovery files");
   return std::nullopt;
 }
 
@@ -169,6 +173,8 @@ int RunDriver::BuildAndPackage() {
     ctx_.ui.ProcessEvents();
     view.NavigationBarEnabled = false;
     if (std::int16_t result = ZipVolumes(ctx_, zip_)) return FailureEnd(result);
+    if (RecoveryChosen(ctx_))
+      if (auto ended = Recover()) return *ended;
   } else {
     view.CounterLine = NumberText(run.VolumeCount) + " " + kind + "'s";
   }
@@ -184,9 +190,64 @@ int RunDriver::BuildAndPackage() {
   return FinalCleanup(kExitComplete);
 }
 
-std::string ArchiverProgressText(int percent) {
+namespace {
+std::string StepProgressText(const std::string& step, int percent) {
   std::string digits = std::to_string(percent);
-  return "Archiving " + std::string(digits.size() < 3 ? 3 - digits.size() : 0, ' ') + digits + "%";
+  return step + " " + std::string(digits.size() < 3 ? 3 - digits.size() : 0, ' ') + digits + "%";
+}
+}  // namespace
+
+std::string ArchiverProgressText(int percent) {
+  return StepProgressText("Archiving", percent);
+}
+
+std::string RecoveryProgressText(int percent) {
+  return StepProgressText("Recovery files", percent);
+}
+
+void RunDriver::ReportStep(const std::string& text, int percent, int& loggedTenth) {
+  const bool milestone = percent / 10 != loggedTenth;
+  if (milestone) loggedTenth = percent / 10;
+  ctx_.ui.ReportProgress(text, milestone);
+}
+
+std::optional<int> RunDriver::Recover() {
+  ViewState& view = ctx_.view;
+  view.StatusLine = "Making recovery files";
+  view.CurrentZipLine = RecoveryIndexName(ctx_.job.ZipBaseName);
+  view.Progress = 0;
+  host::WaitCallbacks callbacks;
+  int loggedTenth = -1;
+  callbacks.progress = [this, &view, &loggedTenth](int percent) {
+    view.Progress = percent;
+    ReportStep(RecoveryProgressText(percent), percent, loggedTenth);
+  };
+  // The window paints and takes "&Abort" while par2 works.
+  callbacks.tick = [this] {
+    ctx_.ui.ProcessEvents();
+    return zip_.AbortRequest;
+  };
+  bool made = false;
+  std::string failure;
+  try {
+    made = MakeRecoveryFiles(ctx_, callbacks);
+  } catch (const host::HostError& error) {
+    failure = error.what();
+  }
+  ctx_.ui.EndProgressReport();
+  if (made) return std::nullopt;
+  view.NavigationBarEnabled = true;
+  view.BusyPointer = false;
+  if (!failure.empty()) {
+    // The zips are complete and checked: only their recovery files are not.
+    view.StatusLine = failure;
+    view.RunEnding = RunEnd::Failed;
+    ctx_.ui.Report(failure);
+    return FinalCleanup(kExitRecoveryFailed);
+  }
+  view.StatusLine = host::StopSignal() ? "Stopped" : "Aborted";
+  view.RunEnding = RunEnd::Aborted;
+  return FinalCleanup(kExitZipFailed);
 }
 
 bool RunDriver::Archive(const ArchiveStep& step) {
@@ -199,9 +260,7 @@ bool RunDriver::Archive(const ArchiveStep& step) {
     callbacks.progress = [this, &view, &loggedTenth](int percent) {
       view.Progress = percent;
       view.TitleProgress = percent;
-      const bool milestone = percent / 10 != loggedTenth;
-      if (milestone) loggedTenth = percent / 10;
-      ctx_.ui.ReportProgress(ArchiverProgressText(percent), milestone);
+      ReportStep(ArchiverProgressText(percent), percent, loggedTenth);
     };
     // The window paints and takes "&Abort" and its close while 7-Zip works.
     callbacks.tick = [this] {

@@ -17,6 +17,8 @@ namespace kelvo {
 
 // The batch run's progress line for the archiver: "Archiving  37%".
 std::string ArchiverProgressText(int percent);
+// And for the recovery step: "Recovery files  37%".
+std::string RecoveryProgressText(int percent);
 
 class RunDriver {
  public:
@@ -44,6 +46,11 @@ class RunDriver {
   // window's title and in the Ui's progress report; true when "&Abort" or
   // a close stopped it.
   bool Archive(const ArchiveStep& step);
+  // The recovery files after the last zip: nullopt when they are made, else
+  // the run's ending.
+  std::optional<int> Recover();
+  // A step's percentage in the Ui's progress report, each tenth kept.
+  void ReportStep(const std::string& text, int percent, int& loggedTenth);
   // Why the archiver left no volume, for a run without a window.
   std::string NoVolumeReason() const;
   // The endings; each returns the run's status.

@@ -5,6 +5,7 @@
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "run/archive_volumes.h"
+#include "run/recovery.h"
 #include "run/run_driver.h"
 #include "scripts/job_script.h"
 #include "source/drives.h"
@@ -76,6 +77,7 @@ void PrepareStart(Context& ctx) {
   InitWorkDrive(ctx);
   ctx.job.Compression = kNormalCompression;
   texts::SetZipCommentAtStart(ctx);
+  NoteRecoveryTool(ctx);
 }
 
 void StartMainWindow(Context& ctx, std::string_view commandLine, const StartHooks& hooks) {

@@ -27,6 +27,7 @@
 #include <optional>
 
 #include "core/skip_list.h"
+#include "run/recovery.h"
 #include "run/sfv.h"
 #include "run/zip_volumes.h"
 #include "shell/help.h"
@@ -417,6 +418,12 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   compression->setFixedWidth(compression->fontMetrics().horizontalAdvance("Maximum!") + 48);
   zipExtra = new QCheckBox("Zip E&xtra", this);
   sfv = new QCheckBox("&SFV", this);  // Alt+F stays the "&File" menu's
+  recovery = new QCheckBox("PAR&2", this);
+  recoveryPercent = new QSpinBox(this);
+  recoveryPercent->setRange(kMinRecoveryPercent, kMaxRecoveryPercent);
+  recoveryPercent->setSuffix(" %");
+  recoveryPercent->setAccessibleName("Redundancy");
+  recoveryPercent->setToolTip("Redundancy: how much of the set the recovery files can rebuild");
   fit = Label({}, this);
   fitWarning = Label({}, this);
   // Stands out by weight, not by a colour that a dark palette would lose.
@@ -453,6 +460,8 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   auto* options = new QHBoxLayout;
   options->addWidget(zipExtra);
   options->addWidget(sfv);
+  options->addWidget(recovery);
+  options->addWidget(recoveryPercent);
   options->addStretch();
   grid->addLayout(options, 6, 1);
   grid->addWidget(fit, 7, 1, 1, 3);
@@ -479,6 +488,10 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
           [this](bool checked) { act_([this, checked] { SetZipExtra(ctx_, checked); }); });
   connect(sfv, &QCheckBox::toggled, this,
           [this](bool checked) { act_([this, checked] { SetWriteSfv(ctx_, checked); }); });
+  connect(recovery, &QCheckBox::toggled, this,
+          [this](bool checked) { act_([this, checked] { SetWriteRecovery(ctx_, checked); }); });
+  connect(recoveryPercent, &QSpinBox::valueChanged, this,
+          [this](int value) { act_([this, value] { SetRecoveryPercent(ctx_, value); }); });
 }
 
 void ZipPanel::Render(const Context& model) {
@@ -504,6 +517,16 @@ void ZipPanel::Render(const Context& model) {
   SetChecked(zipExtra, model.job.ZipExtra);
   zipExtra->setEnabled(model.view.ZipControlsEnabled);
   SetChecked(sfv, model.prefs.WriteSfv);
+  const std::string& unavailable = model.view.RecoveryUnavailable;
+  SetChecked(recovery, RecoveryChosen(model));
+  recovery->setEnabled(unavailable.empty());
+  recovery->setToolTip(unavailable.empty() ? "Recovery files (par2) beside the zips"
+                                           : Text(unavailable));
+  {
+    QSignalBlocker block(recoveryPercent);
+    recoveryPercent->setValue(model.prefs.RecoveryPercent);
+  }
+  recoveryPercent->setEnabled(RecoveryChosen(model));
   fit->setText(Text(model.view.ZipFitText));
   fitWarning->setText(Text(model.view.ZipFitWarning));
 }

@@ -138,6 +138,8 @@ class ZipPanel : public PanelBase {
   QListWidget* compression;
   QCheckBox* zipExtra;
   QCheckBox* sfv;
+  QCheckBox* recovery;
+  QSpinBox* recoveryPercent;
   QLabel* fit;
   QLabel* fitWarning;
 };

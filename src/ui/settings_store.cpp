@@ -2,7 +2,10 @@
 
 #include <QSettings>
 #include <QWidget>
+#include <algorithm>
 #include <memory>
+
+#include "run/recovery.h"
 
 namespace kelvo::ui {
 
@@ -23,6 +26,9 @@ QByteArray Bytes(const std::string& bytes) {
 void LoadProgramSettings(ProgramSettings& prefs) {
   auto store = Store();
   prefs.WriteSfv = store->value("sfv", prefs.WriteSfv).toBool();
+  prefs.WriteRecovery = store->value("par2", prefs.WriteRecovery).toBool();
+  prefs.RecoveryPercent = std::clamp(store->value("par2Percent", prefs.RecoveryPercent).toInt(),
+                                     kMinRecoveryPercent, kMaxRecoveryPercent);
   store->beginGroup("folders");
   for (const QString& key : store->childKeys())
     prefs.LastFolders[key.toUtf8().toStdString()] = store->value(key).toByteArray().toStdString();
@@ -32,6 +38,8 @@ void LoadProgramSettings(ProgramSettings& prefs) {
 void SaveProgramSettings(const ProgramSettings& prefs) {
   auto store = Store();
   store->setValue("sfv", prefs.WriteSfv);
+  store->setValue("par2", prefs.WriteRecovery);
+  store->setValue("par2Percent", prefs.RecoveryPercent);
   store->remove("folders");
   store->beginGroup("folders");
   for (const auto& [title, folder] : prefs.LastFolders)

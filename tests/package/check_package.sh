@@ -30,7 +30,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 depends=$(field Depends)
 echo "Depends: $depends"
 # The tools the binaries run, and what dpkg-shlibdeps found they link.
-for needed in 7zip fonts-pc libc6 libzip4 libqt6widgets6; do
+for needed in 7zip fonts-pc par2 libc6 libzip4 libqt6widgets6; do
   [[ ", $depends," == *", $needed"[\ ,]* ]] || fail "Depends lacks $needed"
 done
 
@@ -44,7 +44,7 @@ app=$pkg/usr/lib/kelvo32
 echo "== layout"
 [ "$(readlink "$pkg/usr/bin/kelvo32")" = ../lib/kelvo32/kelvo32 ] ||
   fail "usr/bin/kelvo32 is no link to ../lib/kelvo32/kelvo32"
-for f in kelvo32 wrar wace pkzip size notepad winhelp webdial; do
+for f in kelvo32 wrar wace pkzip size notepad winhelp webdial par2; do
   [ -x "$app/$f" ] || fail "usr/lib/kelvo32/$f is missing or not executable"
 done
 grep -qx 'Exec=kelvo32 %f' "$pkg/usr/share/applications/kelvo32.desktop" ||

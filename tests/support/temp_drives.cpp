@@ -9,6 +9,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "host/host_config.h"
+
 namespace kelvo::testing {
 
 FixedClock::FixedClock() {
@@ -30,7 +32,7 @@ TempDrives::TempDrives() {
   }
   std::filesystem::create_directories(root_ + "/c/app");
   const std::string tools = KELVO_APP_BUILD_DIR;
-  for (const char* tool : {"wrar", "wace", "pkzip", "size", "notepad", "winhelp", "webdial"})
+  for (const char* tool : host::kStandIns)
     programs.Set(tool, tools + "/" + tool);
 }
 

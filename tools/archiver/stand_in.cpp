@@ -2,13 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +13,7 @@
 #include <optional>
 #include <set>
 
+#include "archiver/child.h"
 #include "archiver/seven_zip_progress.h"
 #include "host/dospath.h"
 #include "host/host_config.h"
@@ -25,23 +23,12 @@
 #include "host/text_file.h"
 #include "host/unique_fd.h"
 
-extern char** environ;
 
 namespace kelvo::archiver {
 
 namespace {
 
 using host::HostError;
-
-volatile sig_atomic_t gChild = 0;
-
-// An interrupted stand-in passes the signal on, so that the archiver stops
-// and cleans up after itself; ours is the clean-up of what it leaves.
-void ForwardSignal(int sig) {
-  if (gChild > 0) ::kill(static_cast<pid_t>(gChild), sig);
-}
-
-constexpr int kForwarded[] = {SIGINT, SIGTERM, SIGHUP};
 
 bool AllDigits(std::string_view text) {
   if (text.empty()) return false;
@@ -183,96 +170,6 @@ std::vector<DirEntry> ListHostDirectory(const std::string& hostDir) {
   return entries;
 }
 
-// The progress channel, and the last percentage it carried.
-struct ProgressOut {
-  int fd = -1;
-  int last = -1;
-  void Write(int percent) {
-    if (fd < 0 || percent == last) return;
-    // A reader that has gone only ends the reporting.
-    if (!host::WriteProgress(fd, percent)) fd = -1;
-    last = percent;
-  }
-};
-
-// Passes 7-Zip's progress on, one percentage per line, until 7-Zip closes
-// its output.
-void RelayProgress(int from, ProgressOut& to) {
-  SevenZipProgress parser;
-  char buffer[4096];
-  for (;;) {
-    ssize_t n = ::read(from, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;  // a forwarded signal: 7-Zip ends soon
-    if (n <= 0) return;
-    for (int percent : parser.Feed(std::string_view(buffer, static_cast<size_t>(n))))
-      to.Write(percent);
-  }
-}
-
-// Runs the archiver and waits; signals meant for us reach it too. With a
-// progress channel the archiver's stdout comes here and its percentages go
-// on to the channel.
-int Run(const std::string& program, const std::vector<std::string>& args, ProgressOut* progress) {
-  const int progressFd = progress ? progress->fd : -1;
-  std::vector<std::string> argvText = {program};
-  argvText.insert(argvText.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argvText) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  host::UniqueFd outputRead, outputWrite;
-  if (progressFd >= 0) {
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) host::ThrowErrno("make", "a pipe", errno);
-    outputRead.reset(ends[0]);
-    outputWrite.reset(ends[1]);
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (outputWrite) posix_spawn_file_actions_adddup2(&actions, outputWrite.get(), 1);
-  // A channel whose reader has gone must not end us before our clean-up.
-  if (progressFd >= 0) ::signal(SIGPIPE, SIG_IGN);
-
-  sigset_t forwarded, previous, defaults;
-  sigemptyset(&forwarded);
-  for (int sig : kForwarded) sigaddset(&forwarded, sig);
-  defaults = forwarded;
-  sigaddset(&defaults, SIGPIPE);
-  // Blocked until the child's id is known, so that no signal is lost.
-  ::sigprocmask(SIG_BLOCK, &forwarded, &previous);
-  struct sigaction action {};
-  action.sa_handler = ForwardSignal;
-  action.sa_flags = SA_RESTART;
-  sigemptyset(&action.sa_mask);
-  for (int sig : kForwarded) ::sigaction(sig, &action, nullptr);
-
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  posix_spawnattr_setsigmask(&attr, &previous);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  pid_t pid;
-  int rc = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) {
-    ::sigprocmask(SIG_SETMASK, &previous, nullptr);
-    throw HostError("start", program, std::strerror(rc));
-  }
-  gChild = pid;
-  ::sigprocmask(SIG_SETMASK, &previous, nullptr);
-  if (outputRead) {
-    outputWrite.reset();
-    RelayProgress(outputRead.get(), *progress);
-  }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) throw HostError("wait for", program, std::strerror(errno));
-  }
-  gChild = 0;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
 // A temporary file that is removed when it goes out of scope.
 class TempList {
  public:
@@ -338,7 +235,7 @@ int Pack(Flavour flavour, const Request& request) {
     if (!request.excludeList.empty()) list.emplace(RarExcludeLines(entries, sources, toHost));
     // A real rar reports no progress.
     status =
-        Run(rar, RarArgs(request, archiveHost, sourcesHost, list ? list->path() : ""), nullptr);
+        RunChild(rar, RarArgs(request, archiveHost, sourcesHost, list ? list->path() : ""));
   } else {
     const std::vector<std::string> excluded = ExcludedArchivePaths(
         ExpandSkipEntries(entries, toHost, ListHostDirectory), sources, toHost);
@@ -347,10 +244,11 @@ int Pack(Flavour flavour, const Request& request) {
       if (FitsExclusionList(path)) listed.push_back(path);
     std::optional<TempList> list;
     if (!listed.empty()) list.emplace(listed);
-    status = Run(program,
-                 SevenZipArgs(request, setHost, sources, excluded, progress.fd >= 0,
-                              list ? list->path() : std::string()),
-                 &progress);
+    SevenZipProgress parser;
+    status = RunChild(program,
+                      SevenZipArgs(request, setHost, sources, excluded, progress.fd >= 0,
+                                   list ? list->path() : std::string()),
+                      &progress, [&parser](std::string_view bytes) { return parser.Feed(bytes); });
     // 7-Zip prints now and then, not always its last 100%: a complete set
     // is all of it.
     if (status == 0) progress.Write(100);
@@ -371,23 +269,6 @@ int Pack(Flavour flavour, const Request& request) {
 }
 
 }  // namespace
-
-std::string FindOnPath(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string_view dirs = path ? path : "";
-  while (true) {
-    auto colon = dirs.find(':');
-    std::string dir(dirs.substr(0, colon));
-    if (dir.empty()) dir = ".";
-    std::string candidate = dir + "/" + name;
-    struct stat st;
-    if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-        ::access(candidate.c_str(), X_OK) == 0)
-      return candidate;
-    if (colon == std::string_view::npos) return {};
-    dirs.remove_prefix(colon + 1);
-  }
-}
 
 bool IsSetMember(const std::string& fileName, const std::string& archiveFileName) {
   if (fileName == archiveFileName) return true;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "archiver/archiver_args.h"
+#include "archiver/child.h"
 
 namespace kelvo::archiver {
 
@@ -17,9 +18,6 @@ inline constexpr int kExitCommandLine = 7;  // the command line makes no sense
 // real rar (RAR only, when one is on the PATH) or 7zz, and leaves either the
 // complete set or none of it. Errors print one "can't ..." line on stderr.
 int RunStandIn(Flavour flavour, const std::vector<std::string>& args);
-
-// The first executable called `name` on the PATH, or empty.
-std::string FindOnPath(const std::string& name);
 
 // Whether a file in the output folder belongs to the set the stem names:
 // "<stem>.7z", "<stem>.7z.001", ... or rar's "<stem>.rar", "<stem>.part1.rar",
