@@ -151,6 +151,7 @@ int main(int argc, char** argv) {
         std::fputs(shell::VersionLine().c_str(), stdout);
         return 0;
       case shell::OwnOption::Test:
+      case shell::OwnOption::Repair:
         return shell::TestSetCommand(argc, argv);
       case shell::OwnOption::Unknown:
         std::fprintf(stderr, "kelvo32: unknown option '%s' (kelvo32 --help lists them)\n",

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "host/dospath.h"
+#include "host/host_error.h"
 #include "host/ordinary_file.h"
 #include "run/sfv.h"
 #include "zip/check.h"
@@ -63,15 +64,55 @@ std::vector<std::string> SiblingZips(const std::string& dir, const std::string& 
   return names;
 }
 
+// par2 of the program table on `indexName` in the host folder `dir`: its
+// exit status, or nullopt with `problem` saying why it did not run.
+std::optional<int> RunPar2(SetTools& tools, const std::string& dir, const std::string& indexName,
+                           const char* verb, std::string& problem) {
+  const auto dosDir = tools.fs.Drives().ToDos(fs::absolute(dir).lexically_normal().string());
+  if (!dosDir) {
+    problem = "no drive holds '" + dir + "'";
+    return std::nullopt;
+  }
+  const char drive = tools.fs.CurrentDrive();
+  const std::string current = tools.fs.CurrentDir();
+  host::ExecResult result;
+  try {
+    tools.fs.ChangeDrive(dos::DriveLetter(*dosDir));
+    tools.fs.ChangeDir(*dosDir);
+    host::WaitCallbacks callbacks;
+    callbacks.tick = [&tools] {
+      if (tools.tick) tools.tick();
+      return false;
+    };
+    result = tools.runner.ExecCmd(
+        std::string("par2.exe ") + verb + " -- " + host::CommandArgument(indexName), callbacks);
+    tools.fs.ChangeDrive(drive);
+    tools.fs.ChangeDir(current);
+  } catch (const host::HostError& error) {
+    problem = error.what();
+    return std::nullopt;
+  }
+  if (!result.started) {
+    problem = result.error;
+    return std::nullopt;
+  }
+  return result.exitStatus;
+}
+
+std::string SetStem(const std::string& name) {
+  return name.substr(0, name.size() - 4);
+}
+
 }  // namespace
 
 bool SetTest::Sound() const {
   return refusal.empty() && !zips.empty() &&
+         (recovery == RecoveryState::None || recovery == RecoveryState::Sound) &&
          std::all_of(zips.begin(), zips.end(),
                      [](const ZipVerdict& z) { return z.problem.empty(); });
 }
 
-SetTest TestSet(const std::string& hostPath) {
+SetTest TestSet(SetTools tools, const std::string& hostPath) {
   SetTest test;
   const fs::path path(hostPath);
   const std::string dir = path.has_parent_path() ? path.parent_path().string() : ".";
@@ -80,10 +121,11 @@ SetTest TestSet(const std::string& hostPath) {
   std::vector<std::string> zips;
   std::optional<std::vector<SfvLine>> sfv;
   std::string sfvPath;
+  std::string base;
   if (EndsWithNoCase(name, ".sfv")) {
     sfvPath = hostPath;
+    base = SetStem(name);
   } else if (EndsWithNoCase(name, ".zip")) {
-    std::string base;
     zips = SiblingZips(dir, name, base);
     if (std::find(zips.begin(), zips.end(), name) == zips.end()) {
       test.refusal = "can't test '" + hostPath + "': no such zip";
@@ -136,8 +178,41 @@ SetTest TestSet(const std::string& hostPath) {
     }
     test.zips.push_back(std::move(verdict));
   }
-  if (test.zips.empty()) test.refusal = "can't test '" + hostPath + "': the set holds no zip";
+  if (test.zips.empty()) {
+    test.refusal = "can't test '" + hostPath + "': the set holds no zip";
+    return test;
+  }
+  if (auto index = FindNoCase(dir, base + ".par2")) {
+    test.recoveryIndex = fs::path(*index).filename().string();
+    // par2's own statuses: 0 sound, 1 repairable, 2 too little recovery data.
+    const std::optional<int> status =
+        RunPar2(tools, dir, test.recoveryIndex, "v", test.recoveryProblem);
+    if (status == 0) {
+      test.recovery = RecoveryState::Sound;
+    } else if (status == 1) {
+      test.recovery = RecoveryState::Repairable;
+    } else if (status == 2) {
+      test.recovery = RecoveryState::NotRepairable;
+    } else {
+      test.recovery = RecoveryState::Failed;
+      if (status) test.recoveryProblem = "par2 ended with status " + std::to_string(*status);
+    }
+  }
   return test;
+}
+
+SetTest RepairSet(SetTools tools, const std::string& hostPath, std::string& problem) {
+  SetTest before = TestSet(tools, hostPath);
+  if (before.recovery != RecoveryState::Repairable) {
+    problem = before.recoveryIndex.empty() ? "the set has no recovery files"
+                                           : "par2 can't repair the set";
+    return before;
+  }
+  const fs::path path(hostPath);
+  const std::string dir = path.has_parent_path() ? path.parent_path().string() : ".";
+  const std::optional<int> status = RunPar2(tools, dir, before.recoveryIndex, "r", problem);
+  if (status && *status != 0) problem = "par2 ended with status " + std::to_string(*status);
+  return TestSet(tools, hostPath);
 }
 
 std::vector<std::string> SetTestLines(const SetTest& test) {
@@ -148,11 +223,47 @@ std::vector<std::string> SetTestLines(const SetTest& test) {
     lines.push_back(zip.name + ": " + (zip.problem.empty() ? "OK" : zip.problem));
     bad += !zip.problem.empty();
   }
+  switch (test.recovery) {
+    case RecoveryState::None:
+      break;
+    case RecoveryState::Sound:
+      lines.push_back(test.recoveryIndex + ": OK");
+      break;
+    case RecoveryState::Repairable:
+      lines.push_back(test.recoveryIndex + ": the set can be repaired");
+      break;
+    case RecoveryState::NotRepairable:
+      lines.push_back(test.recoveryIndex + ": too little recovery data to repair the set");
+      break;
+    case RecoveryState::Failed:
+      lines.push_back(test.recoveryIndex + ": can't verify: " + test.recoveryProblem);
+      break;
+  }
   lines.push_back(std::to_string(test.zips.size()) +
                   (test.zips.size() == 1 ? " zip: " : " zips: ") +
                   (bad == 0 ? "all sound" : std::to_string(bad) + " not sound"));
   return lines;
 }
+
+namespace {
+
+// The verdict as a box shows it: a large set gives its count and only the
+// lines that need a look.
+std::string ShownVerdict(const SetTest& test) {
+  std::vector<std::string> lines = SetTestLines(test);
+  constexpr std::size_t kListed = 12;
+  if (lines.size() > kListed + 1) {
+    std::vector<std::string> shown{lines.back()};
+    for (std::size_t i = 0; i + 1 < lines.size() && shown.size() <= kListed; ++i)
+      if (!lines[i].ends_with(": OK")) shown.push_back(lines[i]);
+    lines = shown;
+  }
+  std::string text;
+  for (const std::string& line : lines) text += (text.empty() ? "" : "\r") + line;
+  return text;
+}
+
+}  // namespace
 
 void TestChosenSet(Context& ctx) {
   const char* title = "Test set";
@@ -161,18 +272,18 @@ void TestChosenSet(Context& ctx) {
   if (!chosen) return;
   auto host = ctx.fs.HostPath(*chosen);
   if (!host) return;
-  const SetTest test = TestSet(*host);
-  std::vector<std::string> lines = SetTestLines(test);
-  constexpr std::size_t kListed = 12;
-  if (lines.size() > kListed + 1) {
-    // The count first, then what needs a look.
-    std::vector<std::string> shown{lines.back()};
-    for (std::size_t i = 0; i + 1 < lines.size() && shown.size() <= kListed; ++i)
-      if (!test.zips[i].problem.empty()) shown.push_back(lines[i]);
-    lines = shown;
+  SetTools tools{ctx.fs, ctx.runner, [&ctx] { ctx.ui.ProcessEvents(); }};
+  SetTest test = TestSet(tools, *host);
+  std::string text = ShownVerdict(test);
+  if (test.recovery == RecoveryState::Repairable) {
+    if (ctx.ui.ShowMessage(text + "\r\rRepair the set with its recovery files?", title,
+                           MessageIcon::Question, MessageButtons::YesNo) != MessageResult::Yes)
+      return;
+    std::string problem;
+    test = RepairSet(tools, *host, problem);
+    text = (problem.empty() ? "Repaired.\r\r" : "Can't repair the set: " + problem + "\r\r") +
+           ShownVerdict(test);
   }
-  std::string text;
-  for (const std::string& line : lines) text += (text.empty() ? "" : "\r") + line;
   ctx.ui.ShowMessage(text, title, test.Sound() ? MessageIcon::Information : MessageIcon::Critical,
                      MessageButtons::Ok);
 }

@@ -4,6 +4,9 @@
 #include <string_view>
 
 #include "core/exit_status.h"
+#include "host/command_runner.h"
+#include "host/host_config.h"
+#include "host/host_error.h"
 #include "run/test_set.h"
 #include "shell/startup.h"
 
@@ -15,17 +18,37 @@ std::optional<OwnOption> ReadOwnOption(int argc, const char* const* argv) {
   if (option == "--help" || option == "-h") return OwnOption::Help;
   if (option == "--version") return OwnOption::Version;
   if (option == "--test") return OwnOption::Test;
+  if (option == "--repair") return OwnOption::Repair;
   return OwnOption::Unknown;
 }
 
 int TestSetCommand(int argc, const char* const* argv) {
+  const bool repair = argc > 1 && std::string_view(argv[1]) == "--repair";
   if (argc != 3) {
-    std::fputs("kelvo32: --test needs one path: a set's .sfv or one of its zips\n", stderr);
+    std::fprintf(stderr, "kelvo32: %s needs one path: a set's .sfv or one of its zips\n",
+                 repair ? "--repair" : "--test");
     return 1;
   }
-  const SetTest test = TestSet(argv[2]);
+  // par2 runs through the program table, as in a run.
+  std::optional<host::HostConfig> config;
+  try {
+    config = host::LoadHostConfig(host::ExecutableDir());
+  } catch (const host::HostError& error) {
+    std::fprintf(stderr, "kelvo32: %s\n", error.what());
+    return 1;
+  }
+  host::FileSystem fs(config->drives);
+  host::CommandRunner runner(fs, config->programs);
+  SetTools tools{fs, runner, {}};
+  std::string problem;
+  const SetTest test = repair ? RepairSet(tools, argv[2], problem) : TestSet(tools, argv[2]);
+  if (!problem.empty())
+    std::fprintf(stderr, "kelvo32: can't repair the set: %s\n", problem.c_str());
   for (const std::string& line : SetTestLines(test))
     std::fprintf(test.refusal.empty() ? stdout : stderr, "%s\n", line.c_str());
+  if (!repair && test.recovery == RecoveryState::Repairable)
+    std::fprintf(stderr, "kelvo32 --repair %s repairs it\n",
+                 host::CommandArgument(argv[2]).c_str());
   return test.Sound() ? kExitComplete : kExitSetNotSound;
 }
 
@@ -38,6 +61,7 @@ std::string UsageText() {
        kelvo32 '!JOB.kvo'
        kelvo32 '$JOB.kvo'
        kelvo32 --test SET
+       kelvo32 --repair SET
        kelvo32 --help | --version
 
 Packages a release: a source directory, drive or CD image becomes numbered
@@ -48,8 +72,11 @@ an NFO, extras and a zip comment.
   '!JOB.kvo'  packages the job unattended, without a window or a display
   '$JOB.kvo'  the same, with the date in the zip names
   --test SET  reads every zip of a set again (SET: its .sfv or any of its
-              zips, a host path) and holds each against the SFV; one line
-              per zip, status 0 when all are sound, 8 when not
+              zips, a host path), holds each against the SFV and has par2
+              verify the set when it has recovery files (BASE.par2); one
+              line per zip, status 0 when all are sound, 8 when not
+  --repair SET  has par2 rebuild the damaged or missing zips from the
+              set's recovery files, then tests the set as --test does
   --help      prints this text
   --version   prints the version
 
@@ -69,6 +96,7 @@ An unattended run ends with one of these statuses, its reason on stderr:
   6  a zip could not be written, or the run was aborted
   7  a file or folder operation failed
   8  --test: a zip of the set is damaged, missing or unlike its SFV line
+  9  the zips are complete, but their recovery files (PAR2) could not be made
   130, 143  stopped by SIGINT or SIGTERM
 
 Drives: c: is ~/.local/share/kelvo32/drive_c (the work folders and exchange
@@ -78,7 +106,7 @@ changes letters in its [drives] section (d=/media/cdrom).
 Settings: Kelvo32.ini in the program's folder (the zip comment), or in
 $XDG_DATA_HOME/kelvo32 (~/.local/share/kelvo32) when that folder can't be
 written, as in a system-wide install; and $XDG_CONFIG_HOME/kelvo32/kelvo32.conf
-(&SFV, the dialogs' folders, the window's place).
+(&SFV, PAR&2 and its redundancy, the dialogs' folders, the window's place).
 )";
 }
 

@@ -1,5 +1,5 @@
 // The program's own options, read before the command line of a job and
-// never part of it: "--help", "--version" and "--test PATH". They answer
+// never part of it: "--help", "--version", "--test PATH" and "--repair PATH". They answer
 // without a display.
 #pragma once
 
@@ -8,7 +8,7 @@
 
 namespace kelvo::shell {
 
-enum class OwnOption { Help, Version, Test, Unknown };
+enum class OwnOption { Help, Version, Test, Repair, Unknown };
 
 // The option the first argument names, or nullopt when the arguments are a
 // job's command line. Only a first argument starting with "-" is read
@@ -23,7 +23,8 @@ std::string VersionLine();
 
 // "--test PATH": tests the set PATH names (its .sfv or one of its zips, a
 // host path), one line per zip on stdout. 0 when every zip is sound, 8 when
-// not, 1 without a path.
+// not, 1 without a path. "--repair PATH" has par2 repair the set from its
+// recovery files first.
 int TestSetCommand(int argc, const char* const* argv);
 
 }  // namespace kelvo::shell

@@ -19,6 +19,7 @@
 #include "core/exit_status.h"
 #include "core/shared_files.h"
 #include "host/stop_signal.h"
+#include "run/recovery.h"
 #include "run/zip_test_util.h"
 #include "scripts/job_script.h"
 #include "shell/unattended.h"
@@ -1160,6 +1161,121 @@ TEST(RunJobArchiverAbort, ASignalWhileOrJustAfterArchivingLeavesNoVolumeAndSaysS
     EXPECT_FALSE(app.ctx.view.WindowMinimised) << whileArchiving;
     EXPECT_TRUE(app.MadeNothing()) << whileArchiving;
   }
+}
+
+namespace {
+
+std::vector<std::string> RecoveryFiles(const RunFixture& app) {
+  std::vector<std::string> files;
+  for (const auto& name : app.Zips())
+    if (name.ends_with(".par2")) files.push_back(name);
+  return files;
+}
+
+// A PATH where the stand-ins find 7-Zip but no par2.
+struct PathWithoutPar2 {
+  explicit PathWithoutPar2(const TempDrives& drives) : dir(drives.Host('c', "bin")) {
+    std::filesystem::create_directories(dir);
+    const std::string sevenZip = testing::RunHost("command -v 7zz").output;
+    std::filesystem::create_symlink(sevenZip.substr(0, sevenZip.find('\n')), dir + "/7zz");
+    old = std::getenv("PATH");
+    ::setenv("PATH", dir.c_str(), 1);
+  }
+  ~PathWithoutPar2() { ::setenv("PATH", old.c_str(), 1); }
+  std::string dir, old;
+};
+
+}  // namespace
+
+TEST(RunJobRecovery, TheSetVerifiesAndIsRepairedUpToItsRedundancy) {
+  RunFixture app;
+  app.ctx.prefs.WriteRecovery = true;
+  app.ctx.prefs.RecoveryPercent = 50;
+  app.ctx.prefs.WriteSfv = true;
+  // An earlier set's recovery file of the same name is no part of this one.
+  TempDrives::WriteFile(app.drives.Host('e', "zips/DEMO.vol99+01.par2"), "old");
+  app.ui.messageAnswers.push_back(MessageResult::Ok);  // "Duplicate zip name ... Overwrite?"
+  app.Kelvo();
+  ASSERT_EQ(app.ctx.view.StatusLine, "Ripping complete");
+  EXPECT_EQ(app.ctx.view.Progress, 100);
+  const std::vector<std::string> zips = ZipsOnly(app.Zips());
+  ASSERT_GE(zips.size(), 3u);
+  const std::vector<std::string> recovery = RecoveryFiles(app);
+  ASSERT_GE(recovery.size(), 2u);
+  EXPECT_EQ(recovery.front(), "DEMO.par2");
+  EXPECT_EQ(std::count(recovery.begin(), recovery.end(), "DEMO.vol99+01.par2"), 0);
+  // Each recovery file goes where a zip goes.
+  std::uintmax_t largest = 0;
+  for (const auto& zip : zips)
+    largest = std::max(largest, std::filesystem::file_size(app.drives.Host('e', "zips/" + zip)));
+  for (const auto& file : recovery)
+    EXPECT_LE(std::filesystem::file_size(app.drives.Host('e', "zips/" + file)), largest) << file;
+
+  const std::string dir = testing::Quote(app.drives.Host('e', "zips"));
+  testing::HostRun verify = testing::RunHost("cd " + dir + " && par2 verify -q -q DEMO.par2");
+  EXPECT_EQ(verify.status, 0) << verify.output;
+  // One zip changed and another gone: half the set's size in recovery data
+  // brings both back byte for byte.
+  const std::string first = TempDrives::ReadFile(app.drives.Host('e', "zips/DEMO01.zip"));
+  const std::string second = TempDrives::ReadFile(app.drives.Host('e', "zips/DEMO02.zip"));
+  std::string changed = first;
+  for (std::size_t at = 1000; at < 1100; ++at) changed[at] = static_cast<char>(~changed[at]);
+  TempDrives::WriteFile(app.drives.Host('e', "zips/DEMO01.zip"), changed);
+  std::filesystem::remove(app.drives.Host('e', "zips/DEMO02.zip"));
+  testing::HostRun repair = testing::RunHost("cd " + dir + " && par2 repair -q -q DEMO.par2");
+  EXPECT_EQ(repair.status, 0) << repair.output;
+  EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('e', "zips/DEMO01.zip")), first);
+  EXPECT_EQ(TempDrives::ReadFile(app.drives.Host('e', "zips/DEMO02.zip")), second);
+}
+
+TEST(RunJobRecovery, AnAbortInTheRecoveryStepLeavesTheZipsAndNoRecoveryFile) {
+  UnattendedFixture app;
+  app.ctx.prefs.WriteRecovery = true;
+  app.ctx.prefs.RecoveryPercent = 100;
+  bool sawProgress = false;
+  app.ui.onProcessEvents = [&app, &sawProgress] {
+    if (app.ctx.view.StatusLine != "Making recovery files") return;
+    EXPECT_EQ(app.ctx.view.CurrentZipLine, "DEMO.par2");
+    sawProgress = true;
+    app.driver.AbortRun();
+  };
+  EXPECT_EQ(app.Run(), kExitZipFailed);
+  EXPECT_TRUE(sawProgress);
+  EXPECT_EQ(app.ctx.view.StatusLine, "Aborted");
+  EXPECT_EQ(app.ctx.view.RunEnding, RunEnd::Aborted);
+  EXPECT_TRUE(RecoveryFiles(app).empty());
+  EXPECT_EQ(ZipsOnly(app.Zips()).size(), 5u);
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
+}
+
+TEST(RunJobRecovery, WithoutPar2TheChoiceIsGreyedAndAFailedStepEndsWithItsReason) {
+  UnattendedFixture app;
+  app.ctx.prefs.WriteRecovery = true;
+  {
+    PathWithoutPar2 path(app.drives);
+    EXPECT_EQ(RecoveryToolProblem(app.runner),
+              "par2 is not installed: the recovery files need Debian's package par2");
+    // par2 gone after the start: the step fails, the zips stay.
+    EXPECT_EQ(app.Run(), kExitRecoveryFailed);
+  }
+  EXPECT_EQ(app.ctx.view.StatusLine,
+            "can't make 'e:\\zips\\DEMO.par2': par2 ended with status 127");
+  EXPECT_EQ(app.ctx.view.RunEnding, RunEnd::Failed);
+  EXPECT_TRUE(app.ctx.view.NavigationBarEnabled);
+  EXPECT_TRUE(RecoveryFiles(app).empty());
+  EXPECT_EQ(ZipsOnly(app.Zips()).size(), 5u);
+  EXPECT_EQ(RecoveryToolProblem(app.runner), "");
+
+  // Known missing at the start: the run says so and makes the set without.
+  UnattendedFixture noted;
+  noted.ctx.prefs.WriteRecovery = true;
+  noted.ctx.view.RecoveryUnavailable = "par2 is not installed";
+  EXPECT_FALSE(RecoveryChosen(noted.ctx));
+  EXPECT_EQ(noted.Run(), kExitComplete);
+  EXPECT_TRUE(RecoveryFiles(noted).empty());
+  EXPECT_EQ(std::count(noted.ui.reports.begin(), noted.ui.reports.end(),
+                       "warning: par2 is not installed: the set gets no recovery files"),
+            1);
 }
 
 }  // namespace kelvo
