@@ -418,7 +418,7 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   compression->setFixedWidth(compression->fontMetrics().horizontalAdvance("Maximum!") + 48);
   zipExtra = new QCheckBox("Zip E&xtra", this);
   sfv = new QCheckBox("&SFV", this);  // Alt+F stays the "&File" menu's
-  recovery = new QCheckBox("PAR&2", this);
+  recovery = new QCheckBox("PAR&2 recovery files", this);
   recoveryPercent = new QSpinBox(this);
   recoveryPercent->setRange(kMinRecoveryPercent, kMaxRecoveryPercent);
   recoveryPercent->setSuffix(" %");
@@ -460,14 +460,17 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   auto* options = new QHBoxLayout;
   options->addWidget(zipExtra);
   options->addWidget(sfv);
-  options->addWidget(recovery);
-  options->addWidget(recoveryPercent);
   options->addStretch();
   grid->addLayout(options, 6, 1);
-  grid->addWidget(fit, 7, 1, 1, 3);
-  grid->addWidget(fitWarning, 8, 1, 1, 3);
+  auto* recoveryRow = new QHBoxLayout;
+  recoveryRow->addWidget(recovery);
+  recoveryRow->addWidget(recoveryPercent);
+  recoveryRow->addStretch();
+  grid->addLayout(recoveryRow, 7, 1, 1, 2);
+  grid->addWidget(fit, 8, 1, 1, 3);
+  grid->addWidget(fitWarning, 9, 1, 1, 3);
   grid->setColumnStretch(1, 1);
-  grid->setRowStretch(9, 1);
+  grid->setRowStretch(10, 1);
   baseNameCaption->setBuddy(baseName);
 
   connect(baseName, &QLineEdit::textEdited, this, [this](const QString& text) {

@@ -3,6 +3,7 @@
 // (complete, aborted in either step, failed), for a person to look at:
 //   xvfb-run -a build/tests/kelvo_screenshots build/screenshots
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -18,11 +19,13 @@
 #include <QTimer>
 #include <QToolTip>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "run/leftovers.h"
+#include "run/recovery.h"
 #include "run/run_driver.h"
 #include "run/sfv.h"
 #include "run/test_set.h"
@@ -228,6 +231,7 @@ int main(int argc, char** argv) {
     shell::NavigateTo(ctx, shell::NavItem::Zip, {});
     SetArchiveSize(ctx, kFloppyArchiveSize);
     SetWriteSfv(ctx, true);
+    SetWriteRecovery(ctx, true);
   });
   Save(window, "zip_floppy");
   testing::TempDrives::WriteFile(drives.Host('c', "rel/big.nfo"), std::string(40'000, 'n'));
@@ -256,6 +260,21 @@ int main(int argc, char** argv) {
   QThread::msleep(300);
   SaveScreen("tooltip_paths");
   QToolTip::hideText();
+
+  // Without par2 the recovery choice is greyed, and its tooltip says why.
+  session.Act([&] {
+    shell::NavigateTo(ctx, shell::NavItem::Zip, {});
+    ctx.view.RecoveryUnavailable =
+        "par2 is not installed: the recovery files need Debian's package par2";
+  });
+  window.move(40, 40);
+  QApplication::processEvents();
+  QToolTip::showText(window.zip->recovery->mapToGlobal(QPoint(10, 10)),
+                     window.zip->recovery->toolTip(), window.zip->recovery);
+  QThread::msleep(300);
+  SaveScreen("zip_par2_missing");
+  QToolTip::hideText();
+  session.Act([&] { NoteRecoveryTool(ctx); });
 
   // The context menu over the Source panel.
   session.Act([&] { shell::NavigateTo(ctx, shell::NavItem::Source, {}); });
@@ -299,19 +318,29 @@ int main(int argc, char** argv) {
     job.Compression = 0;
   });
 
-  // The run panel while the second zip is written, then after "Ripping
-  // complete".
+  // The run panel while the second zip is written, then in the recovery
+  // step, its bar part-way, then after "Ripping complete".
   bool shot = false;
+  int recoveryTicks = 0;
+  session.Act([&] { SetRecoveryPercent(ctx, 100); });
   test.ui.onProcessEvents = [&] {
     if (!shot && ctx.run.VolumeNumber == 2 && !ctx.view.CurrentZipLine.empty()) {
       shot = true;
       window.Render();
       Save(window, "run");
     }
+    if (ctx.view.StatusLine == "Making recovery files" && recoveryTicks >= 0 &&
+        (ctx.view.Progress > 0 || ++recoveryTicks > 5)) {
+      recoveryTicks = -1;
+      window.Render();
+      Save(window, "run_recovery");
+    }
   };
-  test.ui.messageAnswers.push_back(MessageResult::Ok);
+  // The aborted archiver left no zip: no question about one.
   session.Act([&] { driver.RunJob(); });
+  if (recoveryTicks >= 0) std::fprintf(stderr, "the recovery step was not reached\n");
   Save(window, "run_complete");
+  session.Act([&] { SetWriteRecovery(ctx, false); });
 
   // "&Abort" while the second zip is written: the first zip stays.
   bool abortedInZips = false;
@@ -330,7 +359,6 @@ int main(int argc, char** argv) {
   test.ui.onProcessEvents = nullptr;
   std::filesystem::remove_all(drives.Host('e', "zips"));
   std::filesystem::create_directories(drives.Host('e', "zips/DEMO01.zip"));
-  test.ui.messageAnswers.push_back(MessageResult::Ok);  // the name already in the folder
   test.ui.messageAnswers.push_back(MessageResult::No);  // the volumes the abort left
   session.Act([&] { driver.RunJob(); });
   Save(window, "run_failed");
@@ -354,11 +382,14 @@ int main(int argc, char** argv) {
       inputs.push_back(zip::TakeBytes("DEMO.7z.001", Noise(200'000, 3), 6, 0).value);
       writer.Write({set + "/" + name, name}, inputs, {});
     }
+    // With its recovery files, which can repair it.
+    const std::string made = "cd '" + set + "' && par2 c -q -q -r20 -- DEMO.par2 DEMO0?.zip";
+    if (std::system(made.c_str()) != 0) std::fprintf(stderr, "par2 made no recovery files\n");
     std::string bytes = testing::TempDrives::ReadFile(set + "/DEMO02.zip");
     bytes[5000] = static_cast<char>(bytes[5000] ^ 1);
     testing::TempDrives::WriteFile(set + "/DEMO02.zip", bytes);
     test.ui.fileAnswers.push_back("d:\\set\\DEMO01.zip");
-    test.ui.messageAnswers.push_back(MessageResult::Ok);
+    test.ui.messageAnswers.push_back(MessageResult::No);
     const std::size_t before = test.ui.messages.size();
     session.Act([&] { TestChosenSet(ctx); });
     if (test.ui.messages.size() > before) {
@@ -401,6 +432,7 @@ int main(int argc, char** argv) {
       Save(window, "dark_run");
     }
   };
+  test.ui.messageAnswers.push_back(MessageResult::No);  // the volumes the failed runs left
   session.Act([&] { driver.RunJob(); });
   test.ui.onProcessEvents = nullptr;
   session.Act([&] {
@@ -429,5 +461,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "can't save the scaled window: %s\n",
                  scaled.readAllStandardError().constData());
   }
-  return saved == 33 ? 0 : 1;
+  return saved == 35 ? 0 : 1;
 }
