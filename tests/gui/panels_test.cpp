@@ -293,6 +293,30 @@ TEST(ZipPanel, TheBaseNameLimitFollowsTheArchiveSize) {
   EXPECT_EQ(zip->estimate->text(), "80.00 files");
 }
 
+TEST(ZipPanel, TheRecoveryChoiceIsTheProgramsAndGreyedWithoutPar2) {
+  GuiApp app;
+  app.Click(NavItem::Zip);
+  auto* zip = app.window.zip;
+  EXPECT_EQ(app.ctx.view.RecoveryUnavailable, "");  // par2 is installed where tests run
+  EXPECT_FALSE(zip->recovery->isChecked());
+  EXPECT_FALSE(zip->recoveryPercent->isEnabled());
+  app.Alt(Qt::Key_2);
+  EXPECT_TRUE(app.ctx.prefs.WriteRecovery);
+  EXPECT_TRUE(zip->recoveryPercent->isEnabled());
+  EXPECT_EQ(zip->recoveryPercent->value(), 10);
+  zip->recoveryPercent->setFocus();
+  zip->recoveryPercent->selectAll();
+  QTest::keyClicks(zip->recoveryPercent, "25");
+  EXPECT_EQ(app.ctx.prefs.RecoveryPercent, 25);
+  // Without par2 the box is greyed, unticked, and says why; the setting stays.
+  app.session.Act([&] { app.ctx.view.RecoveryUnavailable = "par2 is not installed"; });
+  EXPECT_FALSE(zip->recovery->isEnabled());
+  EXPECT_FALSE(zip->recovery->isChecked());
+  EXPECT_FALSE(zip->recoveryPercent->isEnabled());
+  EXPECT_EQ(zip->recovery->toolTip(), "par2 is not installed");
+  EXPECT_TRUE(app.ctx.prefs.WriteRecovery);
+}
+
 TEST(ZipPanel, TheSfvBoxAndTheFloppyFigure) {
   GuiApp app;
   app.Click(NavItem::Zip);
