@@ -15,6 +15,9 @@
 # Where the build has kelvo32_unchecked (the program with its zips not read
 # back, built only for this), it runs in the same rounds as a third side, so
 # that the cost of the check shows as the difference of the two ratios.
+# With par2 installed, the program runs once more per round with "PAR&2" at
+# 10 %, and the cost of the recovery files shows as the median ratio of that
+# run to the run without them.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 levels=${KELVO_BENCH_LEVELS:-0 2}
@@ -49,6 +52,10 @@ if [ -z "${KELVO_BENCH_PROGRAM:-}" ] && [ -x "$work/app/kelvo32_unchecked" ]; th
   unchecked="$work/app/kelvo32_unchecked"
 fi
 export KELVO_BENCH_UNCHECKED=$unchecked
+# The program's own settings per side: none, or the recovery files at 10 %.
+mkdir -p "$work/config-plain" "$work/config-par2/kelvo32"
+printf '[General]\npar2=true\npar2Percent=10\n' > "$work/config-par2/kelvo32/kelvo32.conf"
+export KELVO_BENCH_PAR2=$(command -v par2 || true)
 
 export KELVO32_DRIVES=$(printf 'c=%s/c\x1fd=%s/d\x1fe=%s/e\x1fz=/' "$work" "$work" "$work")
 # Unattended as on a server: the program takes the offscreen platform.
@@ -78,12 +85,14 @@ def fresh():
     subprocess.run(["sync"], check=True)
 
 unchecked = os.environ.get("KELVO_BENCH_UNCHECKED", "")
+par2 = os.environ.get("KELVO_BENCH_PAR2", "")
 
-def run_kelvo(level, program=None):
+def run_kelvo(level, program=None, config="plain"):
     script(level)
     command = run[:-1] + [program] if program else run
+    env = dict(os.environ, XDG_CONFIG_HOME=work + "/config-" + config)
     start = time.monotonic()
-    done = subprocess.run(command + ["!c:\\job.kvo"], capture_output=True, text=True)
+    done = subprocess.run(command + ["!c:\\job.kvo"], capture_output=True, text=True, env=env)
     wall = time.monotonic() - start
     if done.returncode != 0:
         sys.exit("the run failed (%d): %s" % (done.returncode, done.stderr))
@@ -109,10 +118,10 @@ def run_hand(level):
 
 rounds = int(os.environ.get("KELVO_BENCH_ROUNDS", "3"))
 for level in levels:
-    hands, kelvos, peaks, uncheckeds = [], [], [], []
+    hands, kelvos, peaks, uncheckeds, recovered = [], [], [], [], []
     for r in range(rounds):
         fresh()
-        sides = ["hand", "run"] + (["unchecked"] if unchecked else [])
+        sides = ["hand", "run"] + (["unchecked"] if unchecked else []) + (["par2"] if par2 else [])
         # Each side in turn goes first.
         sides = sides[r % len(sides):] + sides[:r % len(sides)]
         for side in sides:
@@ -126,6 +135,10 @@ for level in levels:
             subprocess.run(["sync"], check=True)
             if side == "run":
                 kelvo, peak, zips = run_kelvo(level)
+            elif side == "par2":
+                with_par2, _, _ = run_kelvo(level, None, "par2")
+                if not any(f.endswith(".par2") for f in os.listdir(work + "/e/zips")):
+                    sys.exit("the run with PAR&2 made no recovery file")
             else:
                 plain, _, plain_zips = run_kelvo(level, unchecked)
                 if plain_zips != zips and "run" in sides[:sides.index(side)]:
@@ -135,6 +148,8 @@ for level in levels:
         hands.append(hand), kelvos.append(kelvo), peaks.append(peak)
         if unchecked:
             uncheckeds.append(plain)
+        if par2:
+            recovered.append(with_par2)
     ratio = statistics.median(k / h for k, h in zip(kelvos, hands))
     goal = 0.6 if level == 0 else 0.9
     print("%-8s %d zips, medians of %d rounds: hand pipeline %.2f s, run %.2f s, ratio run/hand "
@@ -145,4 +160,8 @@ for level in levels:
         plain_ratio = statistics.median(u / h for u, h in zip(uncheckeds, hands))
         print("%-8s without the zip check: run %.2f s, ratio run/hand %.3f (the check costs %.3f)"
               % ("", statistics.median(uncheckeds), plain_ratio, ratio - plain_ratio))
+    if par2:
+        cost = statistics.median(p / k for p, k in zip(recovered, kelvos))
+        print("%-8s with PAR2 at 10 %%: run %.2f s, ratio run with PAR2 / run without %.3f"
+              % ("", statistics.median(recovered), cost))
 MEASURE

@@ -93,6 +93,16 @@ void SaveScreen(const QString& name) {
 
 // One of the stand-ins shown on its own: started, given time to paint,
 // grabbed, ended. Its DOS paths reach the host through z:.
+// The screen with `widget`'s tooltip shown at `at` within it.
+void SaveToolTip(QWidget& window, QWidget* widget, QPoint at, const QString& name) {
+  window.move(40, 40);
+  QApplication::processEvents();
+  QToolTip::showText(widget->mapToGlobal(at), widget->toolTip(), widget);
+  QThread::msleep(300);
+  SaveScreen(name);
+  QToolTip::hideText();
+}
+
 void SaveTool(const QString& tool, const QStringList& arguments, const QString& name) {
   QProcess process;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -253,13 +263,7 @@ int main(int argc, char** argv) {
 
   // A path's tooltip: its DOS text and where it lies on this computer.
   session.Act([&] { shell::NavigateTo(ctx, shell::NavItem::Source, {}); });
-  window.move(40, 40);
-  QApplication::processEvents();
-  QToolTip::showText(window.source->sourcePath->mapToGlobal(QPoint(20, 20)),
-                     window.source->sourcePath->toolTip(), window.source->sourcePath);
-  QThread::msleep(300);
-  SaveScreen("tooltip_paths");
-  QToolTip::hideText();
+  SaveToolTip(window, window.source->sourcePath, QPoint(20, 20), "tooltip_paths");
 
   // Without par2 the recovery choice is greyed, and its tooltip says why.
   session.Act([&] {
@@ -267,13 +271,7 @@ int main(int argc, char** argv) {
     ctx.view.RecoveryUnavailable =
         "par2 is not installed: the recovery files need Debian's package par2";
   });
-  window.move(40, 40);
-  QApplication::processEvents();
-  QToolTip::showText(window.zip->recovery->mapToGlobal(QPoint(10, 10)),
-                     window.zip->recovery->toolTip(), window.zip->recovery);
-  QThread::msleep(300);
-  SaveScreen("zip_par2_missing");
-  QToolTip::hideText();
+  SaveToolTip(window, window.zip->recovery, QPoint(10, 10), "zip_par2_missing");
   session.Act([&] { NoteRecoveryTool(ctx); });
 
   // The context menu over the Source panel.
