@@ -11,6 +11,8 @@ namespace kelvo {
 struct ProgramSettings {
   // "&SFV": a BASE.sfv of the zips beside them after a successful run.
   bool WriteSfv = false;
+  // "NFO p&icture": the NFO drawn as BASE-nfo.png beside the zips.
+  bool WriteNfoPicture = false;
   // By dialog title, the DOS folder where each dialog that has no starting
   // folder of its own was last answered.
   std::map<std::string, std::string> LastFolders;

@@ -85,6 +85,7 @@ class DizPanel : public PanelBase {
   QPushButton* browse;
   QPushButton* create;
   QPushButton* edit;
+  QPushButton* picture;
   QLabel* numberingCaption;
   QRadioButton* none;
   QRadioButton* substitute;
@@ -107,6 +108,7 @@ class NfoPanel : public PanelBase {
   QPushButton* browse;
   QPushButton* create;
   QPushButton* edit;
+  QPushButton* picture;
   QCheckBox* firstZipOnly;
   QLabel* extraCaption;
   QRadioButton* extraFile;
@@ -138,6 +140,7 @@ class ZipPanel : public PanelBase {
   QListWidget* compression;
   QCheckBox* zipExtra;
   QCheckBox* sfv;
+  QCheckBox* nfoPicture;
   QLabel* fit;
   QLabel* fitWarning;
 };

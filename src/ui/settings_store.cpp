@@ -23,6 +23,7 @@ QByteArray Bytes(const std::string& bytes) {
 void LoadProgramSettings(ProgramSettings& prefs) {
   auto store = Store();
   prefs.WriteSfv = store->value("sfv", prefs.WriteSfv).toBool();
+  prefs.WriteNfoPicture = store->value("nfoPicture", prefs.WriteNfoPicture).toBool();
   store->beginGroup("folders");
   for (const QString& key : store->childKeys())
     prefs.LastFolders[key.toUtf8().toStdString()] = store->value(key).toByteArray().toStdString();
@@ -32,6 +33,7 @@ void LoadProgramSettings(ProgramSettings& prefs) {
 void SaveProgramSettings(const ProgramSettings& prefs) {
   auto store = Store();
   store->setValue("sfv", prefs.WriteSfv);
+  store->setValue("nfoPicture", prefs.WriteNfoPicture);
   store->remove("folders");
   store->beginGroup("folders");
   for (const auto& [title, folder] : prefs.LastFolders)
