@@ -169,4 +169,15 @@ Picture DrawText(std::string_view bytes) {
   return picture;
 }
 
+bool IsLayoutControl(unsigned char byte) {
+  return byte == '\t' || byte == '\n' || byte == '\r' || byte == kEndOfFile || byte == kEscape;
+}
+
+std::string GlyphSheet() {
+  std::string bytes(256, ' ');
+  for (int byte = 0; byte < 256; ++byte)
+    if (!IsLayoutControl(static_cast<unsigned char>(byte))) bytes[byte] = static_cast<char>(byte);
+  return DrawText(bytes).png;
+}
+
 }  // namespace kelvo::art

@@ -9,6 +9,7 @@
 
 namespace kelvo::art {
 
+inline constexpr int kGlyphWidth = 8;
 inline constexpr int kGlyphHeight = 16;
 // The width of a text without SAUCE when no line is wider: a DOS screen's.
 inline constexpr int kScreenColumns = 80;
@@ -22,7 +23,7 @@ inline constexpr std::uint64_t kMaxPixels = std::uint64_t{64} << 20;
 struct Layout {
   std::string_view text;  // the bytes drawn: any SAUCE tail left out
   int columns = kScreenColumns;
-  int glyphWidth = 8;
+  int glyphWidth = kGlyphWidth;
   bool iceColours = false;
   std::uint64_t rowBound = 0;  // no more rows than these can be drawn
   // ANSI art and texts of a SAUCE width wrap as a DOS screen does: a line
@@ -41,5 +42,13 @@ struct Picture {
   bool Drawn() const { return error.empty(); }
 };
 Picture DrawText(std::string_view bytes);
+
+// The bytes a text's layout takes as controls, never as glyphs: TAB, LF,
+// CR, the end-of-file byte and ESC.
+bool IsLayoutControl(unsigned char byte);
+// Every other byte's glyph as DrawText draws it, byte b in the cell at
+// x = 8 * b of one 2048x16 row, lit pixels grey on black; controls are blank
+// cells. The preview draws its cells from it, so both show one font.
+std::string GlyphSheet();
 
 }  // namespace kelvo::art

@@ -204,4 +204,18 @@ TEST(TextPicture, TextsTooLargeOrCutShortAreHandled) {
   EXPECT_EQ(Lit(empty, 0, 0, kGrey), 0);
 }
 
+TEST(GlyphSheet, EveryByteInItsCellAndTheControlsBlank) {
+  const QImage sheet = Decode(Picture{GlyphSheet(), {}, {}});
+  ASSERT_EQ(sheet.size(), QSize(256 * kGlyphWidth, kGlyphHeight));
+  EXPECT_EQ(Lit(sheet, 0xDB, 0, kGrey), 8 * 16);
+  EXPECT_EQ(Lit(sheet, 0xDC, 0, kGrey), 8 * 9) << "the VGA lower half starts at row 7";
+  EXPECT_EQ(Lit(sheet, 0xB1, 0, kGrey), 8 * 16 / 2);
+  EXPECT_EQ(Lit(sheet, ' ', 0, kGrey), 0);
+  EXPECT_GT(Lit(sheet, 0x01, 0, kGrey), 0) << "a smiley, not a control";
+  for (unsigned char control : {'\t', '\n', '\r', '\x1A', '\x1B'}) {
+    EXPECT_TRUE(IsLayoutControl(control));
+    EXPECT_EQ(Lit(sheet, control, 0, kGrey), 0) << int{control};
+  }
+}
+
 }  // namespace kelvo::art
