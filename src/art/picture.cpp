@@ -35,10 +35,21 @@ std::uint64_t FirstNumber(std::string_view params) {
   return any && value > 0 ? value : 1;
 }
 
+// The sequence libansilove takes at `at` (just past "ESC ["): up to the
+// first of its commands within its 14-byte window; npos for none, when it
+// draws the bytes instead.
+std::size_t SequenceEnd(std::string_view text, std::size_t at) {
+  constexpr std::string_view kCommands = "HfABCDsuJmphlKt";
+  constexpr std::size_t kWindow = 14;
+  for (std::size_t end = at; end < text.size() && end < at + kWindow; ++end)
+    if (kCommands.find(text[end]) != std::string_view::npos) return end;
+  return std::string_view::npos;
+}
+
 // Walks the text as libansilove does: LF ends a line, CR is nothing, TAB
-// moves 8 columns, the end-of-file byte ends the text, and a CSI sequence
-// takes no column. Rows count every line, every wrap at `columns` and every
-// row a cursor move could reach, so the picture is never larger.
+// moves 8 columns, the end-of-file byte ends the text, and a sequence it
+// knows takes no column. Rows count every line, every wrap at `columns` and
+// every row a cursor move could reach, so the picture is never larger.
 Extent Measure(std::string_view text, std::uint64_t columns) {
   Extent extent;
   std::uint64_t column = 0;
@@ -51,19 +62,16 @@ Extent Measure(std::string_view text, std::uint64_t columns) {
       ++extent.rows;
     } else if (byte == '\r') {
       continue;
-    } else if (byte == kEscape && i + 1 < text.size() && text[i + 1] == '[') {
-      extent.escapes = true;
-      std::size_t end = i + 2;
-      while (end < text.size() && (static_cast<unsigned char>(text[end]) < 0x40 ||
-                                   static_cast<unsigned char>(text[end]) > 0x7E))
-        ++end;
-      if (end == text.size()) break;
-      const char final = text[end];
-      if (final == 'B' || final == 'H' || final == 'f')
-        extent.rows += FirstNumber(text.substr(i + 2, end - i - 2));
-      i = end;
     } else if (byte == kEscape) {
-      continue;
+      const std::size_t end = i + 1 < text.size() && text[i + 1] == '[' ? SequenceEnd(text, i + 2)
+                                                                        : std::string_view::npos;
+      if (end == std::string_view::npos) continue;  // the ESC alone is dropped
+      extent.escapes = true;
+      const std::uint64_t number = FirstNumber(text.substr(i + 2, end - i - 2));
+      if (text[end] == 'B' || text[end] == 'H' || text[end] == 'f') extent.rows += number;
+      // Moved to the right edge, the next byte wraps.
+      if (text[end] == 'C') column = std::min(column + number, columns);
+      i = end;
     } else {
       if (column >= columns) {
         column = 0;

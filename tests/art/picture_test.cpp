@@ -188,8 +188,12 @@ TEST(Sauce, OnlyAWellFormedTailCounts) {
 
 TEST(TextPicture, TextsTooLargeOrCutShortAreHandled) {
   // Empty lines or cursor jumps would ask for gigabytes: refused, nothing drawn.
+  std::string moves;  // to the right edge: each byte after it wraps
+  for (int i = 0; i < 100000; ++i) moves += "\x1B[99Cx";
   for (const std::string& text : {std::string(200000, '\n'), std::string("\x1B[999999B") + "x",
-                                  std::string("\x1B[99999;1Hx")}) {
+                                  std::string("\x1B[99999;1Hx"), moves,
+                                  // No command in libansilove's window: the bytes are drawn.
+                                  "\x1B[" + std::string(6'000'000, '1')}) {
     const Picture picture = DrawText(text);
     EXPECT_FALSE(picture.Drawn());
     EXPECT_TRUE(picture.png.empty());
