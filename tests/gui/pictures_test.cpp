@@ -2,11 +2,16 @@
 // panels, "NFO p&icture" on the Zip panel, and the preview drawing the same
 // glyphs as the picture does.
 #include <QImage>
+#include <QProcess>
 #include <QRegularExpression>
+#include <filesystem>
 #include <set>
 
 #include "art/picture.h"
+#include "core/exit_status.h"
 #include "gui_fixture.h"
+#include "scripts/job_script.h"
+#include "tools/file_tree.h"
 #include "ui/text_preview.h"
 
 namespace kelvo::gui {
@@ -142,6 +147,49 @@ TEST(TextPictures, ThePreviewDrawsThePicturesGlyphs) {
                          << static_cast<int>(static_cast<unsigned char>(glyphs[i]));
   }
   EXPECT_EQ(blocksLit, 8 * 16);
+}
+
+// An unattended run reads the kept choice as the window does, and draws the
+// NFO beside its zip.
+TEST(TextPictures, AnUnattendedRunFollowsTheKeptChoice) {
+  namespace fs = std::filesystem;
+  TempDrives drives;
+  const std::string root = fs::canonical(drives.root()).string();
+  const std::string appDir = root + "/app";
+  fs::create_directories(appDir);
+  for (const char* file : {"kelvo32", "wrar", "wace", "pkzip", "size"})
+    fs::copy_file(std::string(KELVO_APP_BUILD_DIR) + "/" + file, appDir + "/" + file);
+  fs::create_directories(root + "/home");
+  const JobSettings job = testing::DemoRelease(root);
+  testing::WriteTree(root + "/src", {{"data.bin", testing::NoiseBytes(30000, 4)}});
+  TempDrives::WriteFile(root + "/jobs/demo.kvo", ScriptText(job, testing::FixedClock().Now()));
+  TempDrives::WriteFile(root + "/rel/demo.nfo", kNfo);
+
+  auto run = [&](bool picture) {
+    fs::remove_all(root + "/zips");
+    fs::create_directories(root + "/zips");
+    TempDrives::WriteFile(
+        root + "/config/kelvo32/kelvo32.conf",
+        std::string("[General]\nnfoPicture=") + (picture ? "true" : "false") + "\n");
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", QString::fromStdString(root + "/home"));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(root + "/config"));
+    env.insert("QT_QPA_PLATFORM", "no-such-platform");
+    env.remove("KELVO32_DRIVES");
+    process.setProcessEnvironment(env);
+    process.start(QString::fromStdString(appDir + "/kelvo32"),
+                  {QString::fromStdString("!" + testing::OnDriveZ(root + "/jobs/demo.kvo"))});
+    ASSERT_TRUE(process.waitForFinished(120000));
+    EXPECT_EQ(process.exitCode(), kExitComplete) << process.readAllStandardError().toStdString();
+  };
+  run(true);
+  const std::string picture = root + "/zips/DEMO-nfo.png";
+  ASSERT_TRUE(TempDrives::FileExists(picture));
+  EXPECT_EQ(Png(TempDrives::ReadFile(picture)).size(), QSize(80 * 8, 3 * 16));
+  run(false);
+  EXPECT_FALSE(TempDrives::FileExists(picture));
+  EXPECT_TRUE(TempDrives::FileExists(root + "/zips/DEMO.zip"));
 }
 
 }  // namespace kelvo::gui
