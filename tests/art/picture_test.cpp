@@ -208,6 +208,23 @@ TEST(TextPicture, TextsTooLargeOrCutShortAreHandled) {
   EXPECT_EQ(Lit(empty, 0, 0, kGrey), 0);
 }
 
+// The row bound that keeps pictures small is never below what libansilove
+// draws, whatever the escapes do.
+TEST(TextPicture, NoPictureIsTallerThanItsBound) {
+  for (const std::string& text :
+       {std::string("a\x1B[5Bb\x1B[2;70Hc\x1B[A\x1B[Bd"),
+        std::string("\x1B[s\r\n\n\x1B[u\x1B[79Cxy"),
+        std::string("\t\t\t\t\t\t\t\t\t\tx\r\n") + std::string(81, 'y'),
+        std::string("\x1B[1;31m\x1B[99Cz\x1B[f\x1B[3;1fw\x1B[2Jq\x1B[40;1m\n\n"),
+        std::string("\x1B[12345678901234Cx"), std::string(79, 'x') + "\x1B[1Cyz"}) {
+    const Picture picture = DrawText(text);
+    const QImage image = Decode(picture);
+    EXPECT_EQ(image.width(), picture.layout.columns * picture.layout.glyphWidth);
+    EXPECT_LE(static_cast<std::uint64_t>(image.height()), picture.layout.rowBound * kGlyphHeight)
+        << ::testing::PrintToString(text);
+  }
+}
+
 TEST(GlyphSheet, EveryByteInItsCellAndTheControlsBlank) {
   const QImage sheet = Decode(Picture{GlyphSheet(), {}, {}});
   ASSERT_EQ(sheet.size(), QSize(256 * kGlyphWidth, kGlyphHeight));
