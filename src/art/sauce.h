@@ -1,7 +1,7 @@
 // SAUCE, the record the scene's drawing programs append to a text: after an
 // end-of-file byte, optionally "COMNT" and 64-byte comment lines, then 128
 // bytes starting "SAUCE00". Viewers take the canvas width and the iCE colour
-// and letter-spacing flags from it; it is never part of the text itself.
+// and letter-spacing flags from it; the text itself ends before it.
 #pragma once
 
 #include <cstddef>
