@@ -37,7 +37,7 @@ test-asan: build-asan
 # one (make fuzz-smoke FUZZ_SECONDS=600). UBSan findings count as crashes
 # and an input that takes 30 s as a hang; crash files go to build-fuzz/.
 FUZZ_TARGETS = read_script command_line size_text settings_file drive_table archiver_args \
-  zip_end_record
+  zip_end_record text_picture
 FUZZ_SECONDS_read_script = 30
 FUZZ_FLAGS_read_script = -max_len=1048576
 # Room for a zip with a 65,535-byte comment.

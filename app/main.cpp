@@ -76,7 +76,7 @@ int RunWithoutWindow(int argc, char** argv, Setup& host, const std::string& comm
     ui.Report("Kelvo32 is already running from this folder: nothing was packaged");
     return kExitNotStarted;
   }
-  ui::LoadProgramSettings(ctx.prefs);  // "&SFV" counts here too
+  ui::LoadProgramSettings(ctx.prefs);  // "&SFV" and "NFO p&icture" count here too
   RunDriver driver(ctx);
   int status = shell::StartUnattended(ctx, driver, commandLine);
   shell::CleanUpAtExit(ctx, false);

@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev
   libzip-dev
+  # The DIZ and NFO are drawn as pictures by libansilove.
+  libansilove-dev
   7zip zip unzip
   clang libclang-rt-14-dev
   python3

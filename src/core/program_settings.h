@@ -15,6 +15,8 @@ struct ProgramSettings {
   // percent of the set.
   bool WriteRecovery = false;
   int RecoveryPercent = 10;
+  // "NFO p&icture": the NFO drawn as BASE-nfo.png beside the zips.
+  bool WriteNfoPicture = false;
   // By dialog title, the DOS folder where each dialog that has no starting
   // folder of its own was last answered.
   std::map<std::string, std::string> LastFolders;

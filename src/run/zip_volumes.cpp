@@ -3,6 +3,7 @@
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "host/stop_signal.h"
+#include "run/nfo_picture.h"
 #include "run/sfv.h"
 #include "run/zip_names.h"
 #include "texts/diz_nfo.h"
@@ -104,6 +105,7 @@ std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip) {
     if (host::StopSignal()) return zip_result::kAborted;
   }
   if (ctx.prefs.WriteSfv) WriteSfv(ctx, sfv);
+  WriteRunNfoPicture(ctx);
   return 0;
 }
 

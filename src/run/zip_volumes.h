@@ -11,7 +11,8 @@ namespace kelvo {
 // Zips run.VolumeCount volumes from run.WorkFolder into ZipStorageDir, in
 // name order, so that zip NN always holds volume NN. Each zip is read back
 // (ZipComponent::Check) before its volume is deleted; with prefs.WriteSfv
-// the set's SFV follows the last zip. Returns 0, or the zip component's
+// the set's SFV follows the last zip, then the NFO's picture with
+// prefs.WriteNfoPicture. Returns 0, or the zip component's
 // result when a zip step or check failed or was aborted (the volume of that
 // pass stays); a file that cannot be copied, stamped or deleted, or a
 // comment that the zip program could not add, throws host::HostError. A

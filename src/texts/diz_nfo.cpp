@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "art/sauce.h"
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "texts/text_files.h"
@@ -18,32 +19,11 @@ constexpr size_t kTagKeyLength = 40;
 constexpr const char* kDizFromAppDir = "The file_id.diz can't be from your application directory";
 constexpr const char* kNfoFromAppDir = "The nfo can't be from your application directory";
 
-// A SAUCE record: the end-of-file byte, optionally "COMNT" and 64-byte comment
-// lines (their count at offset 104 of the record), then the 128-byte record.
-constexpr std::size_t kSauceRecordBytes = 128;
-constexpr std::size_t kSauceCommentCountAt = 104;
-constexpr std::size_t kSauceCommentLineBytes = 64;
-constexpr std::string_view kSauceMark = "SAUCE00";
-constexpr std::string_view kSauceCommentMark = "COMNT";
-constexpr char kEndOfFile = '\x1A';
-
 // Where a well-formed SAUCE tail begins (at its end-of-file byte); npos when
 // the file does not end in one.
 std::size_t SauceTailStart(std::string_view bytes) {
-  if (bytes.size() < kSauceRecordBytes) return std::string_view::npos;
-  const std::size_t record = bytes.size() - kSauceRecordBytes;
-  if (bytes.substr(record, kSauceMark.size()) != kSauceMark) return std::string_view::npos;
-  const std::size_t comments = static_cast<unsigned char>(bytes[record + kSauceCommentCountAt]);
-  std::size_t start = record;
-  if (comments > 0) {
-    const std::size_t block = kSauceCommentMark.size() + comments * kSauceCommentLineBytes;
-    if (block > record) return std::string_view::npos;
-    start = record - block;
-    if (bytes.substr(start, kSauceCommentMark.size()) != kSauceCommentMark)
-      return std::string_view::npos;
-  }
-  if (start == 0 || bytes[start - 1] != kEndOfFile) return std::string_view::npos;
-  return start - 1;
+  const std::optional<art::Sauce> sauce = art::FindSauce(bytes);
+  return sauce ? sauce->tailStart : std::string_view::npos;
 }
 
 // "&Create" for either text: the draft is the file to open and to choose.

@@ -27,6 +27,7 @@
 #include <optional>
 
 #include "core/skip_list.h"
+#include "run/nfo_picture.h"
 #include "run/recovery.h"
 #include "run/sfv.h"
 #include "run/zip_volumes.h"
@@ -38,6 +39,7 @@
 #include "texts/diz_nfo.h"
 #include "texts/diz_numbering.h"
 #include "texts/extras.h"
+#include "texts/text_pictures.h"
 #include "texts/text_preview.h"
 #include "ui/marquee.h"
 #include "ui/pictures.h"
@@ -241,6 +243,8 @@ DizPanel::DizPanel(Context& ctx, ActFn act, QWidget* parent)
   browse = Button("&Browse", [this] { texts::BrowseDiz(ctx_); });
   create = Button("&Create", [this] { texts::CreateDiz(ctx_); });
   edit = Button("&Edit", [this] { texts::EditDiz(ctx_); });
+  // Alt+P is "Preview zi&p"'s.
+  picture = Button("Save as p&icture...", [this] { texts::SaveDizPicture(ctx_); });
   numberingCaption = Label("Auto numbering", this);
   none = new QRadioButton("&None", this);
   substitute = new QRadioButton("S&ubsitute at column", this);
@@ -268,6 +272,7 @@ DizPanel::DizPanel(Context& ctx, ActFn act, QWidget* parent)
   buttons->addWidget(browse);
   buttons->addWidget(create);
   buttons->addWidget(edit);
+  buttons->addWidget(picture);
   buttons->addStretch();
   grid->addLayout(buttons, 2, 0, 1, 5);
   auto* numbering = new QGroupBox(this);
@@ -318,6 +323,7 @@ void DizPanel::Render(const Context& model) {
   SetText(column, model.job.DizColumn);
   SetText(line, model.job.DizLine);
   test->setEnabled(model.view.DizTestEnabled);
+  picture->setEnabled(!model.job.DizPath.empty());
   {
     QSignalBlocker block(previewZip);
     previewZip->setValue(model.view.DizPreviewZip);
@@ -335,6 +341,7 @@ NfoPanel::NfoPanel(Context& ctx, ActFn act, QWidget* parent)
   browse = Button("&Browse", [this] { texts::BrowseNfo(ctx_); });
   create = Button("&Create", [this] { texts::CreateNfo(ctx_); });
   edit = Button("&Edit", [this] { texts::EditNfo(ctx_); });
+  picture = Button("Save as &picture...", [this] { texts::SaveNfoPicture(ctx_); });
   firstZipOnly = new QCheckBox("&In 1st zip only", this);
   extraCaption = Label("Extra to add  (optional)", this);
   extraFile = new QRadioButton("&File", this);
@@ -349,6 +356,7 @@ NfoPanel::NfoPanel(Context& ctx, ActFn act, QWidget* parent)
   grid->addWidget(browse, 1, 0);
   grid->addWidget(create, 1, 1);
   grid->addWidget(edit, 1, 2);
+  grid->addWidget(picture, 1, 3, Qt::AlignLeft);
   grid->addWidget(firstZipOnly, 2, 0, 1, 3);
   auto* extra = new QGroupBox(this);
   auto* extraGrid = new QGridLayout(extra);
@@ -377,6 +385,7 @@ void NfoPanel::Render(const Context& model) {
   SetText(nfoPath, model.job.NfoPath);
   nfoPath->setToolTip(PathTip(model.job.NfoPath, model.view.HostPathsShown.nfo));
   SetChecked(firstZipOnly, model.job.NfoFirstZipOnly);
+  picture->setEnabled(!model.job.NfoPath.empty());
   int kind = model.job.ExtraKind == ExtraKindChoice::File        ? 1
              : model.job.ExtraKind == ExtraKindChoice::Directory ? 2
                                                                  : 0;
@@ -418,6 +427,8 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   compression->setFixedWidth(compression->fontMetrics().horizontalAdvance("Maximum!") + 48);
   zipExtra = new QCheckBox("Zip E&xtra", this);
   sfv = new QCheckBox("&SFV", this);  // Alt+F stays the "&File" menu's
+  nfoPicture = new QCheckBox("NFO p&icture", this);
+  nfoPicture->setToolTip("The nfo drawn as a picture beside the zips");
   recovery = new QCheckBox("PAR&2 recovery files", this);
   recoveryPercent = new QSpinBox(this);
   recoveryPercent->setRange(kMinRecoveryPercent, kMaxRecoveryPercent);
@@ -460,8 +471,9 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
   auto* options = new QHBoxLayout;
   options->addWidget(zipExtra);
   options->addWidget(sfv);
+  options->addWidget(nfoPicture);
   options->addStretch();
-  grid->addLayout(options, 6, 1);
+  grid->addLayout(options, 6, 1, 1, 2);
   auto* recoveryRow = new QHBoxLayout;
   recoveryRow->addWidget(recovery);
   recoveryRow->addWidget(recoveryPercent);
@@ -495,6 +507,8 @@ ZipPanel::ZipPanel(Context& ctx, ActFn act, QWidget* parent)
           [this](bool checked) { act_([this, checked] { SetWriteRecovery(ctx_, checked); }); });
   connect(recoveryPercent, &QSpinBox::valueChanged, this,
           [this](int value) { act_([this, value] { SetRecoveryPercent(ctx_, value); }); });
+  connect(nfoPicture, &QCheckBox::toggled, this,
+          [this](bool checked) { act_([this, checked] { SetWriteNfoPicture(ctx_, checked); }); });
 }
 
 void ZipPanel::Render(const Context& model) {
@@ -530,6 +544,7 @@ void ZipPanel::Render(const Context& model) {
     recoveryPercent->setValue(model.prefs.RecoveryPercent);
   }
   recoveryPercent->setEnabled(RecoveryChosen(model));
+  SetChecked(nfoPicture, model.prefs.WriteNfoPicture);
   fit->setText(Text(model.view.ZipFitText));
   fitWarning->setText(Text(model.view.ZipFitWarning));
 }

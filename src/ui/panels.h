@@ -85,6 +85,7 @@ class DizPanel : public PanelBase {
   QPushButton* browse;
   QPushButton* create;
   QPushButton* edit;
+  QPushButton* picture;
   QLabel* numberingCaption;
   QRadioButton* none;
   QRadioButton* substitute;
@@ -107,6 +108,7 @@ class NfoPanel : public PanelBase {
   QPushButton* browse;
   QPushButton* create;
   QPushButton* edit;
+  QPushButton* picture;
   QCheckBox* firstZipOnly;
   QLabel* extraCaption;
   QRadioButton* extraFile;
@@ -140,6 +142,7 @@ class ZipPanel : public PanelBase {
   QCheckBox* sfv;
   QCheckBox* recovery;
   QSpinBox* recoveryPercent;
+  QCheckBox* nfoPicture;
   QLabel* fit;
   QLabel* fitWarning;
 };

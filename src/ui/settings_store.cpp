@@ -29,6 +29,7 @@ void LoadProgramSettings(ProgramSettings& prefs) {
   prefs.WriteRecovery = store->value("par2", prefs.WriteRecovery).toBool();
   prefs.RecoveryPercent = std::clamp(store->value("par2Percent", prefs.RecoveryPercent).toInt(),
                                      kMinRecoveryPercent, kMaxRecoveryPercent);
+  prefs.WriteNfoPicture = store->value("nfoPicture", prefs.WriteNfoPicture).toBool();
   store->beginGroup("folders");
   for (const QString& key : store->childKeys())
     prefs.LastFolders[key.toUtf8().toStdString()] = store->value(key).toByteArray().toStdString();
@@ -40,6 +41,7 @@ void SaveProgramSettings(const ProgramSettings& prefs) {
   store->setValue("sfv", prefs.WriteSfv);
   store->setValue("par2", prefs.WriteRecovery);
   store->setValue("par2Percent", prefs.RecoveryPercent);
+  store->setValue("nfoPicture", prefs.WriteNfoPicture);
   store->remove("folders");
   store->beginGroup("folders");
   for (const auto& [title, folder] : prefs.LastFolders)

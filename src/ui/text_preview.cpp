@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "art/picture.h"
 #include "texts/cp437.h"
 
 namespace kelvo::ui {
@@ -29,14 +30,39 @@ QFont PreviewFont() {
   return font;
 }
 
+// The pictures' glyphs (art::GlyphSheet) as a mask: the preview draws the
+// very pixels a picture of the text has. Null when libansilove drew nothing.
+const QImage& GlyphMask() {
+  static const QImage mask = [] {
+    const std::string png = art::GlyphSheet();
+    QImage sheet;
+    sheet.loadFromData(reinterpret_cast<const uchar*>(png.data()),
+                       static_cast<qsizetype>(png.size()), "PNG");
+    if (sheet.size() != QSize(256 * art::kGlyphWidth, art::kGlyphHeight)) return QImage();
+    sheet = sheet.convertToFormat(QImage::Format_RGB32);
+    QImage lit(sheet.size(), QImage::Format_ARGB32);
+    for (int y = 0; y < sheet.height(); ++y)
+      for (int x = 0; x < sheet.width(); ++x)
+        lit.setPixel(x, y,
+                     sheet.pixel(x, y) == qRgb(0, 0, 0) ? qRgba(0, 0, 0, 0) : qRgba(0, 0, 0, 255));
+    return lit;
+  }();
+  return mask;
+}
+
 }  // namespace
 
 TextPreviewPane::TextPreviewPane(QWidget* parent) : QAbstractScrollArea(parent) {
   setFont(PreviewFont());
   QFontMetricsF metrics(font());
   // Whole pixels, so that cells tile without seams and clicks map exactly.
-  cellWidth_ = std::max(1, static_cast<int>(std::lround(metrics.horizontalAdvance(QChar('M')))));
-  lineHeight_ = std::max(1, static_cast<int>(std::ceil(metrics.height())));
+  if (!GlyphMask().isNull()) {
+    cellWidth_ = art::kGlyphWidth;
+    lineHeight_ = art::kGlyphHeight;
+  } else {
+    cellWidth_ = std::max(1, static_cast<int>(std::lround(metrics.horizontalAdvance(QChar('M')))));
+    lineHeight_ = std::max(1, static_cast<int>(std::ceil(metrics.height())));
+  }
   setBackgroundRole(QPalette::Base);
   viewport()->setBackgroundRole(QPalette::Base);
   horizontalScrollBar()->setSingleStep(cellWidth_);
@@ -106,8 +132,28 @@ void TextPreviewPane::resizeEvent(QResizeEvent* event) {
   UpdateScrollBars();
 }
 
+const QImage& TextPreviewPane::Inked(const QColor& ink) const {
+  auto [at, added] = inked_.try_emplace(ink.rgba());
+  if (added) {
+    QImage glyphs(GlyphMask().size(), QImage::Format_ARGB32_Premultiplied);
+    glyphs.fill(ink);
+    QPainter cut(&glyphs);
+    cut.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    cut.drawImage(0, 0, GlyphMask());
+    at->second = glyphs;
+  }
+  return at->second;
+}
+
 void TextPreviewPane::DrawCell(QPainter& painter, const QRect& cell, unsigned char byte,
                                const QColor& ink) const {
+  if (!GlyphMask().isNull() && !art::IsLayoutControl(byte)) {
+    painter.drawImage(cell.topLeft(), Inked(ink),
+                      QRect(byte * art::kGlyphWidth, 0, art::kGlyphWidth, art::kGlyphHeight));
+    return;
+  }
+  // The few bytes the pictures take as controls, and every byte when the
+  // pictures' glyphs are missing, come from the VGA font.
   // The block elements as rectangles: whole pixels, no seams between cells.
   const int halfWidth = cell.width() / 2;
   const int halfHeight = cell.height() / 2;

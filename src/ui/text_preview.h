@@ -1,11 +1,14 @@
 // A DIZ or NFO drawn as a DOS screen showed it: every byte a cell of the VGA
-// font through the CP437 table, the numbering stamp and the reasons marked
-// in place. It draws a texts::TextPreview and reports clicked cells; it
-// keeps nothing but what it last drew.
+// font, in the very pixels a picture of the text has (art::GlyphSheet), the
+// numbering stamp and the reasons marked in place. It draws a
+// texts::TextPreview and reports clicked cells; it keeps nothing but what it
+// last drew and its glyphs in the inks it drew with.
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QImage>
 #include <functional>
+#include <map>
 #include <optional>
 
 #include "texts/text_preview.h"
@@ -41,9 +44,12 @@ class TextPreviewPane : public QAbstractScrollArea {
   // Scrolls the least that shows the cells, when they are not all shown.
   void ShowSpan(const texts::PreviewSpan& span);
   void DrawCell(QPainter& painter, const QRect& cell, unsigned char byte, const QColor& ink) const;
+  // The pictures' glyphs in one ink, made on first use.
+  const QImage& Inked(const QColor& ink) const;
 
   texts::TextPreview model_;
   std::optional<texts::PreviewSpan> marked_;  // the mark last scrolled to
+  mutable std::map<QRgb, QImage> inked_;
   int cellWidth_ = 8;
   int lineHeight_ = 16;
 };

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
@@ -24,7 +25,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "host/host_error.h"
 #include "run/leftovers.h"
+#include "run/nfo_picture.h"
 #include "run/recovery.h"
 #include "run/run_driver.h"
 #include "run/sfv.h"
@@ -38,6 +41,7 @@
 #include "source/drives.h"
 #include "support/temp_drives.h"
 #include "texts/diz_numbering.h"
+#include "texts/text_pictures.h"
 #include "texts/text_preview.h"
 #include "ui/main_window.h"
 #include "ui/panels.h"
@@ -234,6 +238,20 @@ int main(int argc, char** argv) {
       window.nfo->preview->verticalScrollBar()->maximum());
   Save(window, "nfo_end");
   window.nfo->preview->verticalScrollBar()->setValue(0);
+  // The NFO's picture as "Save as &picture..." writes it.
+  {
+    const QString path = outDir + "/nfo_picture.png";
+    try {
+      texts::WriteTextPicture(ctx, job.NfoPath, "c:\\rel\\demo.png");
+      QFile::remove(path);
+      if (QFile::copy(QString::fromStdString(drives.Host('c', "rel/demo.png")), path)) {
+        ++saved;
+        std::printf("%s\n", path.toUtf8().constData());
+      }
+    } catch (const host::HostError& e) {
+      std::fprintf(stderr, "can't save %s: %s\n", path.toUtf8().constData(), e.what());
+    }
+  }
 
   // The Zip panel at the floppy's size: the largest zip and the SFV box;
   // then with an NFO too large for the floppy.
@@ -242,6 +260,7 @@ int main(int argc, char** argv) {
     SetArchiveSize(ctx, kFloppyArchiveSize);
     SetWriteSfv(ctx, true);
     SetWriteRecovery(ctx, true);
+    SetWriteNfoPicture(ctx, true);
   });
   Save(window, "zip_floppy");
   testing::TempDrives::WriteFile(drives.Host('c', "rel/big.nfo"), std::string(40'000, 'n'));
@@ -459,5 +478,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "can't save the scaled window: %s\n",
                  scaled.readAllStandardError().constData());
   }
-  return saved == 35 ? 0 : 1;
+  return saved == 36 ? 0 : 1;
 }

@@ -22,6 +22,7 @@ TEST_F(KeptSettings, ClosingTheWindowKeepsSettingsAndPlaceForTheNextStart) {
   {
     GuiApp app;
     app.ctx.prefs.WriteSfv = true;
+    app.ctx.prefs.WriteNfoPicture = true;
     app.ui.folderAnswers.push_back({{}, "d:\\Zips \xe9t\xe9"});
     app.ctx.ui.BrowseFolder(FolderDialogRequest{"Directory for zip's", "", false, nullptr});
     app.window.resize(700, 520);
@@ -32,6 +33,7 @@ TEST_F(KeptSettings, ClosingTheWindowKeepsSettingsAndPlaceForTheNextStart) {
   ProgramSettings prefs;
   ui::LoadProgramSettings(prefs);
   EXPECT_TRUE(prefs.WriteSfv);
+  EXPECT_TRUE(prefs.WriteNfoPicture);
   EXPECT_EQ(prefs.LastFolders,
             (std::map<std::string, std::string>{{"Directory for zip's", "d:\\Zips \xe9t\xe9"}}));
 

@@ -30,7 +30,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 depends=$(field Depends)
 echo "Depends: $depends"
 # The tools the binaries run, and what dpkg-shlibdeps found they link.
-for needed in 7zip fonts-pc par2 libc6 libzip4 libqt6widgets6; do
+for needed in 7zip fonts-pc par2 libc6 libzip4 libansilove1 libqt6widgets6; do
   [[ ", $depends," == *", $needed"[\ ,]* ]] || fail "Depends lacks $needed"
 done
 

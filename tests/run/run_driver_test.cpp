@@ -16,6 +16,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "art/png_header.h"
 #include "core/exit_status.h"
 #include "core/shared_files.h"
 #include "host/stop_signal.h"
@@ -873,6 +874,42 @@ TEST(RunJobSfv, AnSfvCheckerAcceptsTheSetAndNoticesAChangedZip) {
   testing::HostRun bad = testing::RunHost("cd " + zipDir + " && cksfv -q -f DEMO.sfv");
   EXPECT_NE(bad.status, 0) << bad.output;
   EXPECT_NE(bad.output.find("DEMO02.zip"), std::string::npos) << bad.output;
+}
+
+// "NFO p&icture": the NFO drawn beside the zips, only when asked and only
+// for a run that made them; a picture that can't be drawn fails the run.
+TEST(RunJobNfoPicture, TheNfoIsDrawnBesideTheZips) {
+  RunFixture app;
+  app.ctx.prefs.WriteNfoPicture = true;
+  app.Kelvo();
+  ASSERT_EQ(app.ctx.view.StatusLine, "Ripping complete");
+  const std::string picture = app.drives.Host('e', "zips/DEMO-nfo.png");
+  ASSERT_TRUE(TempDrives::FileExists(picture));
+  // The two lines of demo.nfo, 80 columns of the 8x16 font.
+  EXPECT_EQ(testing::PngSize(TempDrives::ReadFile(picture)),
+            (std::pair<std::uint32_t, std::uint32_t>(640, 32)));
+
+  RunFixture off;
+  off.Kelvo();
+  ASSERT_EQ(off.ctx.view.StatusLine, "Ripping complete");
+  EXPECT_FALSE(TempDrives::FileExists(off.drives.Host('e', "zips/DEMO-nfo.png")));
+
+  // A job without zips needs no NFO, and gets no picture.
+  RunFixture noZips;
+  noZips.ctx.prefs.WriteNfoPicture = true;
+  noZips.ctx.job.SaveAsZips = false;
+  noZips.ctx.job.NfoPath.clear();
+  noZips.Kelvo();
+  ASSERT_TRUE(noZips.ctx.view.StatusLine.starts_with("Ripping complete"));
+  EXPECT_FALSE(TempDrives::FileExists(noZips.drives.Host('e', "zips/DEMO-nfo.png")));
+
+  RunFixture tall;
+  tall.ctx.prefs.WriteNfoPicture = true;
+  TempDrives::WriteFile(tall.drives.Host('c', "rel/demo.nfo"), std::string(300000, '\n'));
+  tall.Kelvo();
+  EXPECT_NE(tall.ctx.view.StatusLine.find("too large for a picture"), std::string::npos)
+      << tall.ctx.view.StatusLine;
+  EXPECT_FALSE(TempDrives::FileExists(tall.drives.Host('e', "zips/DEMO-nfo.png")));
 }
 
 TEST(UnattendedRun, StatusTable) {
