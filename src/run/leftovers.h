@@ -19,6 +19,7 @@ struct Leftover {
   std::string dosPath;   // e:\Kelvo004
   std::string hostPath;  // what the user finds it as
   std::uint64_t bytes = 0;
+  bool resumable = false;  // holds a set's record: "&Resume" could finish it
 };
 
 // The work folders on the job's work drive, named as MakeWorkFolder names

@@ -15,6 +15,7 @@ std::optional<OwnOption> ReadOwnOption(int argc, const char* const* argv) {
   if (option == "--help" || option == "-h") return OwnOption::Help;
   if (option == "--version") return OwnOption::Version;
   if (option == "--test") return OwnOption::Test;
+  if (option == "--resume") return OwnOption::Resume;
   return OwnOption::Unknown;
 }
 
@@ -29,6 +30,16 @@ int TestSetCommand(int argc, const char* const* argv) {
   return test.Sound() ? kExitComplete : kExitSetNotSound;
 }
 
+std::optional<std::string> ResumeCommandLine(int argc, const char* const* argv) {
+  if (argc == 3) {
+    // Read as the plain batch run reads its command line.
+    std::string line = JoinArguments(argc - 1, argv + 1);
+    if (ReadCommandLine(line).batchMode != BatchMode::None) return line;
+  }
+  std::fputs("kelvo32: --resume needs one job: '!JOB.kvo' or '$JOB.kvo'\n", stderr);
+  return std::nullopt;
+}
+
 std::string VersionLine() {
   return std::string("Kelvo32 ") + kVersionText + "\n";
 }
@@ -38,6 +49,7 @@ std::string UsageText() {
        kelvo32 '!JOB.kvo'
        kelvo32 '$JOB.kvo'
        kelvo32 --test SET
+       kelvo32 --resume '!JOB.kvo'
        kelvo32 --help | --version
 
 Packages a release: a source directory, drive or CD image becomes numbered
@@ -50,6 +62,12 @@ an NFO, extras and a zip comment.
   --test SET  reads every zip of a set again (SET: its .sfv or any of its
               zips, a host path) and holds each against the SFV; one line
               per zip, status 0 when all are sound, 8 when not
+  --resume '!JOB.kvo'
+              finishes the set an interrupted run of the job left in its
+              work folder: only the volumes not yet zipped are zipped, after
+              the job, the source and the zips made are found unchanged;
+              '$JOB.kvo' as well. Statuses as for a run; 3 when there is
+              nothing of the job to resume or something has changed
   --help      prints this text
   --version   prints the version
 
@@ -63,7 +81,8 @@ An unattended run ends with one of these statuses, its reason on stderr:
   2  the script could not be read, or the job lacks a file or setting it names
   3  a setting the run needs is wrong (a path that is no DOS name or has no
      drive, a zip directory that can't be written, a DIZ position that does
-     not fit, ...)
+     not fit, ...); --resume: no interrupted set of the job, or its job,
+     source or zips changed
   4  more than 999 volumes would be made
   5  the archiver made no volume, or the run was stopped while it waited
   6  a zip could not be written, or the run was aborted
