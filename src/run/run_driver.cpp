@@ -75,9 +75,11 @@ int RunDriver::Start(bool resume) {
   ctx_.view.CurrentZipLine.clear();
   ctx_.view.CounterLine.clear();
   ctx_.view.Progress = 0;
-  ctx_.view.LeftVolumes = {};
-  // A resume refused for a change keeps the set shown as one to resume.
-  if (!resume) ctx_.view.Resumable = false;
+  // A resume that is refused leaves the last run's folder shown as it was.
+  if (!resume) {
+    ctx_.view.LeftVolumes = {};
+    ctx_.view.Resumable = false;
+  }
   ctx_.run.WorkFolder.clear();
   record_ = {};
   ctx_.view.RunInProgress = true;
@@ -157,12 +159,14 @@ int RunDriver::BuildAndPackage(bool resume) {
     bool recorded = false;
     auto found = FindResumePoint(ctx_, &recorded);
     if (auto* refusal = std::get_if<Refusal>(&found)) {
-      view.Resumable = recorded;
+      if (!recorded) view.Resumable = false;
       Present(ctx_, *refusal);
       ClearRunState();
       return refusal->status;
     }
     ResumePoint& point = std::get<ResumePoint>(found);
+    view.LeftVolumes = {};
+    view.Resumable = false;
     // Ended between a zip's record line and its volume's deletion.
     DropZippedVolumes(ctx_, point);
     workFolderHeld = std::move(point.held);

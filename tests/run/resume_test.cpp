@@ -170,8 +170,11 @@ TEST(ResumeSet, InterruptedAnywhereGivesTheUninterruptedSet) {
               "DEMO RELEASE\r\ndisk 05/07 of set\r\n");
 
     app.Interrupt();
-    // The run panel would offer "&Resume" now.
-    ASSERT_TRUE(HasSetRecord(app.ctx, "c:\\Kelvo001"));
+    // The run panel would offer "&Resume" now; stopped in the archiver, the
+    // record has no volumes yet and the archiver runs again.
+    const auto record = SetRecord::Read(app.ctx, "c:\\Kelvo001");
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->HasVolumes(), point.name != std::string("during the archiver"));
     EXPECT_EQ(app.driver.ResumeJob(), kExitComplete) << app.LastReport();
     EXPECT_EQ(app.ctx.view.StatusLine, "Ripping complete");
     EXPECT_FALSE(app.ctx.view.Resumable);
@@ -214,6 +217,7 @@ TEST(ResumeSet, ChangesAreRefusedWithTheirReasonAndTheSetStaysResumable) {
   EXPECT_EQ(app.LastReport(),
             "Can't resume from c:\\Kelvo001: d:\\src\\f4.bin has changed since the set was begun");
   EXPECT_TRUE(app.ctx.view.Resumable);
+  EXPECT_EQ(app.ctx.view.LeftVolumes.folder, "c:\\Kelvo001");
   TempDrives::WriteFile(changed, bytes);
   fs::last_write_time(changed, time);
 
@@ -260,6 +264,9 @@ TEST(ResumeSet, ChangesAreRefusedWithTheirReasonAndTheSetStaysResumable) {
   EXPECT_EQ(set.zips.at("DEMO03.zip").at("file_id.diz"), "DEMO RELEASE\r\ndisk 03/07 of set\r\n");
   EXPECT_FALSE(set.zips.at("DEMO03.zip").contains("demo.nfo"));
   EXPECT_TRUE(set.zips.at("DEMO01.zip").contains("demo.nfo"));
+
+  EXPECT_FALSE(app.ctx.view.Resumable);
+  EXPECT_TRUE(app.ctx.view.LeftVolumes.folder.empty());
 
   // Nothing is left to resume.
   EXPECT_EQ(app.driver.ResumeJob(), kExitJobIncomplete);
