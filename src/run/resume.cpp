@@ -343,8 +343,15 @@ void SetRecord::NoteVolumes(const Context& ctx, const std::vector<std::string>& 
   volumesDone_ = true;
 }
 
-void SetRecord::NoteZip(const ZipCheck& check) {
+void SetRecord::NoteZip(const Context& ctx, const ZipCheck& check) {
   if (!Active()) return;
+  const std::string zip = StoragePrefix(ctx.job.ZipStorageDir) + "\\" + check.fileName;
+  const std::string host = ctx.fs.RequireHostPath(zip, "write");
+  {
+    host::UniqueFd fd(::open(host.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd || ::fsync(fd.get()) != 0) host::ThrowErrno("write", zip, errno);
+  }
+  SyncDirectory(host);
   Append(
       {"zip " + std::to_string(check.bytes) + " " + Hex(check.crc) + " " + Escape(check.fileName)});
   zips_.push_back({check.fileName, check.bytes, check.crc});

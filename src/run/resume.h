@@ -70,8 +70,9 @@ class SetRecord {
 
   // Stage 2: the volumes of the work folder, in name order. Throws.
   void NoteVolumes(const Context& ctx, const std::vector<std::string>& volumes);
-  // Stage 3: one zip read back and found sound. Throws.
-  void NoteZip(const ZipCheck& check);
+  // Stage 3: one zip read back and found sound, put on the disk first, so
+  // that its volume may go even if the power goes next. Throws.
+  void NoteZip(const Context& ctx, const ZipCheck& check);
   // Stage 1 again after the archiver is run anew: the volumes and zips are
   // forgotten. Throws.
   void Restart();

@@ -240,7 +240,7 @@ int RunDriver::PackageVolumes(VolumeSet set) {
     view.BusyPointer = true;
     ctx_.ui.ProcessEvents();
     view.NavigationBarEnabled = false;
-    set.zipped = [this](const ZipCheck& check) { record_.NoteZip(check); };
+    set.zipped = [this](const ZipCheck& check) { record_.NoteZip(ctx_, check); };
     if (std::int16_t result = ZipVolumes(ctx_, zip_, set)) return FailureEnd(result);
     // The set is whole: nothing is left to resume.
     record_.Remove(ctx_);

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "core/exit_status.h"
+#include "host/host_error.h"
 #include "run/leftovers.h"
 #include "run/run_driver.h"
 #include "run/sfv.h"
@@ -312,9 +313,13 @@ TEST(SetRecordFile, ACutAnywhereReadsAsTheLinesBeforeIt) {
   const std::size_t begun = fs::file_size(path);
   record.NoteVolumes(app.ctx, VolumesIn(app.ctx, "c:\\Kelvo001"));
   const std::size_t listed = fs::file_size(path);
-  record.NoteZip({"DEMO01.zip", 0x12345678, 1000});
+  TempDrives::WriteFile(app.ZipDir() + "/DEMO01.zip", "zip one");
+  TempDrives::WriteFile(app.ZipDir() + "/DEMO02.zip", "zip two");
+  record.NoteZip(app.ctx, {"DEMO01.zip", 0x12345678, 1000});
   const std::size_t oneZip = fs::file_size(path);
-  record.NoteZip({"DEMO02.zip", 0x9ABCDEF0, 2000});
+  record.NoteZip(app.ctx, {"DEMO02.zip", 0x9ABCDEF0, 2000});
+  // A zip that isn't there can't be put on the disk: it is not recorded.
+  EXPECT_THROW(record.NoteZip(app.ctx, {"DEMO03.zip", 1, 1}), host::HostError);
   const std::string whole = TempDrives::ReadFile(path);
 
   auto full = SetRecord::Read(app.ctx, "c:\\Kelvo001");
