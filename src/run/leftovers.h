@@ -1,8 +1,9 @@
 // What earlier runs left behind, and what this run does about it. A run
 // that is aborted, fails or is killed leaves its volumes in its work folder
 // (e:\Kelvo004); a killed zip write leaves a temporary beside the zips.
-// Nothing is ever zipped from a leftover: the next run names the folders
-// and offers to remove them, and removes its own set's dead temporaries.
+// A new run zips nothing from a leftover: it names the folders and offers
+// to remove them (saying which could be resumed, run/resume.h), and removes
+// its own set's dead temporaries.
 #pragma once
 
 #include <cstdint>
