@@ -135,9 +135,9 @@ struct ResumeFixture : testing::TestApp {
   }
 
   std::string LastReport() const { return ui.reports.empty() ? "" : ui.reports.back(); }
-  bool Reported(const std::string& part) const {
+  bool Reported(const std::string& text) const {
     for (const auto& line : ui.reports)
-      if (line.find(part) != std::string::npos) return true;
+      if (line.find(text) != std::string::npos) return true;
     return false;
   }
 
