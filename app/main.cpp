@@ -58,7 +58,8 @@ struct Setup {
 };
 
 // "!job.kvo" or "$job.kvo": no window, no splash, no display needed.
-int RunWithoutWindow(int argc, char** argv, Setup& host, const std::string& commandLine) {
+int RunWithoutWindow(int argc, char** argv, Setup& host, const std::string& commandLine,
+                     bool resume) {
   using namespace kelvo;
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName("Kelvo32");
@@ -78,7 +79,7 @@ int RunWithoutWindow(int argc, char** argv, Setup& host, const std::string& comm
   }
   ui::LoadProgramSettings(ctx.prefs);  // "&SFV" and "NFO p&icture" count here too
   RunDriver driver(ctx);
-  int status = shell::StartUnattended(ctx, driver, commandLine);
+  int status = shell::StartUnattended(ctx, driver, commandLine, resume);
   shell::CleanUpAtExit(ctx, false);
   return status;
 }
@@ -142,8 +143,13 @@ int RunWindow(int argc, char** argv, Setup& host, const std::string& commandLine
 
 int main(int argc, char** argv) {
   using namespace kelvo;
+  std::optional<std::string> resumed;
   if (auto option = shell::ReadOwnOption(argc, argv)) {
     switch (*option) {
+      case shell::OwnOption::Resume:
+        resumed = shell::ResumeCommandLine(argc, argv);
+        if (!resumed) return kExitNotStarted;
+        break;
       case shell::OwnOption::Help:
         std::fputs(shell::UsageText().c_str(), stdout);
         return 0;
@@ -159,7 +165,7 @@ int main(int argc, char** argv) {
         return kExitNotStarted;
     }
   }
-  std::string commandLine = shell::JoinArguments(argc, argv);
+  std::string commandLine = resumed ? *resumed : shell::JoinArguments(argc, argv);
   const bool batch = shell::ReadCommandLine(commandLine).batchMode != BatchMode::None;
   if (batch) {
     host::InstallStopHandlers();
@@ -203,6 +209,6 @@ int main(int argc, char** argv) {
     return kExitNotStarted;
   }
   Setup host(config, *appDir, *stateDir);
-  return batch ? RunWithoutWindow(argc, argv, host, commandLine)
+  return batch ? RunWithoutWindow(argc, argv, host, commandLine, resumed.has_value())
                : RunWindow(argc, argv, host, commandLine);
 }

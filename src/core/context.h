@@ -28,6 +28,8 @@ struct RunState {
   std::string NfoCopyName;
   bool DizCheckPassed = false;
   bool DizTestMode = false;
+  // A resumed set keeps the date stamp its zips were begun with.
+  std::optional<std::string> DateStamp;
 };
 
 // The first three lines of the settings file, written back as they were read.

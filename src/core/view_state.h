@@ -147,6 +147,9 @@ struct ViewState {
     bool operator==(const VolumesPlace&) const = default;
   };
   VolumesPlace LeftVolumes;
+  // The last run ended early and left its set's record in its work folder:
+  // "&Resume" can finish the set. False from the start of a run.
+  bool Resumable = false;
 
   // Where each path the panels show lies on this computer, for their
   // tooltips: the job keeps DOS paths, a person looks for host ones.

@@ -5,6 +5,7 @@
 #include "core/refusal.h"
 #include "host/dospath.h"
 #include "host/host_error.h"
+#include "run/resume.h"
 
 namespace kelvo {
 
@@ -123,8 +124,8 @@ host::ExecResult RunArchiver(Context& ctx, const ArchiveStep& step,
 void RemovePartialSet(Context& ctx) {
   const std::string& folder = ctx.run.WorkFolder;
   if (folder.empty() || !ctx.fs.IsDirectory(folder)) return;
-  for (const auto& name : ctx.fs.ListFiles(dos::Join(folder, "*.*")))
-    ctx.fs.DeleteFile(dos::Join(folder, name));
+  // The set's record stays: it is what lets the set be begun again.
+  for (const auto& name : VolumesIn(ctx, folder)) ctx.fs.DeleteFile(dos::Join(folder, name));
 }
 
 }  // namespace kelvo

@@ -64,7 +64,8 @@ host::ExecResult RunArchiver(Context& ctx, const ArchiveStep& step,
                              const host::WaitCallbacks& callbacks = {});
 
 // Removes every file an archiver left in the run's work folder: the folder
-// is the run's own, made fresh for it, so all it holds is a partial set.
+// is the run's own, made fresh for it, so all it holds is a partial set (and
+// the set's record, which stays).
 void RemovePartialSet(Context& ctx);
 
 // The pieces of the command line, for the operations above and for tests.

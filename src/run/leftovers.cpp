@@ -11,6 +11,7 @@
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "run/archive_volumes.h"
+#include "run/resume.h"
 #include "source/size_text.h"
 
 namespace kelvo {
@@ -90,7 +91,8 @@ std::vector<Leftover> FindLeftovers(const Context& ctx) {
     const std::string hostPath = it->path().string();
     host::DirectoryLock claim(hostPath, host::DirectoryLock::NoWait{});
     if (!claim.held()) continue;
-    if (auto bytes = OnlyFilesSize(hostPath)) found[*number] = {dosPath, hostPath, *bytes};
+    if (auto bytes = OnlyFilesSize(hostPath))
+      found[*number] = {dosPath, hostPath, *bytes, HasSetRecord(ctx, dosPath)};
   }
   std::vector<Leftover> leftovers;
   for (auto& [number, leftover] : found) leftovers.push_back(std::move(leftover));
@@ -110,7 +112,9 @@ RemovalOffer LeftoverOffer(const std::vector<Leftover>& leftovers) {
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < leftovers.size(); ++i) {
     const Leftover& leftover = leftovers[i];
-    const std::string size = LeftoverSizeText(leftover.bytes);
+    // Removing one that could be resumed loses that chance: it says so.
+    const std::string size =
+        LeftoverSizeText(leftover.bytes) + (leftover.resumable ? ", can be resumed" : "");
     total += leftover.bytes;
     if (i < kListedFolders)
       offer.question += "\r" + leftover.hostPath + "  (" + leftover.dosPath + ", " + size + ")";
@@ -184,8 +188,11 @@ std::vector<std::string> OfferLeftoverRemoval(Context& ctx) {
 
 void NoteLeftVolumes(Context& ctx) {
   const std::string& folder = ctx.run.WorkFolder;
+  ctx.view.Resumable = HasSetRecord(ctx, folder);
   try {
-    if (folder.empty() || ctx.fs.ListFiles(dos::Join(folder, "*.*")).empty()) return;
+    // A set stopped in the archiver keeps only its record: no volumes to
+    // show, though the set can be resumed.
+    if (folder.empty() || VolumesIn(ctx, folder).empty()) return;
   } catch (const host::HostError&) {
     // A folder that can't be listed still stays where it is.
   }

@@ -1,8 +1,9 @@
 // What earlier runs left behind, and what this run does about it. A run
 // that is aborted, fails or is killed leaves its volumes in its work folder
 // (e:\Kelvo004); a killed zip write leaves a temporary beside the zips.
-// Nothing is ever zipped from a leftover: the next run names the folders
-// and offers to remove them, and removes its own set's dead temporaries.
+// A new run zips nothing from a leftover: it names the folders and offers
+// to remove them (saying which could be resumed, run/resume.h), and removes
+// its own set's dead temporaries.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,7 @@ struct Leftover {
   std::string dosPath;   // e:\Kelvo004
   std::string hostPath;  // what the user finds it as
   std::uint64_t bytes = 0;
+  bool resumable = false;  // holds a set's record: "&Resume" could finish it
 };
 
 // The work folders on the job's work drive, named as MakeWorkFolder names

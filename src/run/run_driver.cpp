@@ -60,6 +60,14 @@ std::optional<int> RunDriver::Refused() {
 }
 
 int RunDriver::RunJob() {
+  return Start(false);
+}
+
+int RunDriver::ResumeJob() {
+  return Start(true);
+}
+
+int RunDriver::Start(bool resume) {
   // A request left from an earlier run is stale; one made during this run,
   // at any point where events are processed, must stand.
   zip_.AbortRequest = false;
@@ -71,8 +79,13 @@ int RunDriver::RunJob() {
   ctx_.view.CurrentZipLine.clear();
   ctx_.view.CounterLine.clear();
   ctx_.view.Progress = 0;
-  ctx_.view.LeftVolumes = {};
+  // A resume that is refused leaves the last run's folder shown as it was.
+  if (!resume) {
+    ctx_.view.LeftVolumes = {};
+    ctx_.view.Resumable = false;
+  }
   ctx_.run.WorkFolder.clear();
+  record_ = {};
   ctx_.view.RunInProgress = true;
   ctx_.view.RunEnding = RunEnd::None;
   struct Ended {
@@ -93,11 +106,20 @@ int RunDriver::RunJob() {
       return kExitArchiverFailed;
     }
     RemoveZipTemporaries(ctx_);
-    if (auto refused = Refused()) {
+    if (resume) {
+      // The zips of the set are expected there: no question about them.
+      if (auto refusal = CheckJob(ctx_, CheckMoment::Run)) {
+        Present(ctx_, *refusal);
+        ClearRunState();
+        status = refusal->status;
+      } else {
+        status = BuildAndPackage(true);
+      }
+    } else if (auto refused = Refused()) {
       ClearRunState();
       status = *refused;
     } else {
-      status = BuildAndPackage();
+      status = BuildAndPackage(false);
     }
   } catch (const host::HostError& error) {
     status = ErrorEnd(error.what());
@@ -123,7 +145,7 @@ void RunDriver::ShowWarnings() {
   ctx_.ui.ShowMessage(text, kAppTitle, MessageIcon::Exclamation, MessageButtons::Ok);
 }
 
-int RunDriver::BuildAndPackage() {
+int RunDriver::BuildAndPackage(bool resume) {
   JobSettings& job = ctx_.job;
   RunState& run = ctx_.run;
   ViewState& view = ctx_.view;
@@ -136,9 +158,46 @@ int RunDriver::BuildAndPackage() {
   if (std::string special = SpecialFilesWarning(FindSpecialFiles(ctx_.fs, job.SourcePath));
       !special.empty())
     Warn(special);
-  WriteSkipFile(ctx_, *step);
-  const auto workFolderHeld = MakeWorkFolder(ctx_);
-  for (const auto& warning : OfferLeftoverRemoval(ctx_)) Warn(warning);
+  std::unique_ptr<host::DirectoryLock> workFolderHeld;
+  if (resume) {
+    bool recorded = false;
+    auto found = FindResumePoint(ctx_, &recorded);
+    if (auto* refusal = std::get_if<Refusal>(&found)) {
+      if (!recorded) view.Resumable = false;
+      Present(ctx_, *refusal);
+      ClearRunState();
+      return refusal->status;
+    }
+    ResumePoint& point = std::get<ResumePoint>(found);
+    view.LeftVolumes = {};
+    view.Resumable = false;
+    // Ended between a zip's record line and its volume's deletion.
+    DropZippedVolumes(ctx_, point);
+    workFolderHeld = std::move(point.held);
+    run.WorkFolder = point.workFolder;
+    record_ = std::move(point.record);
+    run.DateStamp = record_.DateStamp();
+    ctx_.ui.Report("resuming the set in " + run.WorkFolder);
+    if (record_.HasVolumes()) {
+      std::vector<std::string> volumes;
+      for (const auto& volume : record_.Volumes()) volumes.push_back(volume.name);
+      return PackageVolumes({std::move(volumes), std::move(point.made), {}});
+    }
+    // Stopped in the archiver: its partial set goes, and it runs again into
+    // the same folder from a record begun anew.
+    RemovePartialSet(ctx_);
+    WriteSkipFile(ctx_, *step);
+    record_.Restart();
+  } else {
+    WriteSkipFile(ctx_, *step);
+    workFolderHeld = MakeWorkFolder(ctx_);
+    for (const auto& warning : OfferLeftoverRemoval(ctx_)) Warn(warning);
+    // Only a set of zips can be resumed: volumes without zips are the set.
+    if (job.SaveAsZips) {
+      record_ = SetRecord::Begin(ctx_);
+      run.DateStamp = record_.DateStamp();
+    }
+  }
 
   view.WindowMinimised = true;
   ctx_.ui.ProcessEvents();
@@ -150,20 +209,33 @@ int RunDriver::BuildAndPackage() {
     // The stand-in takes its partial set with it; whatever an archiver that
     // ended harder left goes here, so that no volume of a stopped set stays.
     RemovePartialSet(ctx_);
+    // Nothing is made yet: a new run does all a resume would.
+    record_.Remove(ctx_);
     view.StatusLine = host::StopSignal() ? "Stopped" : "Aborted";
     view.RunEnding = RunEnd::Aborted;
     return FinalCleanup(kExitArchiverFailed);
   }
 
-  zip_.CompressionLevel = job.ZipExtra ? 9 : 6;
-  const auto volumes = ctx_.fs.ListFiles(dos::Join(run.WorkFolder, "*.*"));
+  auto volumes = VolumesIn(ctx_, run.WorkFolder);
   if (volumes.empty()) {
-    // Nobody aborted: the archiver failed, whatever the line says.
+    // Nobody aborted: the archiver failed, whatever the line says. Running
+    // it again would fail again: nothing is left to resume.
+    record_.Remove(ctx_);
     view.StatusLine = "Aborted";
     view.RunEnding = RunEnd::Failed;
     ctx_.ui.Report(NoVolumeReason());
     return FinalCleanup(kExitArchiverFailed);
   }
+  record_.NoteVolumes(ctx_, volumes);
+  return PackageVolumes({std::move(volumes), {}, {}});
+}
+
+int RunDriver::PackageVolumes(VolumeSet set) {
+  const JobSettings& job = ctx_.job;
+  RunState& run = ctx_.run;
+  ViewState& view = ctx_.view;
+  zip_.CompressionLevel = job.ZipExtra ? 9 : 6;
+  const auto& volumes = set.volumes;
   run.VolumeCount = static_cast<std::int16_t>(
       std::min<size_t>(volumes.size(), std::numeric_limits<std::int16_t>::max()));
 
@@ -172,7 +244,10 @@ int RunDriver::BuildAndPackage() {
     view.BusyPointer = true;
     ctx_.ui.ProcessEvents();
     view.NavigationBarEnabled = false;
-    if (std::int16_t result = ZipVolumes(ctx_, zip_)) return FailureEnd(result);
+    set.zipped = [this](const ZipCheck& check) { record_.NoteZip(ctx_, check); };
+    if (std::int16_t result = ZipVolumes(ctx_, zip_, set)) return FailureEnd(result);
+    // The set is whole: nothing is left to resume.
+    record_.Remove(ctx_);
     if (RecoveryChosen(ctx_))
       if (auto ended = Recover()) return *ended;
   } else {
@@ -288,6 +363,7 @@ void RunDriver::ClearRunState() {
   ctx_.run.VolumeCount = 0;
   ctx_.run.DizCheckPassed = false;
   ctx_.run.DizTestMode = false;
+  ctx_.run.DateStamp.reset();
 }
 
 int RunDriver::FinalCleanup(int exitStatus) {

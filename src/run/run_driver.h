@@ -11,7 +11,9 @@
 
 #include "core/context.h"
 #include "run/archive_volumes.h"
+#include "run/resume.h"
 #include "run/zip_component.h"
+#include "run/zip_volumes.h"
 
 namespace kelvo {
 
@@ -29,6 +31,11 @@ class RunDriver {
   // Each ending is on the run panel, and its reason also goes to the Ui's
   // report (stderr without a window).
   int RunJob();
+  // "&Resume": finishes the set an interrupted run of the job left in its
+  // work folder (run/resume.h), zipping only what is still missing; a
+  // record that doesn't match the job, the source or the zips is refused
+  // with the reason. Same statuses and endings as RunJob.
+  int ResumeJob();
   // The run panel's "&Abort": the archiver or the zip step in progress
   // stops and the run ends.
   void AbortRun();
@@ -41,7 +48,10 @@ class RunDriver {
   // The job rules, then the question about zips of the same name: the
   // status of a refused job, presented; nullopt when it may run.
   std::optional<int> Refused();
-  int BuildAndPackage();
+  int Start(bool resume);
+  int BuildAndPackage(bool resume);
+  // From the volumes in the work folder to the end of a complete run.
+  int PackageVolumes(VolumeSet set);
   // Runs the archiver, its percentages on the run panel, in the minimised
   // window's title and in the Ui's progress report; true when "&Abort" or
   // a close stopped it.
@@ -67,6 +77,7 @@ class RunDriver {
   ZipComponent zip_;
   host::ExecResult archiver_;  // how the last archiver run went
   std::vector<std::string> warnings_;
+  SetRecord record_;  // the set's record while a run makes zips
 };
 
 }  // namespace kelvo

@@ -28,7 +28,7 @@ std::string StoragePrefix(std::string_view zipStorageDir) {
 ZipName ZipNameFor(const Context& ctx, std::int16_t volumeNumber) {
   const JobSettings& job = ctx.job;
   std::string name =
-      job.ZipBaseName + DateStamp(ctx.batchMode, ctx.clock.Now()) +
+      job.ZipBaseName + ctx.run.DateStamp.value_or(DateStamp(ctx.batchMode, ctx.clock.Now())) +
       VolumeDigits(volumeNumber, ctx.run.VolumeCount, job.ArchiveSize, job.ThreeDigitNumbering);
   return {StoragePrefix(job.ZipStorageDir) + "\\" + name, name + ".zip"};
 }

@@ -1,9 +1,12 @@
 #include "run/zip_volumes.h"
 
+#include <algorithm>
+
 #include "host/dospath.h"
 #include "host/host_error.h"
 #include "host/stop_signal.h"
 #include "run/nfo_picture.h"
+#include "run/resume.h"
 #include "run/sfv.h"
 #include "run/zip_names.h"
 #include "texts/diz_nfo.h"
@@ -70,11 +73,16 @@ void AddZipComment(Context& ctx, const std::string& zipPath) {
 }
 
 std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip) {
+  return ZipVolumes(ctx, zip, {VolumesIn(ctx, ctx.run.WorkFolder), {}, {}});
+}
+
+std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip, const VolumeSet& set) {
   RunState& run = ctx.run;
-  const std::vector<std::string> volumes = ctx.fs.ListFiles(dos::Join(run.WorkFolder, "*.*"));
-  run.VolumeNumber = 1;
-  std::vector<SfvLine> sfv;
-  for (const std::string& volume : volumes) {
+  const std::size_t made = std::min(set.made.size(), set.volumes.size());
+  std::vector<SfvLine> sfv(set.made.begin(), set.made.begin() + made);
+  run.VolumeNumber = static_cast<std::int16_t>(made + 1);
+  for (std::size_t i = made; i < set.volumes.size(); ++i) {
+    const std::string& volume = set.volumes[i];
     const ZipName name = ZipNameFor(ctx, run.VolumeNumber);
     // The volume is added by its bare name from the work folder.
     ctx.fs.ChangeDrive(dos::DriveLetter(run.WorkFolder));
@@ -97,6 +105,7 @@ std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip) {
     ZipCheck check;
     if (auto r = zip.Check(name.path, volume, check)) return r;
     sfv.push_back({check.fileName, check.crc});
+    if (set.zipped) set.zipped(check);
 #endif
     ctx.fs.DeleteFile(dos::Join(run.WorkFolder, volume));
     ctx.view.Progress = 0;

@@ -3,7 +3,12 @@
 // zip is complete.
 #pragma once
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "core/context.h"
+#include "run/sfv.h"
 #include "run/zip_component.h"
 
 namespace kelvo {
@@ -18,6 +23,18 @@ namespace kelvo {
 // comment that the zip program could not add, throws host::HostError. A
 // noted stop (stop_signal.h) ends it between volumes with kAborted.
 std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip);
+
+// The volumes a run zips, and what an interrupted run of the set made.
+struct VolumeSet {
+  std::vector<std::string> volumes;  // every volume of the set, in name order
+  // The SFV lines of the first volumes' zips, made and found sound before:
+  // those volumes are gone and are skipped.
+  std::vector<SfvLine> made;
+  // Hears each zip read back and found sound, before its volume is deleted.
+  std::function<void(const ZipCheck&)> zipped;
+};
+// As above, for the given volumes: zip NN is still volume NN of the set.
+std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip, const VolumeSet& set);
 
 // "Zip E&xtra": the zips at level 9 instead of 6.
 void SetZipExtra(Context& ctx, bool extra);

@@ -19,6 +19,7 @@ std::optional<OwnOption> ReadOwnOption(int argc, const char* const* argv) {
   if (option == "--version") return OwnOption::Version;
   if (option == "--test") return OwnOption::Test;
   if (option == "--repair") return OwnOption::Repair;
+  if (option == "--resume") return OwnOption::Resume;
   return OwnOption::Unknown;
 }
 
@@ -52,6 +53,16 @@ int TestSetCommand(int argc, const char* const* argv) {
   return test.Sound() ? kExitComplete : kExitSetNotSound;
 }
 
+std::optional<std::string> ResumeCommandLine(int argc, const char* const* argv) {
+  if (argc == 3) {
+    // Read as the plain batch run reads its command line.
+    std::string line = JoinArguments(argc - 1, argv + 1);
+    if (ReadCommandLine(line).batchMode != BatchMode::None) return line;
+  }
+  std::fputs("kelvo32: --resume needs one job: '!JOB.kvo' or '$JOB.kvo'\n", stderr);
+  return std::nullopt;
+}
+
 std::string VersionLine() {
   return std::string("Kelvo32 ") + kVersionText + "\n";
 }
@@ -62,6 +73,7 @@ std::string UsageText() {
        kelvo32 '$JOB.kvo'
        kelvo32 --test SET
        kelvo32 --repair SET
+       kelvo32 --resume '!JOB.kvo'
        kelvo32 --help | --version
 
 Packages a release: a source directory, drive or CD image becomes numbered
@@ -77,6 +89,12 @@ an NFO, extras and a zip comment.
               line per zip, status 0 when all are sound, 8 when not
   --repair SET  has par2 rebuild the damaged or missing zips from the
               set's recovery files, then tests the set as --test does
+  --resume '!JOB.kvo'
+              finishes the set an interrupted run of the job left in its
+              work folder: only the volumes not yet zipped are zipped, after
+              the job, the source and the zips made are found unchanged;
+              '$JOB.kvo' as well. Statuses as for a run; 3 when there is
+              nothing of the job to resume or something has changed
   --help      prints this text
   --version   prints the version
 
@@ -90,7 +108,8 @@ An unattended run ends with one of these statuses, its reason on stderr:
   2  the script could not be read, or the job lacks a file or setting it names
   3  a setting the run needs is wrong (a path that is no DOS name or has no
      drive, a zip directory that can't be written, a DIZ position that does
-     not fit, ...)
+     not fit, ...); --resume: no interrupted set of the job, or its job,
+     source or zips changed
   4  more than 999 volumes would be made
   5  the archiver made no volume, or the run was stopped while it waited
   6  a zip could not be written, or the run was aborted

@@ -1,6 +1,6 @@
 // The program's own options, read before the command line of a job and
-// never part of it: "--help", "--version", "--test PATH" and "--repair PATH". They answer
-// without a display.
+// never part of it: "--help", "--version", "--test PATH", "--repair PATH"
+// and "--resume '!JOB.kvo'". They answer without a display.
 #pragma once
 
 #include <optional>
@@ -8,7 +8,7 @@
 
 namespace kelvo::shell {
 
-enum class OwnOption { Help, Version, Test, Repair, Unknown };
+enum class OwnOption { Help, Version, Test, Repair, Resume, Unknown };
 
 // The option the first argument names, or nullopt when the arguments are a
 // job's command line. Only a first argument starting with "-" is read
@@ -26,5 +26,10 @@ std::string VersionLine();
 // not, 1 without a path. "--repair PATH" has par2 repair the set from its
 // recovery files first.
 int TestSetCommand(int argc, const char* const* argv);
+
+// "--resume '!JOB.kvo'" (or '$JOB.kvo'): the job's command line, run
+// unattended as a resumed set; nullopt (after saying why on stderr) when
+// the argument is no batch job.
+std::optional<std::string> ResumeCommandLine(int argc, const char* const* argv);
 
 }  // namespace kelvo::shell

@@ -70,6 +70,10 @@ void Session::Abort() {
   Present();
 }
 
+void Session::Resume() {
+  Act([this] { driver_.ResumeJob(); });
+}
+
 void Session::Exit() {
   ExitProgram(ctx_, driver_);
   RequestClose();

@@ -50,6 +50,8 @@ class Session {
   void Direct(const std::function<void()>& operation);
   // The run panel's "&Abort": acts at once, while the run is in progress.
   void Abort();
+  // The run panel's "&Resume": an action that finishes the last run's set.
+  void Resume();
   // "E&xit" of "&File", and closing the window while an operation runs:
   // the zip component's abort request, then the window closes once no
   // operation runs.

@@ -27,31 +27,31 @@ int Status(Context& ctx, int status) {
 }  // namespace
 
 namespace {
-int Run(Context& ctx, RunDriver& driver) {
+int Run(Context& ctx, RunDriver& driver, bool resume) {
   if (!ReadScript(ctx)) return Status(ctx, kExitScriptRejected);
   if (auto refusal = CheckLoadedJob(ctx)) return Status(ctx, refusal->status);
   if (!ctx.job.ZipStorageDir.empty()) ShowZipDriveFreeSpace(ctx);
   MeasureSource(ctx, true);
   if (host::StopSignal()) return Status(ctx, kExitArchiverFailed);
-  return Status(ctx, driver.RunJob());
+  return Status(ctx, resume ? driver.ResumeJob() : driver.RunJob());
 }
 }  // namespace
 
-int RunUnattended(Context& ctx, RunDriver& driver) {
-  const int status = Run(ctx, driver);
+int RunUnattended(Context& ctx, RunDriver& driver, bool resume) {
+  const int status = Run(ctx, driver, resume);
   // A log ends with how the run ended.
   ctx.ui.ReportProgress("Ended with status " + std::to_string(status), true);
   ctx.ui.EndProgressReport();
   return status;
 }
 
-int StartUnattended(Context& ctx, RunDriver& driver, std::string_view commandLine) {
+int StartUnattended(Context& ctx, RunDriver& driver, std::string_view commandLine, bool resume) {
   texts::ReadSettingsFile(ctx);
   PrepareStart(ctx);
   CommandLineJob job = ReadCommandLine(commandLine);
   ctx.batchMode = job.batchMode;
   ctx.ScriptPath = job.scriptPath;
-  return RunUnattended(ctx, driver);
+  return RunUnattended(ctx, driver, resume);
 }
 
 }  // namespace kelvo::shell

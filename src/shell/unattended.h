@@ -13,11 +13,13 @@ namespace kelvo::shell {
 
 // ctx.batchMode and ctx.ScriptPath are set by the caller. A stop noted by
 // SIGINT or SIGTERM (host::InstallStopHandlers, the caller's choice) ends an
-// unfinished job with 128 + the signal's number.
-int RunUnattended(Context& ctx, RunDriver& driver);
+// unfinished job with 128 + the signal's number. With `resume` the job's
+// interrupted set is finished instead (kelvo32 --resume '!job.kvo').
+int RunUnattended(Context& ctx, RunDriver& driver, bool resume = false);
 
 // The whole unattended start: the settings file, the start-up values, and
 // the job of the command line ("!job.kvo" or "$job.kvo") run.
-int StartUnattended(Context& ctx, RunDriver& driver, std::string_view commandLine);
+int StartUnattended(Context& ctx, RunDriver& driver, std::string_view commandLine,
+                    bool resume = false);
 
 }  // namespace kelvo::shell

@@ -132,7 +132,7 @@ PanelBase* MainWindow::MakePanel(Panel panel, QWidget* parent) {
     case Panel::Run:
       return run = new RunPanel(
                  ctx_, act, [this] { session_.Abort(); }, [this] { session_.ExitFromRun(); },
-                 parent);
+                 [this] { session_.Resume(); }, parent);
     case Panel::About:
       return aboutPanel = new AboutPanel(ctx_, act, parent);
     case Panel::None:

@@ -550,7 +550,8 @@ void ZipPanel::Render(const Context& model) {
 }
 
 RunPanel::RunPanel(Context& ctx, ActFn act, std::function<void()> abortRun,
-                   std::function<void()> exitProgram, QWidget* parent)
+                   std::function<void()> exitProgram, std::function<void()> resumeRun,
+                   QWidget* parent)
     : PanelBase(ctx, std::move(act), parent) {
   endingIcon = new QLabel(this);
   endingIcon->setAlignment(Qt::AlignTop | Qt::AlignLeft);
@@ -567,6 +568,7 @@ RunPanel::RunPanel(Context& ctx, ActFn act, std::function<void()> abortRun,
   leftVolumes->setTextInteractionFlags(Qt::TextSelectableByMouse);
   // Alt+F opens the "&File" menu.
   openFolder = new QPushButton("&Open folder", this);
+  resume = new QPushButton("&Resume", this);
   abort = new QPushButton("&Abort", this);
   exit = new QPushButton("E&xit", this);
 
@@ -584,7 +586,11 @@ RunPanel::RunPanel(Context& ctx, ActFn act, std::function<void()> abortRun,
   grid->addWidget(counter, 2, 0, 1, 3);
   grid->addWidget(progress, 3, 0, 1, 3);
   grid->addWidget(leftVolumes, 4, 0, 1, 3);
-  grid->addWidget(openFolder, 5, 0, Qt::AlignLeft);
+  auto* leftButtons = new QHBoxLayout;
+  leftButtons->addWidget(openFolder);
+  leftButtons->addWidget(resume);
+  leftButtons->addStretch(1);
+  grid->addLayout(leftButtons, 5, 0);
   grid->addWidget(abort, 5, 1);
   grid->addWidget(exit, 5, 2);
   grid->setColumnStretch(0, 1);
@@ -599,6 +605,7 @@ RunPanel::RunPanel(Context& ctx, ActFn act, std::function<void()> abortRun,
   // processing: they only raise the request the run looks at.
   connect(abort, &QPushButton::clicked, this, [abortRun] { abortRun(); });
   connect(exit, &QPushButton::clicked, this, [exitProgram] { exitProgram(); });
+  connect(resume, &QPushButton::clicked, this, [resumeRun] { resumeRun(); });
 }
 
 void RunPanel::Render(const Context& model) {
@@ -611,6 +618,7 @@ void RunPanel::Render(const Context& model) {
   leftVolumes->setText(left.empty() ? QString() : "The volumes stay in " + Text(left));
   leftVolumes->setVisible(!left.empty());
   openFolder->setVisible(!left.empty());
+  resume->setVisible(view.Resumable && !view.RunInProgress);
   abort->setEnabled(view.RunInProgress);
   ShowEnding(view.RunEnding);
 }

@@ -149,9 +149,10 @@ class ZipPanel : public PanelBase {
 
 class RunPanel : public PanelBase {
  public:
-  // "&Abort" and "E&xit" act while the run is in progress.
+  // "&Abort" and "E&xit" act while the run is in progress; "&Resume" after
+  // a run that ended early and can be resumed.
   RunPanel(Context& ctx, ActFn act, std::function<void()> abortRun,
-           std::function<void()> exitProgram, QWidget* parent);
+           std::function<void()> exitProgram, std::function<void()> resumeRun, QWidget* parent);
   void Render(const Context& model) override;
 
   QLabel* endingIcon;  // beside the status line: how the last run ended
@@ -162,6 +163,7 @@ class RunPanel : public PanelBase {
   // Where the last run's volumes stay, and the button that shows them.
   QLabel* leftVolumes;
   QPushButton* openFolder;
+  QPushButton* resume;
   QPushButton* abort;
   QPushButton* exit;
 

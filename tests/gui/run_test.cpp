@@ -16,6 +16,7 @@
 #include <QStyle>
 
 #include "gui_fixture.h"
+#include "run/resume.h"
 #include "run/zip_test_util.h"
 #include "tools/file_tree.h"
 
@@ -250,6 +251,43 @@ TEST(RunFromTheWindow, AbortDuringTheSecondZipKeepsTheFirst) {
   EXPECT_EQ(app.Shown(), app.window.zip);
 }
 
+TEST(RunFromTheWindow, ResumeFinishesTheAbortedSetAndIsGoneAfterIt) {
+  RunApp app;
+  QPushButton* resume = app.window.run->resume;
+  bool aborted = false;
+  app.duringRun = [&] {
+    // Hidden while a run is in progress, whatever the run before left.
+    EXPECT_FALSE(resume->isVisible());
+    if (!aborted && app.ctx.run.VolumeNumber == 3 && !app.ctx.view.CurrentZipLine.empty()) {
+      aborted = true;
+      app.Click(app.window.run->abort);
+    }
+  };
+  app.Click(NavItem::Kelvo);
+  ASSERT_TRUE(aborted);
+  ASSERT_TRUE(resume->isVisible());
+  EXPECT_TRUE(resume->isEnabled());
+  EXPECT_EQ(resume->text(), "&Resume");
+  EXPECT_EQ(app.Zips(), (std::vector<std::string>{"DEMO01.zip", "DEMO02.zip"}));
+
+  app.Click(resume);
+  EXPECT_EQ(app.Status(), "Ripping complete");
+  EXPECT_EQ(app.Ending(), "done");
+  const auto zips = app.Zips();
+  ASSERT_EQ(zips.size(), 5u);
+  EXPECT_NE(testing::EntryMap(app.Zip("DEMO05.zip"))["file_id.diz"].find("disk 05/05 of set"),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(app.drives.Host('c', "Kelvo001")));
+  EXPECT_FALSE(resume->isVisible());
+
+  // A run that ends complete offers nothing to resume either.
+  std::filesystem::remove_all(app.drives.Host('e', "zips"));
+  std::filesystem::create_directories(app.drives.Host('e', "zips"));
+  app.Click(NavItem::Kelvo);
+  EXPECT_EQ(app.Status(), "Ripping complete");
+  EXPECT_FALSE(resume->isVisible());
+}
+
 TEST(RunFromTheWindow, ClosingTheWindowStopsTheRunThenCloses) {
   RunApp app;
   bool closed = false;
@@ -387,7 +425,7 @@ TEST(RunFromTheWindow, ClosingTheWindowDuringTheArchiverStopsItThenCloses) {
       EXPECT_TRUE(app.window.isVisible());
     } else if (closed && app.ctx.view.TitleProgress < 0 && !leftByArchiver) {
       // The archiver has ended, and its stand-in took the partial set.
-      leftByArchiver = testing::FileNames(app.drives.Host('c', "Kelvo001"));
+      leftByArchiver = VolumesIn(app.ctx, "c:\\Kelvo001");
     }
   };
   app.Click(NavItem::Kelvo);

@@ -14,6 +14,7 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QThread>
@@ -371,6 +372,13 @@ int main(int argc, char** argv) {
   session.Act([&] { driver.RunJob(); });
   if (!abortedInZips) std::fprintf(stderr, "the zip step was not reached\n");
   Save(window, "run_aborted_zip");
+  // The set that abort left can be resumed: "&Resume" with the keyboard.
+  if (ctx.view.Resumable) {
+    window.run->resume->setFocus(Qt::TabFocusReason);
+    Save(window, "run_resumable");
+  } else {
+    std::fprintf(stderr, "the aborted run left nothing to resume\n");
+  }
 
   // A zip that can't be written: a folder holds its name.
   test.ui.onProcessEvents = nullptr;
@@ -478,5 +486,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "can't save the scaled window: %s\n",
                  scaled.readAllStandardError().constData());
   }
-  return saved == 36 ? 0 : 1;
+  return saved == 37 ? 0 : 1;
 }

@@ -21,6 +21,7 @@
 #include "core/shared_files.h"
 #include "host/stop_signal.h"
 #include "run/recovery.h"
+#include "run/resume.h"
 #include "run/zip_test_util.h"
 #include "scripts/job_script.h"
 #include "shell/unattended.h"
@@ -426,7 +427,7 @@ TEST(RunJobArchiverAbort, AbortAtAThirdLeavesNoVolumeNoFolderAndTheJobAsItWas) {
     // The first events after the archiver has ended: what it left is
     // still as it left it.
     if (abortedAt >= 0 && app.ctx.view.TitleProgress < 0 && !leftByArchiver)
-      leftByArchiver = testing::FileNames(app.drives.Host('c', "Kelvo001"));
+      leftByArchiver = VolumesIn(app.ctx, "c:\\Kelvo001");
   };
   app.Kelvo();
   ASSERT_GE(abortedAt, 30);
@@ -482,7 +483,8 @@ TEST(RunJobArchiverAbort, VolumesAnArchiverLeftAreRemoved) {
     // "&Abort" once the archiver has written its volumes.
     bool aborted = false;
     app.ui.onProcessEvents = [&] {
-      if (!aborted && app.ctx.view.WindowMinimised && testing::FileNames(work).size() == 2) {
+      if (!aborted && app.ctx.view.WindowMinimised &&
+          VolumesIn(app.ctx, "c:\\Kelvo001").size() == 2) {
         aborted = true;
         app.driver.AbortRun();
       }
