@@ -150,6 +150,10 @@ struct ViewState {
   // The last run ended early and left its set's record in its work folder:
   // "&Resume" can finish the set. False from the start of a run.
   bool Resumable = false;
+  // The job's set (zip directory, base name, work drive) Resumable was last
+  // looked up for: a window opened on a job whose run was cut off offers to
+  // finish it without a run first.
+  std::string ResumableFor;
 
   // Where each path the panels show lies on this computer, for their
   // tooltips: the job keeps DOS paths, a person looks for host ones.

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <utility>
 
 #include "host/dospath.h"
 #include "host/host_error.h"
@@ -509,6 +510,28 @@ std::variant<ResumePoint, Refusal> Check(const Context& ctx, ResumePoint point) 
 }
 
 }  // namespace
+
+void RefreshResumable(Context& ctx) {
+  ViewState& view = ctx.view;
+  if (view.RunInProgress || !ctx.job.SaveAsZips) return;
+  const std::string set =
+      ctx.job.ZipStorageDir + "\n" + ctx.job.ZipBaseName + "\n" + std::string(1, ctx.job.WorkDrive);
+  if (set == view.ResumableFor) return;
+  view.ResumableFor = set;
+  bool found = false;
+  if (!ctx.job.ZipStorageDir.empty() && !ctx.job.ZipBaseName.empty()) {
+    // The last run's folder is no longer its own once it has ended: it is
+    // the one most likely to be resumed.
+    const std::string lastRun = std::exchange(ctx.run.WorkFolder, {});
+    try {
+      FindResumePoint(ctx, &found);
+    } catch (const host::HostError&) {
+      // A work drive that can't be listed holds nothing to offer.
+    }
+    ctx.run.WorkFolder = lastRun;
+  }
+  view.Resumable = found;
+}
 
 std::variant<ResumePoint, Refusal> FindResumePoint(const Context& ctx, bool* found) {
   if (found) *found = false;

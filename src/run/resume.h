@@ -117,6 +117,10 @@ std::variant<ResumePoint, Refusal> FindResumePoint(const Context& ctx, bool* fou
 // before deleting. Throws host::HostError.
 void DropZippedVolumes(Context& ctx, const ResumePoint& point);
 
+// Looks, once per set the job names, for a run of it left unfinished, and
+// notes in the view whether "&Resume" can take it up. Not during a run.
+void RefreshResumable(Context& ctx);
+
 // True when a work folder holds a set record: a run ended there early and
 // may be resumed.
 bool HasSetRecord(const Context& ctx, const std::string& workFolder);

@@ -53,9 +53,6 @@ std::optional<int> RunDriver::Refused() {
       return kExitJobIncomplete;
   }
   if (auto warning = FreeSpaceWarning(ctx_)) Warn(*warning);
-  // The window greys the choice out; a run without one says it.
-  if (job.SaveAsZips && ctx_.prefs.WriteRecovery && !ctx_.view.RecoveryUnavailable.empty())
-    Warn(ctx_.view.RecoveryUnavailable + ": the set gets no recovery files");
   return std::nullopt;
 }
 
@@ -158,6 +155,9 @@ int RunDriver::BuildAndPackage(bool resume) {
   if (std::string special = SpecialFilesWarning(FindSpecialFiles(ctx_.fs, job.SourcePath));
       !special.empty())
     Warn(special);
+  // The window greys the choice out; a run without one says it.
+  if (job.SaveAsZips && ctx_.prefs.WriteRecovery && !view.RecoveryUnavailable.empty())
+    Warn(view.RecoveryUnavailable + ": the set gets no recovery files");
   std::unique_ptr<host::DirectoryLock> workFolderHeld;
   if (resume) {
     bool recorded = false;

@@ -1,5 +1,6 @@
 #include "shell/session.h"
 
+#include "run/resume.h"
 #include "run/run_driver.h"
 #include "run/zip_fit.h"
 #include "source/archive_size.h"
@@ -96,6 +97,7 @@ void Session::Refresh() {
   RefreshZipFit(ctx_);
   RefreshFreeSpace(ctx_);
   RefreshHostPaths(ctx_);
+  RefreshResumable(ctx_);
 }
 
 void Session::Show() {

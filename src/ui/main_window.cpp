@@ -165,6 +165,7 @@ void MainWindow::BuildMenus() {
   zipComment = fileMenu->addAction("&Zip comment");
   zipComment->setCheckable(true);
   testSet = fileMenu->addAction("&Test set...");
+  resumeSet = fileMenu->addAction("&Resume set");
   fileMenu->addSeparator();
   exitProgram = fileMenu->addAction("E&xit");
   connect(openScript, &QAction::triggered, this, [this] { Act([this] { OpenScript(ctx_); }); });
@@ -172,6 +173,7 @@ void MainWindow::BuildMenus() {
   connect(zipComment, &QAction::triggered, this,
           [this] { Act([this] { texts::ToggleZipComment(ctx_); }); });
   connect(testSet, &QAction::triggered, this, [this] { Act([this] { TestChosenSet(ctx_); }); });
+  connect(resumeSet, &QAction::triggered, this, [this] { session_.Resume(); });
   connect(exitProgram, &QAction::triggered, this, [this] { session_.Exit(); });
 
   panelMenu = new QMenu("menu", this);
@@ -232,6 +234,7 @@ void MainWindow::RenderShown() {
   panels->setCurrentIndex(widget ? panels->indexOf(widget) : 0);
   for (auto& [panel, action] : panelActions) action->setChecked(view.CheckedMenuItem == panel);
   zipComment->setChecked(model.job.ZipCommentEnabled);
+  resumeSet->setEnabled(view.Resumable && !view.RunInProgress);
   navigation->Render(view);
   dropNotice->setText(MessageText(view.DropNotice));
   dropNotice->setVisible(!view.DropNotice.empty());

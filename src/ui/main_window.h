@@ -64,6 +64,7 @@ class MainWindow : public QMainWindow {
   QAction* saveScript;
   QAction* zipComment;
   QAction* testSet;
+  QAction* resumeSet;
   QAction* exitProgram;
   QAction* helpContents;
   QAction* helpIndex;

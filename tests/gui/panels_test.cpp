@@ -406,7 +406,8 @@ TEST(FileMenu, ScriptsAndTheZipCommentMark) {
   for (QAction* action : w.fileMenu->actions())
     captions.push_back(action->isSeparator() ? "-" : action->text().toStdString());
   EXPECT_EQ(captions, (std::vector<std::string>{"&Open script...", "&Save script...", "-",
-                                                "&Zip comment", "&Test set...", "-", "E&xit"}));
+                                                "&Zip comment", "&Test set...", "&Resume set", "-",
+                                                "E&xit"}));
   EXPECT_EQ(w.window()->windowTitle(), "Kelvo32");
 
   // A job saved through the window...

@@ -18,6 +18,7 @@
 #include "gui_fixture.h"
 #include "run/resume.h"
 #include "run/zip_test_util.h"
+#include "source/archive_size.h"
 #include "tools/file_tree.h"
 
 namespace kelvo::gui {
@@ -286,6 +287,41 @@ TEST(RunFromTheWindow, ResumeFinishesTheAbortedSetAndIsGoneAfterIt) {
   app.Click(NavItem::Kelvo);
   EXPECT_EQ(app.Status(), "Ripping complete");
   EXPECT_FALSE(resume->isVisible());
+}
+
+// A window opened later on the job (the last one closed, or the power
+// failed) finds the set its run left and offers it in the File menu.
+TEST(RunFromTheWindow, TheFileMenuResumesASetALaterWindowFinds) {
+  RunApp app;
+  bool aborted = false;
+  app.duringRun = [&] {
+    if (!aborted && app.ctx.run.VolumeNumber == 2 && !app.ctx.view.CurrentZipLine.empty()) {
+      aborted = true;
+      app.Click(app.window.run->abort);
+    }
+  };
+  app.Click(NavItem::Kelvo);
+  ASSERT_TRUE(aborted);
+  QAction* resumeSet = app.window.resumeSet;
+  EXPECT_EQ(resumeSet->text(), "&Resume set");
+  EXPECT_TRUE(resumeSet->isEnabled());
+  // As a new window starts: nothing known of the runs before.
+  app.Act([&] {
+    app.ctx.view.Resumable = false;
+    app.ctx.view.ResumableFor.clear();
+    app.ctx.run.WorkFolder.clear();
+  });
+  EXPECT_TRUE(resumeSet->isEnabled());
+  // Another set name has nothing to finish; the job's own has again.
+  app.Act([&] { SetZipBaseName(app.ctx, "OTHER"); });
+  EXPECT_FALSE(resumeSet->isEnabled());
+  app.Act([&] { SetZipBaseName(app.ctx, "DEMO"); });
+  ASSERT_TRUE(resumeSet->isEnabled());
+
+  resumeSet->trigger();
+  EXPECT_EQ(app.Status(), "Ripping complete");
+  EXPECT_EQ(app.Zips().size(), 5u);
+  EXPECT_FALSE(resumeSet->isEnabled());
 }
 
 TEST(RunFromTheWindow, ClosingTheWindowStopsTheRunThenCloses) {

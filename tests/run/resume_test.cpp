@@ -184,6 +184,25 @@ TEST(ResumeSet, InterruptedAnywhereGivesTheUninterruptedSet) {
   }
 }
 
+// What follows the zips follows a resumed set too: its recovery files cover
+// the zips made before the stop and after it.
+TEST(ResumeSet, AResumedSetGetsItsRecoveryFiles) {
+  ResumeFixture app;
+  app.ctx.prefs.WriteRecovery = true;
+  app.ui.onProcessEvents = [&] {
+    if (app.ctx.run.VolumeNumber == 3) app.driver.AbortRun();
+  };
+  EXPECT_EQ(app.driver.RunJob(), kExitZipFailed);
+  app.ui.onProcessEvents = nullptr;
+  EXPECT_FALSE(fs::exists(app.ZipDir() + "/DEMO.par2"));
+  EXPECT_EQ(app.driver.ResumeJob(), kExitComplete) << app.LastReport();
+  ASSERT_TRUE(fs::exists(app.ZipDir() + "/DEMO.par2"));
+  testing::HostRun verify = testing::RunHost(
+      "cd " + testing::Quote(app.ZipDir()) +
+      " && par2 verify DEMO.par2 | grep -o 'Target: \"DEMO0.\\.zip\" - found' | wc -l");
+  EXPECT_EQ(verify.output, "7\n");
+}
+
 TEST(ResumeSet, DatedNamesKeepTheDayTheSetWasBegun) {
   ResumeFixture app;
   app.ctx.batchMode = BatchMode::Dated;
