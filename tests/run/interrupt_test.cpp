@@ -42,28 +42,9 @@ void InstallProgram(const TempDrives& drives) {
 
 // Starts the program on !c:\job.kvo and sends `signal` after `delay`.
 int RunAndStop(const TempDrives& drives, int signal, std::chrono::milliseconds delay) {
-  std::string program = drives.Host('c', "app/" + kProgramName);
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    std::string_view var(*e);
-    // Without a display the program takes the offscreen platform by itself.
-    if (!var.starts_with("KELVO32_DRIVES=") && !var.starts_with("DISPLAY=") &&
-        !var.starts_with("WAYLAND_DISPLAY="))
-      env.emplace_back(*e);
-  }
-  env.push_back(std::string(host::DriveTable::kEnvVar) + "=" + drives.table.Serialize());
-  std::vector<char*> envp;
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string job = "!c:\\job.kvo";
-  std::vector<char*> argv{program.data(), job.data(), nullptr};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return -1;
+  const pid_t pid =
+      testing::StartWithDrives(drives, drives.Host('c', "app/" + kProgramName), {"!c:\\job.kvo"});
+  if (pid < 0) return -1;
   // Counted from the run's start, not the program's: a loaded machine may
   // take longer to start it than any delay here.
   const auto started = std::chrono::steady_clock::now();
@@ -72,9 +53,7 @@ int RunAndStop(const TempDrives& drives, int signal, std::chrono::milliseconds d
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   std::this_thread::sleep_for(delay);
   ::kill(pid, signal);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 256 + WTERMSIG(status);
+  return testing::WaitForExit(pid);
 }
 
 }  // namespace

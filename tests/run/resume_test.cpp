@@ -409,35 +409,7 @@ namespace {
 
 // The program's folder copied to c:\app, run on a job with the test drives.
 pid_t StartProgram(const TempDrives& drives, std::vector<std::string> args) {
-  std::string program = drives.Host('c', "app/kelvo32");
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    std::string_view var(*e);
-    if (!var.starts_with("KELVO32_DRIVES=") && !var.starts_with("DISPLAY=") &&
-        !var.starts_with("WAYLAND_DISPLAY="))
-      env.emplace_back(*e);
-  }
-  env.push_back(std::string(host::DriveTable::kEnvVar) + "=" + drives.table.Serialize());
-  std::vector<char*> envp;
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  args.insert(args.begin(), program);
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0 ? pid : -1;
-}
-
-int Wait(pid_t pid) {
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 256 + WTERMSIG(status);
+  return testing::StartWithDrives(drives, drives.Host('c', "app/kelvo32"), std::move(args));
 }
 
 }  // namespace
@@ -458,7 +430,7 @@ TEST(ResumeSet, AProgramKilledMidSetIsFinishedByResume) {
                         "Zip: e:\\zips\r\n name:DEMO\r\n Size: 1\r\n Solid: 0\r\n Extra: 0\r\n");
   const std::string zips = drives.Host('e', "zips");
   fs::create_directories(zips);
-  ASSERT_EQ(Wait(StartProgram(drives, {"!c:\\job.kvo"})), 0);
+  ASSERT_EQ(testing::WaitForExit(StartProgram(drives, {"!c:\\job.kvo"})), 0);
   const auto whole = ReadSet(zips);
   ASSERT_GE(whole.zips.size(), 20u);
   fs::remove_all(zips);
@@ -473,19 +445,20 @@ TEST(ResumeSet, AProgramKilledMidSetIsFinishedByResume) {
          std::chrono::steady_clock::now() - started < std::chrono::seconds(60))
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   ::kill(pid, SIGKILL);
-  ASSERT_EQ(Wait(pid), 256 + SIGKILL);
+  ASSERT_EQ(testing::WaitForExit(pid), 256 + SIGKILL);
   ASSERT_TRUE(fs::exists(drives.Host('c', "Kelvo001/kelvo.rsm")));
   ASSERT_LT(testing::FileNames(zips).size(), whole.zips.size());
 
   // A fresh run would begin anew; --resume finishes this one.
-  EXPECT_EQ(Wait(StartProgram(drives, {"--resume", "!c:\\job.kvo"})), 0);
+  EXPECT_EQ(testing::WaitForExit(StartProgram(drives, {"--resume", "!c:\\job.kvo"})), 0);
   EXPECT_FALSE(fs::exists(drives.Host('c', "Kelvo001")))
       << testing::FileNames(drives.Host('c', "Kelvo001")).front();
   EXPECT_EQ(ReadSet(zips), whole);
   // Nothing is left: a second one refuses.
-  EXPECT_EQ(Wait(StartProgram(drives, {"--resume", "!c:\\job.kvo"})), kExitJobIncomplete);
+  EXPECT_EQ(testing::WaitForExit(StartProgram(drives, {"--resume", "!c:\\job.kvo"})),
+            kExitJobIncomplete);
   // And it takes only a batch job.
-  EXPECT_EQ(Wait(StartProgram(drives, {"--resume", "c:\\job.kvo"})), 1);
+  EXPECT_EQ(testing::WaitForExit(StartProgram(drives, {"--resume", "c:\\job.kvo"})), 1);
 }
 
 }  // namespace kelvo

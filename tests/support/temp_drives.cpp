@@ -1,5 +1,8 @@
 #include "support/temp_drives.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <string_view>
 
 #include "host/host_config.h"
 
@@ -32,8 +36,7 @@ TempDrives::TempDrives() {
   }
   std::filesystem::create_directories(root_ + "/c/app");
   const std::string tools = KELVO_APP_BUILD_DIR;
-  for (const char* tool : host::kStandIns)
-    programs.Set(tool, tools + "/" + tool);
+  for (const char* tool : host::kStandIns) programs.Set(tool, tools + "/" + tool);
 }
 
 TempDrives::~TempDrives() {
@@ -95,6 +98,39 @@ TestApp::TestApp()
 
 std::string WorkCopyPath(const std::string& appDir, const std::string& name) {
   return appDir + "\\temp\\~kelvo" + std::to_string(::getpid()) + "\\" + name;
+}
+
+pid_t StartWithDrives(const TempDrives& drives, const std::string& program,
+                      std::vector<std::string> args) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    std::string_view var(*e);
+    // Without a display the program takes the offscreen platform by itself.
+    if (!var.starts_with("KELVO32_DRIVES=") && !var.starts_with("DISPLAY=") &&
+        !var.starts_with("WAYLAND_DISPLAY="))
+      env.emplace_back(*e);
+  }
+  env.push_back(std::string(host::DriveTable::kEnvVar) + "=" + drives.table.Serialize());
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  args.insert(args.begin(), program);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return rc == 0 ? pid : -1;
+}
+
+int WaitForExit(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 256 + WTERMSIG(status);
 }
 
 }  // namespace kelvo::testing

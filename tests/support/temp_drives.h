@@ -3,8 +3,11 @@
 // and the program table points at the built stand-in tools.
 #pragma once
 
+#include <sys/types.h>
+
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/context.h"
 #include "host/command_runner.h"
@@ -55,6 +58,13 @@ JobSettings DemoRelease(const std::string& root);
 // Where this process keeps a DIZ or NFO work copy of the given name, under
 // an application directory (DOS path).
 std::string WorkCopyPath(const std::string& appDir, const std::string& name);
+
+// Starts `program` (a host path) with `args`, its drive table that of
+// `drives`, no display and stderr to /dev/null; -1 when it can't start.
+pid_t StartWithDrives(const TempDrives& drives, const std::string& program,
+                      std::vector<std::string> args);
+// Waits for it: its exit status, or 256 + the signal that ended it.
+int WaitForExit(pid_t pid);
 
 // TempDrives plus a file system, runner, scripted UI and a Context over them.
 struct TestApp {
