@@ -102,7 +102,7 @@ std::vector<std::uint8_t> ForAnsilove(const Layout& layout) {
       const bool full = column == columns;
       if (byte == '\n') column = 0;
       if (full) continue;
-    } else {
+    } else if (byte != kEscape) {  // a lone ESC takes no column, as in Measure
       if (column >= columns) column = 0;
       column += byte == '\t' ? kTabColumns : 1;
     }
@@ -122,6 +122,9 @@ Layout LayOut(std::string_view bytes) {
     layout.iceColours = sauce->iceColours;
     if (sauce->letterSpacing == 9) layout.glyphWidth = 9;
   }
+  // DOS ends a text at its end-of-file byte, and so does every viewer;
+  // libansilove would draw on past it.
+  layout.text = layout.text.substr(0, layout.text.find(static_cast<char>(kEndOfFile)));
   const Extent extent = Measure(layout.text, kMaxColumns);
   std::uint64_t columns = kScreenColumns;
   if (sauce && sauce->width > 0)

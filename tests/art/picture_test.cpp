@@ -216,13 +216,26 @@ TEST(TextPicture, NoPictureIsTallerThanItsBound) {
         std::string("\x1B[s\r\n\n\x1B[u\x1B[79Cxy"),
         std::string("\t\t\t\t\t\t\t\t\t\tx\r\n") + std::string(81, 'y'),
         std::string("\x1B[1;31m\x1B[99Cz\x1B[f\x1B[3;1fw\x1B[2Jq\x1B[40;1m\n\n"),
-        std::string("\x1B[12345678901234Cx"), std::string(79, 'x') + "\x1B[1Cyz"}) {
+        std::string("\x1B[12345678901234Cx"), std::string(79, 'x') + "\x1B[1Cyz",
+        // A lone ESC in the widest line, which then fills its row.
+        std::string(100, 'x') + "\x1B_" + std::string(10, 'y') + "\r\nz\r\n" +
+            std::string(110, 'w')}) {
     const Picture picture = DrawText(text);
     const QImage image = Decode(picture);
     EXPECT_EQ(image.width(), picture.layout.columns * picture.layout.glyphWidth);
     EXPECT_LE(static_cast<std::uint64_t>(image.height()), picture.layout.rowBound * kGlyphHeight)
         << ::testing::PrintToString(text);
   }
+}
+
+// A lone ESC takes no cell, and the end-of-file byte ends the text: a line
+// that fills the width with one still keeps the rows of the text.
+TEST(TextPicture, ALoneEscapeAndTheEndOfFileByte) {
+  const std::string text = std::string(50, 'x') + "\x1B" + std::string(50, 'y') + "\r\n" +
+                           std::string(100, 'z') + "\r\nlast\x1A" "after\r\nmore\r\n";
+  const Picture picture = DrawText(text);
+  EXPECT_EQ(picture.layout.columns, 100);
+  EXPECT_EQ(Decode(picture).size(), QSize(100 * 8, 3 * 16));
 }
 
 TEST(GlyphSheet, EveryByteInItsCellAndTheControlsBlank) {
