@@ -16,15 +16,21 @@ constexpr unsigned char kEscape = 0x1B;
 constexpr unsigned char kEndOfFile = 0x1A;
 constexpr int kTabColumns = 8;
 
+constexpr std::size_t kSequenceWindow = 14;
+
 struct Extent {
   std::uint64_t widest = 0;
-  std::uint64_t rows = 0;  // an upper bound at `columns` wide
   bool escapes = false;
 };
 
-// The leading decimal number of a sequence's parameters; 1 when there is
-// none, as for the cursor moves.
+// The leading decimal number of a sequence's parameters, read as
+// libansilove reads it (atoi: blanks and line ends first, then a sign); 1
+// when there is none or it is not positive, as for the cursor moves.
 std::uint64_t FirstNumber(std::string_view params) {
+  const std::size_t start = params.find_first_not_of(" \t\n\v\f\r");
+  params.remove_prefix(start == std::string_view::npos ? params.size() : start);
+  if (params.starts_with('-')) return 1;
+  if (params.starts_with('+')) params.remove_prefix(1);
   std::uint64_t value = 0;
   bool any = false;
   for (char c : params) {
@@ -40,26 +46,22 @@ std::uint64_t FirstNumber(std::string_view params) {
 // draws the bytes instead.
 std::size_t SequenceEnd(std::string_view text, std::size_t at) {
   constexpr std::string_view kCommands = "HfABCDsuJmphlKt";
-  constexpr std::size_t kWindow = 14;
-  for (std::size_t end = at; end < text.size() && end < at + kWindow; ++end)
+  for (std::size_t end = at; end < text.size() && end < at + kSequenceWindow; ++end)
     if (kCommands.find(text[end]) != std::string_view::npos) return end;
   return std::string_view::npos;
 }
 
-// Walks the text as libansilove does: LF ends a line, CR is nothing, TAB
-// moves 8 columns, the end-of-file byte ends the text, and a sequence it
-// knows takes no column. Rows count every line, every wrap at `columns` and
-// every row a cursor move could reach, so the picture is never larger.
+// Walks the text as libansilove does for its width: LF ends a line, CR is
+// nothing, TAB moves 8 columns, the end-of-file byte ends the text, and a
+// sequence it knows takes no column.
 Extent Measure(std::string_view text, std::uint64_t columns) {
   Extent extent;
   std::uint64_t column = 0;
-  extent.rows = 1;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte == kEndOfFile) break;
     if (byte == '\n') {
       column = 0;
-      ++extent.rows;
     } else if (byte == '\r') {
       continue;
     } else if (byte == kEscape) {
@@ -67,21 +69,45 @@ Extent Measure(std::string_view text, std::uint64_t columns) {
                                                                         : std::string_view::npos;
       if (end == std::string_view::npos) continue;  // the ESC alone is dropped
       extent.escapes = true;
-      const std::uint64_t number = FirstNumber(text.substr(i + 2, end - i - 2));
-      if (text[end] == 'B' || text[end] == 'H' || text[end] == 'f') extent.rows += number;
       // Moved to the right edge, the next byte wraps.
-      if (text[end] == 'C') column = std::min(column + number, columns);
+      if (text[end] == 'C')
+        column = std::min(column + FirstNumber(text.substr(i + 2, end - i - 2)), columns);
       i = end;
     } else {
-      if (column >= columns) {
-        column = 0;
-        ++extent.rows;
-      }
+      if (column >= columns) column = 0;
       column += byte == '\t' ? kTabColumns : 1;
       extent.widest = std::max(extent.widest, column);
     }
   }
   return extent;
+}
+
+// An upper bound on the rows libansilove draws, however it reads the
+// escapes (its parser has corners no walk here can follow): every line end
+// may come right after a wrap, every column may wrap, and every number that
+// could end a move down or a placement in any window may be one.
+std::uint64_t RowBound(std::string_view text, std::uint64_t columns) {
+  std::uint64_t rows = 1;
+  std::uint64_t advance = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte == '\n') {
+      rows += 2;
+      continue;
+    }
+    advance += byte == '\t' ? kTabColumns : 1;
+    if (byte != kEscape || i + 1 >= text.size() || text[i + 1] != '[') continue;
+    for (std::size_t end = i + 2; end < text.size() && end < i + 2 + kSequenceWindow; ++end) {
+      const char command = text[end];
+      if (command != 'B' && command != 'H' && command != 'f' && command != 'C') continue;
+      const std::uint64_t number = FirstNumber(text.substr(i + 2, end - i - 2));
+      if (command == 'C')
+        advance += std::min(number, columns);
+      else
+        rows += number;
+    }
+  }
+  return rows + advance / columns;
 }
 
 // The bytes as libansilove is given them. It wraps at the canvas width
@@ -133,7 +159,7 @@ Layout LayOut(std::string_view bytes) {
     columns = std::max<std::uint64_t>(columns, extent.widest);
   layout.lineEndsKept = extent.escapes || (sauce && sauce->width > 0);
   layout.columns = static_cast<int>(std::min<std::uint64_t>(columns, kMaxColumns));
-  layout.rowBound = Measure(layout.text, static_cast<std::uint64_t>(layout.columns)).rows;
+  layout.rowBound = RowBound(layout.text, static_cast<std::uint64_t>(layout.columns));
   return layout;
 }
 

@@ -217,6 +217,14 @@ TEST(TextPicture, NoPictureIsTallerThanItsBound) {
         std::string("\t\t\t\t\t\t\t\t\t\tx\r\n") + std::string(81, 'y'),
         std::string("\x1B[1;31m\x1B[99Cz\x1B[f\x1B[3;1fw\x1B[2Jq\x1B[40;1m\n\n"),
         std::string("\x1B[12345678901234Cx"), std::string(79, 'x') + "\x1B[1Cyz",
+        // ANSI rows filled, then a line end: the row wraps before it.
+        "\x1B[0m" + std::string(80, 'x') + "\r\nz", "\x1B[0m" + std::string(80, 'x') + "\x1B[m\nz",
+        // A move's number after a line end, as libansilove reads it.
+        std::string("\x1B[\n3Hx"), std::string("\x1B[ +2Bx"),
+        // An escape inside another's window, with a line end in it.
+        std::string("\x1B[\x1B[\r\x01\0\0\0\xA6\0\0\0\x01"
+                    "2\nt",
+                    17),
         // A lone ESC in the widest line, which then fills its row.
         std::string(100, 'x') + "\x1B_" + std::string(10, 'y') + "\r\nz\r\n" +
             std::string(110, 'w')}) {
@@ -232,7 +240,9 @@ TEST(TextPicture, NoPictureIsTallerThanItsBound) {
 // that fills the width with one still keeps the rows of the text.
 TEST(TextPicture, ALoneEscapeAndTheEndOfFileByte) {
   const std::string text = std::string(50, 'x') + "\x1B" + std::string(50, 'y') + "\r\n" +
-                           std::string(100, 'z') + "\r\nlast\x1A" "after\r\nmore\r\n";
+                           std::string(100, 'z') +
+                           "\r\nlast\x1A"
+                           "after\r\nmore\r\n";
   const Picture picture = DrawText(text);
   EXPECT_EQ(picture.layout.columns, 100);
   EXPECT_EQ(Decode(picture).size(), QSize(100 * 8, 3 * 16));
