@@ -72,10 +72,6 @@ void AddZipComment(Context& ctx, const std::string& zipPath) {
                             : result.error);
 }
 
-std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip) {
-  return ZipVolumes(ctx, zip, {VolumesIn(ctx, ctx.run.WorkFolder), {}, {}});
-}
-
 std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip, const VolumeSet& set) {
   RunState& run = ctx.run;
   const std::size_t made = std::min(set.made.size(), set.volumes.size());

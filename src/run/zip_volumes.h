@@ -13,17 +13,6 @@
 
 namespace kelvo {
 
-// Zips run.VolumeCount volumes from run.WorkFolder into ZipStorageDir, in
-// name order, so that zip NN always holds volume NN. Each zip is read back
-// (ZipComponent::Check) before its volume is deleted; with prefs.WriteSfv
-// the set's SFV follows the last zip, then the NFO's picture with
-// prefs.WriteNfoPicture. Returns 0, or the zip component's
-// result when a zip step or check failed or was aborted (the volume of that
-// pass stays); a file that cannot be copied, stamped or deleted, or a
-// comment that the zip program could not add, throws host::HostError. A
-// noted stop (stop_signal.h) ends it between volumes with kAborted.
-std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip);
-
 // The volumes a run zips, and what an interrupted run of the set made.
 struct VolumeSet {
   std::vector<std::string> volumes;  // every volume of the set, in name order
@@ -33,7 +22,16 @@ struct VolumeSet {
   // Hears each zip read back and found sound, before its volume is deleted.
   std::function<void(const ZipCheck&)> zipped;
 };
-// As above, for the given volumes: zip NN is still volume NN of the set.
+
+// Zips the set's volumes from run.WorkFolder into ZipStorageDir, in name
+// order, so that zip NN always holds volume NN. Each zip is read back
+// (ZipComponent::Check) before its volume is deleted; with prefs.WriteSfv
+// the set's SFV follows the last zip, then the NFO's picture with
+// prefs.WriteNfoPicture. Returns 0, or the zip component's
+// result when a zip step or check failed or was aborted (the volume of that
+// pass stays); a file that cannot be copied, stamped or deleted, or a
+// comment that the zip program could not add, throws host::HostError. A
+// noted stop (stop_signal.h) ends it between volumes with kAborted.
 std::int16_t ZipVolumes(Context& ctx, ZipComponent& zip, const VolumeSet& set);
 
 // "Zip E&xtra": the zips at level 9 instead of 6.
